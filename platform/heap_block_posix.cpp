@@ -1,0 +1,11 @@
+#include "platform/heap_block.h"
+
+#include <malloc.h>
+
+namespace Velto::Platform {
+
+std::size_t HeapBlockSize(void* block) noexcept {
+    return block != nullptr ? malloc_usable_size(block) : 0;
+}
+
+}  // namespace Velto::Platform
