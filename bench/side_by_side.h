@@ -15,6 +15,6 @@ bool RegisterComparison(const char* comparisonName, const char* ourBenchmark,
 
 #define MEK_BENCH_CONCAT_INNER(a, b) a##b
 #define MEK_BENCH_CONCAT(a, b) MEK_BENCH_CONCAT_INNER(a, b)
-#define MEK_BENCH_COMPARE(comparisonName, ourBenchmark, referenceBenchmark)                     \
-    [[maybe_unused]] static const bool MEK_BENCH_CONCAT(benchComparison, __LINE__) =          \
+#define MEK_BENCH_COMPARE(comparisonName, ourBenchmark, referenceBenchmark)          \
+    [[maybe_unused]] static const bool MEK_BENCH_CONCAT(benchComparison, __LINE__) = \
         ::Bench::RegisterComparison(comparisonName, #ourBenchmark, #referenceBenchmark)

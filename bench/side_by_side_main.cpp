@@ -23,7 +23,7 @@ std::vector<Comparison>& Comparisons() {
 
 // Keeps each benchmark's real time per iteration while the console reporter prints as usual.
 class RecordingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
@@ -41,11 +41,12 @@ public:
                 reference->second <= 0) {
                 continue;
             }
-            std::printf("ratio %s %.3f\n", comparison.name.c_str(), ours->second / reference->second);
+            std::printf("ratio %s %.3f\n", comparison.name.c_str(),
+                        ours->second / reference->second);
         }
     }
 
-private:
+  private:
     std::map<std::string, double> timePerIteration_;
 };
 
