@@ -1,0 +1,247 @@
+// An in-process stand-in for the host application: loads a plug-in library, performs the load
+// handshake, drives the export table, answers the ten slots of the host's function table and
+// records every call that crosses the boundary, in order, as plain data and as a transcript.
+//
+// Tests and scenarios script the host's side: answers to the plug-in's requests, events fired
+// at its subscriptions, the deferred calls it queued, and work done inside its waits. The host
+// never keeps a pointer into the plug-in's memory beyond one call, and frees everything it hands
+// out: the values of its answers are freed when the plug-in calls the response's release routine.
+//
+// Lifecycle: OpenLibrary → Load → Start → Shutdown → (Load again, or) Unload. Misplaced steps
+// (Start without a live module, a second Start, Shutdown of a module never started or already
+// shut down) are reported in the transcript as "host: " notes; the host calls the plug-in only
+// where that is safe, so a second Start is passed on (the plug-in must refuse it) but nothing is
+// called on a destroyed module. Subscriptions and deferred calls still held when the module is
+// shut down are dropped (and noted), since they point into the destroyed module.
+//
+// Single-threaded: the test host, and every call of the plug-in into it, must stay on one thread.
+// The host's hooks may call back into the host and so into the plug-in (re-entry is allowed).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host_call.h"
+#include "host/host_value_tree.h"
+#include "host/transcript.h"
+#include "platform/host_boundary.h"
+#include "platform/shared_library.h"
+
+namespace Velto::TestHost {
+
+using Client::ApiDescriptor;
+using Client::HostApi;
+using Client::HostContext;
+using Client::HostDeferredCallback;
+using Client::HostEventCallback;
+using Client::HostRequest;
+using Client::HostResponse;
+using Client::MemoryStats;
+using Client::PluginExportTable;
+using Client::PluginLoadContext;
+
+// The name of the plug-in's one export.
+inline constexpr char kLoadEntryPoint[] = "load_mek_active_boosts";
+
+// The host's plug-in API version, written into the load context.
+struct HostVersion {
+    uint32_t major = 18;
+    uint32_t minor = 0;
+    uint32_t patch = 0;
+
+    // "MAJOR.MINOR.PATCH".
+    std::string ToString() const;
+};
+
+// How the host answers one request of the plug-in. The host copies it into storage it owns
+// until the plug-in calls the response's release routine.
+struct HostAnswer {
+    uint32_t statusCode = 200;
+    std::optional<std::string> errorMessage;  // set: the request failed (error flag 1)
+    HostValueTree body;
+
+    static HostAnswer Value(HostValueTree body, uint32_t statusCode = 200);
+    static HostAnswer Error(uint32_t statusCode, std::string message);
+};
+
+// A live subscription of the plug-in to a host event.
+struct Subscription {
+    uint64_t id = 0;  // the host's own numbering, from 1
+    std::string eventName;
+    uint32_t handle = 0;
+    HostEventCallback callback = nullptr;
+    void* userData = nullptr;
+    uint32_t flags = 0;
+};
+
+// A call the plug-in queued with ScheduleCall, waiting for RunDeferredCalls.
+struct DeferredCall {
+    uint64_t id = 0;  // the host's own numbering, from 1
+    std::string name;
+    HostDeferredCallback callback = nullptr;
+    void* userData = nullptr;
+    double delaySeconds = 0;
+    uint32_t zero = 0;
+};
+
+enum class ModuleState {
+    None,      // no load has succeeded yet (or the library was unloaded)
+    Refused,   // the last load returned no module
+    Loaded,    // a module exists and has not been started
+    Started,   // Start returned true at least once
+    ShutDown,  // Shutdown was called; the module is destroyed
+};
+
+enum class LoadResult {
+    Accepted,   // the export returned a module
+    Refused,    // the export returned null
+    NotCalled,  // no library, no export, or a module is still alive
+};
+
+class TestHost {
+  public:
+    // Decides the answer to one request; no value means the default answer, an error with
+    // status 404 and the message "No handler for <method> <path>".
+    using RequestHandler = std::function<std::optional<HostAnswer>(const RecordedRequest&)>;
+    using YieldHook = std::function<void()>;
+
+    explicit TestHost(TranscriptFormat format = TranscriptFormat::Text);
+    // Shuts a live module down, then unloads the library.
+    ~TestHost();
+    // The function table maps back to this object, so it stays where it is.
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    // --- Library -----------------------------------------------------------------------------
+    // Opens the plug-in library (closing an earlier one). Fails, with the reason in `error`,
+    // when the file cannot be loaded or a module of the open library is still alive.
+    bool OpenLibrary(const std::string& path, std::string* error = nullptr);
+    bool IsLibraryOpen() const { return library_.IsLoaded(); }
+    // Shuts a live module down, then closes the library.
+    void Unload();
+
+    // --- Handshake ---------------------------------------------------------------------------
+    // Calls load_mek_active_boosts with a fresh load context carrying `version`. NotCalled sets
+    // `error` to the reason.
+    LoadResult Load(HostVersion version = {}, std::string* error = nullptr);
+    // The context words as the export left them (its pointers are the plug-in's and dangle once
+    // the module is shut down).
+    const PluginLoadContext& LoadContext() const { return loadContext_; }
+    // The module the export returned; null before a load, after a refused one and after Shutdown.
+    void* Module() const { return module_; }
+    // A copy of the export table taken at load (the original lives inside the module); all null
+    // when no load has succeeded.
+    const PluginExportTable& Exports() const { return exports_; }
+    // The plug-in's short name as given at load.
+    const std::string& PluginName() const { return pluginName_; }
+    // The module's API description; null whenever Module() is.
+    ApiDescriptor* Descriptor() const { return descriptor_; }
+    ModuleState State() const { return state_; }
+
+    // --- Lifecycle ---------------------------------------------------------------------------
+    // Calls the export table's Start with a new HostContext for `connectionHandle`, which the
+    // host keeps alive until it is destroyed. Returns the plug-in's answer, or false when Start
+    // was not called (no live module).
+    bool Start(uint32_t connectionHandle = 1);
+    // Calls the export table's Shutdown; true when it was called.
+    bool Shutdown();
+    // Calls the export table's GetMemoryStats (allowed after Shutdown while the library is open);
+    // empty when there is no export table.
+    std::optional<MemoryStats> GetMemoryStats();
+
+    // The host's function table, and the context handed to the latest Start (null before it).
+    HostApi* Api() { return &table_.api; }
+    HostContext* Context() { return contexts_.empty() ? nullptr : &contexts_.back(); }
+    // The host that owns a function table; null for a null table.
+    static TestHost* FromApi(HostApi* api);
+
+    // --- What the plug-in did ----------------------------------------------------------------
+    const std::vector<HostCall>& Calls() const { return calls_; }
+    void ClearCalls() { calls_.clear(); }
+    const std::vector<Subscription>& Subscriptions() const { return subscriptions_; }
+    const std::deque<DeferredCall>& PendingDeferredCalls() const { return deferred_; }
+    // BeginWait calls not yet matched by EndWait.
+    int OpenWaits() const { return openWaits_; }
+    // Responses the host filled whose release routine the plug-in has not called, counting
+    // records the plug-in handed in again without releasing them first.
+    std::size_t UnreleasedResponses() const { return responses_.size() + droppedResponses_; }
+
+    // --- Scripting the host's side -----------------------------------------------------------
+    void SetRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
+    // Runs inside every Yield of the plug-in, after the call is recorded.
+    void SetYieldHook(YieldHook hook) { yieldHook_ = std::move(hook); }
+    // Delivers an event to every subscription with this name (in subscription order), each with
+    // its own userData and flags; subscriptions ended during delivery are skipped. Returns the
+    // number of callbacks called.
+    std::size_t FireEvent(const std::string& eventName, const HostValueTree& payload);
+    // Runs the deferred calls queued so far, first queued first, whatever their delay; calls
+    // queued meanwhile wait for the next run. Returns the number run.
+    std::size_t RunDeferredCalls();
+
+    // --- Transcript --------------------------------------------------------------------------
+    Transcript& GetTranscript() { return transcript_; }
+    const Transcript& GetTranscript() const { return transcript_; }
+
+  private:
+    struct Slots;
+    friend struct Slots;
+
+    // The function table first, so that the table pointer the plug-in passes back is this.
+    struct ApiTable {
+        HostApi api;
+        TestHost* owner;
+    };
+
+    bool HasLiveModule() const;
+    void Note(const char* call, const std::string& message);
+    void Record(HostCall call) { calls_.push_back(std::move(call)); }
+    HostAnswer Answer(const RecordedRequest& request);
+    void FillResponse(HostResponse* response, HostAnswer answer);
+    void ReleaseResponse(HostResponse* response);
+    void DropLeftovers();
+
+    void OnSendRequest(HostResponse* response, HostRequest* request);
+    void OnReserved(uint32_t first, uint32_t second);
+    void OnSendEvent(Client::HostEvent* event);
+    void OnSubscribe(const char* eventName, uint32_t handle, HostEventCallback callback,
+                     void* userData, uint32_t flags);
+    void OnUnsubscribe(const char* eventName, uint32_t handle);
+    void OnScheduleCall(const char* name, HostDeferredCallback callback, void* userData,
+                        double delaySeconds, uint32_t zero);
+    void OnYield();
+    void OnBeginWait(const char* reason, uint32_t zero);
+    void OnEndWait();
+    void OnLog(int32_t level, const char* message);
+
+    ApiTable table_;
+    Platform::SharedLibrary library_;
+    PluginLoadContext loadContext_{};
+    void* module_ = nullptr;
+    PluginExportTable exports_{};
+    std::string pluginName_;
+    ApiDescriptor* descriptor_ = nullptr;
+    ModuleState state_ = ModuleState::None;
+    std::deque<HostContext> contexts_;  // a deque keeps every context where the plug-in saw it
+
+    std::vector<HostCall> calls_;
+    std::vector<Subscription> subscriptions_;
+    std::deque<DeferredCall> deferred_;
+    uint64_t nextSubscriptionId_ = 1;
+    uint64_t nextDeferredId_ = 1;
+    int openWaits_ = 0;
+    std::map<HostResponse*, std::unique_ptr<HostAnswer>> responses_;
+    std::size_t droppedResponses_ = 0;
+
+    RequestHandler requestHandler_;
+    YieldHook yieldHook_;
+    Transcript transcript_;
+};
+
+}  // namespace Velto::TestHost

@@ -1,0 +1,196 @@
+// The test host's own value trees: JSON in and out, deep copies of borrowed values.
+#include "host/host_value_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace Velto::TestHost;
+using namespace Velto::Client;
+
+TEST(HostValueTree, WritesBackTheJsonItReads) {
+    struct Case {
+        const char* input;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"null", "null"},
+        {" true ", "true"},
+        {"-5", "-5"},
+        {"9223372036854775807", "9223372036854775807"},
+        {"18446744073709551615", "18446744073709551615"},
+        {"1.5", "1.5"},
+        {R"("a\"b\n")", R"("a\"b\n")"},
+        {R"("\u0000x")", R"("\u0000x")"},
+        {"[1, [2, {}], []]", "[1,[2,{}],[]]"},
+        {R"({"b": 1, "a": [], "b": 2})", R"({"b":1,"a":[],"b":2})"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        std::optional<HostValueTree> tree = HostValueTree::FromJson(c.input, &error);
+        ASSERT_TRUE(tree.has_value()) << c.input << ": " << error;
+        EXPECT_EQ(tree->ToJson(), c.output) << "input " << c.input;
+    }
+}
+
+TEST(HostValueTree, ReadsJsonIntoTheHostTags) {
+    struct Case {
+        const char* input;
+        uint32_t type;
+    };
+    const Case cases[] = {
+        {"null", kHostNull},
+        {"false", kHostBool},
+        {"5", kHostSigned},
+        {"-9223372036854775808", kHostSigned},
+        {"9223372036854775808", kHostUnsigned},
+        {"1.0", kHostFloat},
+        {R"("x")", kHostOwnedText},
+        {"[]", kHostArray},
+        {"{}", kHostObject},
+    };
+    for (const Case& c : cases) {
+        std::optional<HostValueTree> tree = HostValueTree::FromJson(c.input);
+        ASSERT_TRUE(tree.has_value()) << c.input;
+        EXPECT_EQ(tree->Type(), c.type) << c.input;
+    }
+    std::optional<HostValueTree> object = HostValueTree::FromJson(R"({"k": "v"})");
+    ASSERT_TRUE(object.has_value());
+    // Packed fields are read into locals: the checks take references.
+    const HostObjectEntry& entry = object->Value().payload.object.entries[0];
+    const char* key = entry.key;
+    const int ownsKey = entry.ownsKey;
+    const uint32_t length = entry.value.payload.text.length;
+    EXPECT_STREQ(key, "k");
+    EXPECT_EQ(ownsKey, 1) << "keys of host-built objects are owned";
+    EXPECT_EQ(length, 1u);
+}
+
+TEST(HostValueTree, RejectsMalformedJsonWithItsOffset) {
+    struct Case {
+        const char* input;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"", "invalid JSON at offset 0: The document is empty."},
+        {"[1,", "invalid JSON at offset 3: "},
+        {R"({"a" 1})", "invalid JSON at offset 5: "},
+        {"1 2", "invalid JSON at offset 2: "},
+        {"tru", "invalid JSON at offset "},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(HostValueTree::FromJson(c.input, &error).has_value()) << c.input;
+        EXPECT_EQ(error.rfind(c.reason, 0), 0u) << "input " << c.input << " gave: " << error;
+    }
+}
+
+TEST(HostValueTree, AcceptsNestingUpToTheLimitAndRejectsDeeper) {
+    const std::size_t limit = kMaxHostValueDepth;
+    const std::string deepest = std::string(limit, '[') + std::string(limit, ']');
+    EXPECT_TRUE(HostValueTree::FromJson(deepest).has_value());
+
+    const std::string tooDeep = std::string(limit + 1, '[') + std::string(limit + 1, ']');
+    std::string error;
+    EXPECT_FALSE(HostValueTree::FromJson(tooDeep, &error).has_value());
+    EXPECT_NE(error.find("nested deeper than 256 levels"), std::string::npos) << error;
+}
+
+TEST(HostValueTree, CopiesABorrowedValueDeeplyKeepingItsTags) {
+    char text[] = "borrowed";
+    uint8_t bytes[] = {0x00, 0xff, 0x10};
+    char key[] = "key";
+    HostValue items[2]{};
+    items[0].type = kHostBorrowedText;
+    items[0].payload.text = {text, 8};
+    items[1].type = kHostBorrowedBytes;
+    items[1].payload.bytes = {bytes, 3};
+    HostObjectEntry entry{key, HostValue{}, 0};
+    entry.value.type = kHostArray;
+    entry.value.payload.array = {items, 2};
+    HostValue source{};
+    source.type = kHostObject;
+    source.payload.object = {&entry, 1};
+
+    const HostValueTree copy = HostValueTree::CopyOf(source);
+    std::memset(text, 'x', 8);
+    bytes[0] = 0x55;
+    key[0] = 'K';
+
+    EXPECT_EQ(copy.ToJson(), R"({"key":["borrowed","AP8Q"]})");
+    const HostObjectEntry& copied = copy.Value().payload.object.entries[0];
+    const int ownsKey = copied.ownsKey;
+    const char* copiedKey = copied.key;
+    const HostValue* copiedItems = copied.value.payload.array.items;
+    const uint32_t firstType = copiedItems[0].type;
+    const uint32_t secondType = copiedItems[1].type;
+    const char* copiedText = copiedItems[0].payload.text.data;
+    EXPECT_EQ(ownsKey, 0) << "the key's ownership flag is kept";
+    EXPECT_NE(copiedKey, key);
+    EXPECT_EQ(firstType, kHostBorrowedText);
+    EXPECT_EQ(secondType, kHostBorrowedBytes);
+    EXPECT_NE(copiedText, text);
+}
+
+TEST(HostValueTree, CopiesNullPointersAsEmptyAndNamesUnknownTags) {
+    HostValue items[3]{};
+    items[0].type = kHostOwnedText;
+    items[0].payload.text = {nullptr, 5};
+    items[1].type = kHostArray;
+    items[1].payload.array = {nullptr, 7};
+    items[2].type = 42;
+    HostValue source{};
+    source.type = kHostArray;
+    source.payload.array = {items, 3};
+    EXPECT_EQ(HostValueTree::CopyOf(source).ToJson(), R"(["",[],"<HostValue type 42>"])");
+}
+
+TEST(HostValueTree, CutsCopiesNestedDeeperThanTheLimit) {
+    std::vector<HostValue> chain(kMaxHostValueDepth + 2);
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        chain[i].type = kHostArray;
+        chain[i].payload.array = {&chain[i + 1], 1};
+    }
+    chain.back().type = kHostSigned;
+    const std::string json = HostValueTree::CopyOf(chain.front()).ToJson();
+    EXPECT_EQ(json,
+              std::string(kMaxHostValueDepth, '[') + "[]" + std::string(kMaxHostValueDepth, ']'));
+}
+
+TEST(HostValueTree, WritesBytesAsBase64AndNonFiniteFloatsAsTexts) {
+    EXPECT_EQ(HostValueTree::Bytes("").ToJson(), R"("")");
+    EXPECT_EQ(HostValueTree::Bytes("a").ToJson(), R"("YQ==")");
+    EXPECT_EQ(HostValueTree::Bytes("ab").ToJson(), R"("YWI=")");
+    EXPECT_EQ(HostValueTree::Bytes("abc", true).ToJson(), R"("YWJj")");
+    EXPECT_EQ(HostValueTree::Bytes("abc", true).Type(), kHostBorrowedBytes);
+    EXPECT_EQ(HostValueTree::Float(NAN).ToJson(), R"("NaN")");
+    EXPECT_EQ(HostValueTree::Float(-INFINITY).ToJson(), R"("-Infinity")");
+}
+
+TEST(HostValueTree, BuildsTreesAndCopiesThemDeeply) {
+    std::vector<std::pair<std::string, HostValueTree>> members;
+    members.emplace_back("n", HostValueTree::Unsigned(7));
+    std::vector<HostValueTree> items;
+    items.push_back(HostValueTree::Text("t", true));
+    items.push_back(HostValueTree::Bool(false));
+    members.emplace_back("list", HostValueTree::Array(std::move(items)));
+    HostValueTree tree = HostValueTree::Object(std::move(members));
+    const std::string json = R"({"n":7,"list":["t",false]})";
+    ASSERT_EQ(tree.ToJson(), json);
+
+    HostValueTree copy = tree;
+    const HostObjectEntry* copyEntries = copy.Value().payload.object.entries;
+    const HostObjectEntry* treeEntries = tree.Value().payload.object.entries;
+    EXPECT_NE(copyEntries, treeEntries);
+    HostValueTree moved = std::move(tree);
+    EXPECT_EQ(tree.Type(), kHostNull) << "a moved-from tree is null";
+    copy = moved;
+    EXPECT_EQ(copy.ToJson(), json);
+    EXPECT_EQ(moved.ToJson(), json);
+}
+
+}  // namespace
