@@ -1,0 +1,32 @@
+#include "runtime/plugin_exports.h"
+
+#include "diagnostics/memory_statistics.h"
+#include "runtime/app_module.h"
+
+namespace Velto::Client {
+namespace {
+
+bool StartModule(void* module, HostContext* context) noexcept {
+    return module != nullptr && static_cast<AppModule*>(module)->Start(context);
+}
+
+void ShutdownModule(void* module) noexcept {
+    if (module == nullptr) {
+        return;
+    }
+    delete static_cast<AppModule*>(module);
+}
+
+void GetMemoryStats(void*, MemoryStats* out) noexcept {
+    if (out != nullptr) {
+        *out = ReadMemoryStatistics();
+    }
+}
+
+}  // namespace
+
+PluginExportTable MakePluginExportTable() {
+    return PluginExportTable{&StartModule, &ShutdownModule, &GetMemoryStats};
+}
+
+}  // namespace Velto::Client
