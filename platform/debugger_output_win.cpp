@@ -4,6 +4,8 @@
 
 namespace Velto::Platform {
 
-void WriteNativeDebuggerOutput(const char* text) noexcept { OutputDebugStringA(text); }
+void WriteNativeDebuggerOutput(const char* text) noexcept {
+    OutputDebugStringA(text);
+}
 
 }  // namespace Velto::Platform

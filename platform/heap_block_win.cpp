@@ -4,6 +4,8 @@
 
 namespace Velto::Platform {
 
-std::size_t HeapBlockSize(void* block) noexcept { return block != nullptr ? _msize(block) : 0; }
+std::size_t HeapBlockSize(void* block) noexcept {
+    return block != nullptr ? _msize(block) : 0;
+}
 
 }  // namespace Velto::Platform

@@ -100,7 +100,8 @@ struct HostResponse {
     const char* responseText;
     const char** headers;  // pairs: name, value
     uint32_t headerCount;
-    uint32_t (*streamRead)(void* stream, uint32_t, uint32_t, uint32_t);
+    // read(stream, buffer, size: capacity in, bytes delivered out, more: set while data follows)
+    uint8_t (*streamRead)(void* stream, uint8_t* buffer, uint32_t* size, uint8_t* more);
     void (*streamRelease)(void* stream);
     uint32_t streamLengthLow;
     uint32_t streamLengthHigh;
@@ -134,8 +135,8 @@ struct HostApi {
     void (*SendRequest)(HostApi* api, HostResponse* response, HostRequest* request);
     void (*Reserved)(HostApi* api, uint32_t, uint32_t);
     void (*SendEvent)(HostApi* api, HostEvent* event);
-    void (*Subscribe)(HostApi* api, const char* eventName, uint32_t handle, HostEventCallback callback,
-                      void* userData, uint32_t flags);
+    void (*Subscribe)(HostApi* api, const char* eventName, uint32_t handle,
+                      HostEventCallback callback, void* userData, uint32_t flags);
     void (*Unsubscribe)(HostApi* api, const char* eventName, uint32_t handle);
     void (*ScheduleCall)(HostApi* api, const char* name, HostDeferredCallback callback,
                          void* userData, double delaySeconds, uint32_t zero);
@@ -301,8 +302,9 @@ inline constexpr bool kIs32Bit = sizeof(void*) == 4;
 
 #define VELTO_BOUNDARY_SIZE(type, size) \
     static_assert(!BoundaryLayout::kIs32Bit || sizeof(type) == (size), #type " size")
-#define VELTO_BOUNDARY_OFFSET(type, field, offset) \
-    static_assert(!BoundaryLayout::kIs32Bit || offsetof(type, field) == (offset), #type "::" #field)
+#define VELTO_BOUNDARY_OFFSET(type, field, offset)                                          \
+    static_assert(!BoundaryLayout::kIs32Bit || offsetof(type, field) == (offset), #type ":" \
+                                                                                        ":" #field)
 
 VELTO_BOUNDARY_SIZE(HostValue, 12);
 VELTO_BOUNDARY_OFFSET(HostValue, payload, 4);

@@ -7,7 +7,7 @@ namespace Velto::Platform {
 LocalTime LocalTimeNow() noexcept {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return LocalTime{now.wYear, now.wMonth,  now.wDay,         now.wHour,
+    return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                      now.wMinute, now.wSecond, now.wMilliseconds};
 }
 

@@ -10,6 +10,8 @@ int64_t PerformanceCounter() noexcept {
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-int64_t PerformanceFrequency() noexcept { return 1000000000; }
+int64_t PerformanceFrequency() noexcept {
+    return 1000000000;
+}
 
 }  // namespace Velto::Platform

@@ -9,7 +9,7 @@
 namespace Velto::Platform {
 
 class RecursiveLock {
-public:
+  public:
     RecursiveLock() noexcept;
     ~RecursiveLock();
     RecursiveLock(const RecursiveLock&) = delete;
@@ -22,7 +22,7 @@ public:
     // Room for the largest native lock object among the supported platforms.
     static constexpr std::size_t kStorageSize = 64;
 
-private:
+  private:
     alignas(8) unsigned char storage_[kStorageSize];
 };
 

@@ -23,12 +23,20 @@ RecursiveLock::RecursiveLock() noexcept {
     pthread_mutexattr_destroy(&attributes);
 }
 
-RecursiveLock::~RecursiveLock() { pthread_mutex_destroy(Native(storage_)); }
+RecursiveLock::~RecursiveLock() {
+    pthread_mutex_destroy(Native(storage_));
+}
 
-void RecursiveLock::lock() noexcept { pthread_mutex_lock(Native(storage_)); }
+void RecursiveLock::lock() noexcept {
+    pthread_mutex_lock(Native(storage_));
+}
 
-bool RecursiveLock::try_lock() noexcept { return pthread_mutex_trylock(Native(storage_)) == 0; }
+bool RecursiveLock::try_lock() noexcept {
+    return pthread_mutex_trylock(Native(storage_)) == 0;
+}
 
-void RecursiveLock::unlock() noexcept { pthread_mutex_unlock(Native(storage_)); }
+void RecursiveLock::unlock() noexcept {
+    pthread_mutex_unlock(Native(storage_));
+}
 
 }  // namespace Velto::Platform

@@ -19,12 +19,20 @@ RecursiveLock::RecursiveLock() noexcept {
     InitializeCriticalSection(new (storage_) CRITICAL_SECTION);
 }
 
-RecursiveLock::~RecursiveLock() { DeleteCriticalSection(Native(storage_)); }
+RecursiveLock::~RecursiveLock() {
+    DeleteCriticalSection(Native(storage_));
+}
 
-void RecursiveLock::lock() noexcept { EnterCriticalSection(Native(storage_)); }
+void RecursiveLock::lock() noexcept {
+    EnterCriticalSection(Native(storage_));
+}
 
-bool RecursiveLock::try_lock() noexcept { return TryEnterCriticalSection(Native(storage_)) != 0; }
+bool RecursiveLock::try_lock() noexcept {
+    return TryEnterCriticalSection(Native(storage_)) != 0;
+}
 
-void RecursiveLock::unlock() noexcept { LeaveCriticalSection(Native(storage_)); }
+void RecursiveLock::unlock() noexcept {
+    LeaveCriticalSection(Native(storage_));
+}
 
 }  // namespace Velto::Platform

@@ -6,7 +6,7 @@
 namespace Velto::Platform {
 
 class SharedLibrary {
-public:
+  public:
     SharedLibrary() = default;
     ~SharedLibrary();
     SharedLibrary(SharedLibrary&& other) noexcept;
@@ -26,7 +26,7 @@ public:
     // Unloads the library; afterwards every address taken from it is invalid.
     void Close();
 
-private:
+  private:
     explicit SharedLibrary(void* handle) : handle_(handle) {}
     void* handle_ = nullptr;
 };

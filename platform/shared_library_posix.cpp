@@ -6,7 +6,9 @@
 
 namespace Velto::Platform {
 
-SharedLibrary::~SharedLibrary() { Close(); }
+SharedLibrary::~SharedLibrary() {
+    Close();
+}
 
 SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)) {}

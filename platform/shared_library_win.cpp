@@ -8,19 +8,20 @@ namespace Velto::Platform {
 namespace {
 
 std::wstring Widen(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
     return wide;
 }
 
 std::string LastErrorText() {
     char* message = nullptr;
     const DWORD code = GetLastError();
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
     std::string text = message != nullptr ? message : "error " + std::to_string(code);
     LocalFree(message);
     return text;
@@ -28,7 +29,9 @@ std::string LastErrorText() {
 
 }  // namespace
 
-SharedLibrary::~SharedLibrary() { Close(); }
+SharedLibrary::~SharedLibrary() {
+    Close();
+}
 
 SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)) {}

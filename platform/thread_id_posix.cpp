@@ -5,6 +5,8 @@
 
 namespace Velto::Platform {
 
-uint32_t CurrentThreadId() noexcept { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() noexcept {
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 
 }  // namespace Velto::Platform

@@ -4,6 +4,8 @@
 
 namespace Velto::Platform {
 
-uint32_t CurrentThreadId() noexcept { return GetCurrentThreadId(); }
+uint32_t CurrentThreadId() noexcept {
+    return GetCurrentThreadId();
+}
 
 }  // namespace Velto::Platform

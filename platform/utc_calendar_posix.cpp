@@ -9,10 +9,13 @@ int64_t FloorDivide(int64_t value, int64_t divisor) {
     return value / divisor - (value % divisor < 0 ? 1 : 0);
 }
 
-bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DayOfYear(int64_t year, int month, int day) {
-    static constexpr int kDaysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    static constexpr int kDaysBeforeMonth[] = {0,   31,  59,  90,  120, 151,
+                                               181, 212, 243, 273, 304, 334};
     return kDaysBeforeMonth[month - 1] + day - 1 + (month > 2 && IsLeapYear(year) ? 1 : 0);
 }
 
@@ -32,11 +35,13 @@ bool BreakDownUtc(int64_t seconds, std::tm& out) noexcept {
     const int64_t shifted = days + 719468;
     const int64_t era = FloorDivide(shifted, 146097);
     const int64_t dayOfEra = shifted - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const int64_t dayOfMarchYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const int64_t monthFromMarch = (5 * dayOfMarchYear + 2) / 153;
     const int day = static_cast<int>(dayOfMarchYear - (153 * monthFromMarch + 2) / 5 + 1);
-    const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    const int month =
+        static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
     const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 
     out.tm_year = static_cast<int>(year - 1900);
@@ -46,7 +51,8 @@ bool BreakDownUtc(int64_t seconds, std::tm& out) noexcept {
     out.tm_min = static_cast<int>(secondOfDay / 60 % 60);
     out.tm_sec = static_cast<int>(secondOfDay % 60);
     out.tm_yday = DayOfYear(year, month, day);
-    out.tm_wday = static_cast<int>(days + 4 - FloorDivide(days + 4, 7) * 7);  // 1970-01-01: Thursday
+    out.tm_wday =
+        static_cast<int>(days + 4 - FloorDivide(days + 4, 7) * 7);  // 1970-01-01: Thursday
     return true;
 }
 

@@ -40,7 +40,8 @@ TEST(UtcCalendar, BreaksDownSecondsIntoCalendarFields) {
 }
 
 TEST(UtcCalendar, RefusesTimesOutsideTheSupportedRange) {
-    for (const int64_t seconds : {int64_t{-43201}, int64_t{32535215999 + 43201}, INT64_MIN, INT64_MAX}) {
+    for (const int64_t seconds :
+         {int64_t{-43201}, int64_t{32535215999 + 43201}, INT64_MIN, INT64_MAX}) {
         std::tm parts{};
         parts.tm_year = 99;
         EXPECT_FALSE(BreakDownUtc(seconds, parts)) << seconds;
