@@ -1,0 +1,283 @@
+#include "binding/block_allocator.h"
+
+#include <cstring>
+
+#include "binding/page_allocator.h"
+#include "diagnostics/memory_statistics.h"
+
+namespace Velto {
+namespace {
+
+// Sizes of the pooled classes beyond the small ones, multiples of 8 chosen so that pages hold
+// them with little waste.
+constexpr uint32_t kMediumSizes[] = {96,  128, 160, 200,  256,  320, 408,
+                                     512, 680, 816, 1016, 1360, 2040};
+
+constexpr uint32_t ClassSize(std::size_t index) {
+    return index < BlockAllocator::kSmallClassCount
+               ? static_cast<uint32_t>((index + 1) * 4)
+               : kMediumSizes[index - BlockAllocator::kSmallClassCount];
+}
+
+unsigned char* FirstBlock(void* page) {
+    return static_cast<unsigned char*>(page) + BlockAllocator::kPageHeaderSize;
+}
+
+uint16_t& ChainLink(void* block) {
+    return *static_cast<uint16_t*>(block);
+}
+
+}  // namespace
+
+BlockAllocator::BlockAllocator() noexcept {
+    Initialize();
+}
+
+BlockAllocator::~BlockAllocator() {
+    Clear();
+}
+
+int BlockAllocator::ClassIndex(std::size_t size) noexcept {
+    if (size <= kLargestSmallBlock) {
+        return size == 0 ? 0 : static_cast<int>((size + 3) / 4 - 1);
+    }
+    for (std::size_t index = 0; index < kMediumClassCount; ++index) {
+        if (size <= kMediumSizes[index]) {
+            return static_cast<int>(kSmallClassCount + index);
+        }
+    }
+    return -1;
+}
+
+std::size_t BlockAllocator::BlockSize(std::size_t size) noexcept {
+    const int index = ClassIndex(size);
+    return index >= 0 ? ClassSize(static_cast<std::size_t>(index)) : size;
+}
+
+void BlockAllocator::FormatPage(Page* page, std::size_t bytes, uint32_t blockSize) noexcept {
+    const auto capacity = static_cast<uint16_t>((bytes - kPageHeaderSize) / blockSize);
+    unsigned char* block = FirstBlock(page);
+    for (uint16_t index = 1; index <= capacity; ++index, block += blockSize) {
+        ChainLink(block) = index < capacity ? static_cast<uint16_t>(index + 1) : 0;
+    }
+    page->next = nullptr;
+    page->used = 0;
+    page->firstFree = capacity != 0 ? 1 : 0;
+    page->capacity = capacity;
+}
+
+void BlockAllocator::Initialize() noexcept {
+    for (std::size_t index = 0; index < kClassCount; ++index) {
+        SizeClass& sizeClass = classes_[index];
+        sizeClass = SizeClass{nullptr, nullptr, nullptr, 0, ClassSize(index)};
+        if (index < kSmallClassCount) {
+            Page* chunk = reinterpret_cast<Page*>(inlineChunks_[index]);
+            FormatPage(chunk, kInlineChunkSize, sizeClass.blockSize);
+            sizeClass.pages = chunk;
+            sizeClass.current = chunk;
+            sizeClass.available = chunk->capacity;
+        }
+    }
+    heapBlocks_ = nullptr;
+    dirty_ = false;
+}
+
+BlockAllocator::Page* BlockAllocator::PageWithFreeBlock(SizeClass& sizeClass) noexcept {
+    if (sizeClass.current != nullptr && sizeClass.current->firstFree != 0) {
+        return sizeClass.current;
+    }
+    if (sizeClass.available != 0) {
+        // Released blocks wait in other pages: resume the round where the last one stopped, so
+        // a run of searches visits each page about once.
+        Page* page = sizeClass.cursor != nullptr ? sizeClass.cursor : sizeClass.pages;
+        for (Page* start = page;;) {
+            if (page->firstFree != 0) {
+                sizeClass.current = page;
+                sizeClass.cursor = page->next;
+                return page;
+            }
+            page = page->next != nullptr ? page->next : sizeClass.pages;
+            if (page == start) {
+                break;
+            }
+        }
+    }
+    auto* page = static_cast<Page*>(AllocatePage());
+    if (page == nullptr) {
+        return nullptr;
+    }
+    FormatPage(page, kPageSize, sizeClass.blockSize);
+    page->next = sizeClass.pages;
+    sizeClass.pages = page;
+    sizeClass.current = page;
+    sizeClass.available += page->capacity;
+    return page;
+}
+
+bool BlockAllocator::IsInlineChunk(const void* memory) const noexcept {
+    const auto offset =
+        reinterpret_cast<std::uintptr_t>(memory) - reinterpret_cast<std::uintptr_t>(inlineChunks_);
+    return offset < sizeof inlineChunks_;
+}
+
+BlockAllocator::Page* BlockAllocator::PageOf(void* block) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(block);
+    if (IsInlineChunk(block)) {
+        const auto offset = address - reinterpret_cast<std::uintptr_t>(inlineChunks_);
+        return reinterpret_cast<Page*>(inlineChunks_[offset / kInlineChunkSize]);
+    }
+    return reinterpret_cast<Page*>(address & ~std::uintptr_t{kPageSize - 1});
+}
+
+void* BlockAllocator::Allocate(std::size_t size) noexcept {
+    const int index = ClassIndex(size);
+    if (index < 0) {
+        return AllocateHeap(size);
+    }
+    SizeClass& sizeClass = classes_[index];
+    Page* page = PageWithFreeBlock(sizeClass);
+    if (page == nullptr) {
+        return nullptr;
+    }
+    unsigned char* block = FirstBlock(page) + (page->firstFree - 1) * sizeClass.blockSize;
+    page->firstFree = ChainLink(block);
+    ++page->used;
+    --sizeClass.available;
+    dirty_ = true;
+    return block;
+}
+
+void BlockAllocator::Release(void* block, std::size_t size) noexcept {
+    if (block == nullptr) {
+        return;
+    }
+    const int index = ClassIndex(size);
+    if (index < 0) {
+        ReleaseHeap(block);
+        return;
+    }
+    SizeClass& sizeClass = classes_[index];
+    Page* page = PageOf(block);
+    const auto offset = static_cast<unsigned char*>(block) - FirstBlock(page);
+    ChainLink(block) = page->firstFree;
+    page->firstFree = static_cast<uint16_t>(offset / sizeClass.blockSize + 1);
+    --page->used;
+    ++sizeClass.available;
+    // The page that just got a free block is where the next search should look first.
+    if (sizeClass.current == nullptr || sizeClass.current->firstFree == 0) {
+        sizeClass.current = page;
+    } else {
+        sizeClass.cursor = page;
+    }
+}
+
+void* BlockAllocator::Reallocate(void* block, std::size_t oldSize, std::size_t newSize) noexcept {
+    if (block == nullptr) {
+        return Allocate(newSize);
+    }
+    const int oldIndex = ClassIndex(oldSize);
+    const int newIndex = ClassIndex(newSize);
+    if (oldIndex >= 0 && oldIndex == newIndex) {
+        return block;
+    }
+    if (oldIndex < 0 && newIndex < 0) {
+        return ReallocateHeap(block, newSize);
+    }
+    void* moved = Allocate(newSize);
+    if (moved == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(moved, block, oldSize < newSize ? oldSize : newSize);
+    Release(block, oldSize);
+    return moved;
+}
+
+void* BlockAllocator::AllocateHeap(std::size_t size) noexcept {
+    if (size > kLargestBlock) {
+        return nullptr;
+    }
+    auto* header = static_cast<HeapBlock*>(CountedAllocate(sizeof(HeapBlock) + size));
+    if (header == nullptr) {
+        return nullptr;
+    }
+    header->previous = nullptr;
+    header->next = heapBlocks_;
+    if (heapBlocks_ != nullptr) {
+        heapBlocks_->previous = header;
+    }
+    heapBlocks_ = header;
+    dirty_ = true;
+    return header + 1;
+}
+
+void BlockAllocator::ReleaseHeap(void* block) noexcept {
+    HeapBlock* header = static_cast<HeapBlock*>(block) - 1;
+    if (header->previous != nullptr) {
+        header->previous->next = header->next;
+    } else {
+        heapBlocks_ = header->next;
+    }
+    if (header->next != nullptr) {
+        header->next->previous = header->previous;
+    }
+    CountedRelease(header);
+}
+
+void* BlockAllocator::ReallocateHeap(void* block, std::size_t size) noexcept {
+    if (size > kLargestBlock) {
+        return nullptr;
+    }
+    HeapBlock* header = static_cast<HeapBlock*>(block) - 1;
+    auto* moved = static_cast<HeapBlock*>(CountedReallocate(header, sizeof(HeapBlock) + size));
+    if (moved == nullptr) {
+        return nullptr;
+    }
+    if (moved->previous != nullptr) {
+        moved->previous->next = moved;
+    } else {
+        heapBlocks_ = moved;
+    }
+    if (moved->next != nullptr) {
+        moved->next->previous = moved;
+    }
+    return moved + 1;
+}
+
+void BlockAllocator::Clear() noexcept {
+    if (!dirty_) {
+        return;
+    }
+    for (SizeClass& sizeClass : classes_) {
+        for (Page* page = sizeClass.pages; page != nullptr;) {
+            Page* next = page->next;
+            if (!IsInlineChunk(page)) {
+                ReleasePage(page);
+            }
+            page = next;
+        }
+    }
+    for (HeapBlock* block = heapBlocks_; block != nullptr;) {
+        HeapBlock* next = block->next;
+        CountedRelease(block);
+        block = next;
+    }
+    Initialize();
+}
+
+BlockAllocator::Statistics BlockAllocator::ReadStatistics() const noexcept {
+    Statistics statistics{0, 0, 0};
+    for (const SizeClass& sizeClass : classes_) {
+        for (const Page* page = sizeClass.pages; page != nullptr; page = page->next) {
+            if (!IsInlineChunk(page)) {
+                ++statistics.pages;
+            }
+            statistics.blocksInUse += page->used;
+        }
+    }
+    for (const HeapBlock* block = heapBlocks_; block != nullptr; block = block->next) {
+        ++statistics.heapBlocks;
+    }
+    return statistics;
+}
+
+}  // namespace Velto

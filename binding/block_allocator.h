@@ -1,0 +1,96 @@
+// The blocks behind one value tree: texts, blobs, enum payloads, element and member arrays.
+//
+// Small blocks (4 to 72 bytes, sizes rounded up to a multiple of 4) come from 18 size classes;
+// each class starts with a 144-byte chunk inside the allocator and then takes 4096-byte pages
+// from the process-wide page allocator. Arrays that grow beyond 72 bytes come from further pooled
+// classes of up to 2040 bytes carved from the same pages, and anything larger from the counted
+// heap. A chunk or page begins with a 16-byte header (next page, count of blocks handed out,
+// index of the first free block, block count); free blocks are chained by 1-based 16-bit indices
+// kept in their first two bytes, the last holding 0.
+//
+// A block is aligned to the largest power of two, up to 16, that divides its class size: ask for
+// a multiple of 8 to hold pointers or 64-bit values. Pages stay with the allocator until Clear()
+// or destruction, which also free every heap block at once. Not thread-safe: one tree, one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Velto {
+
+class BlockAllocator {
+  public:
+    static constexpr std::size_t kSmallClassCount = 18;
+    static constexpr std::size_t kLargestSmallBlock = 72;
+    static constexpr std::size_t kInlineChunkSize = 144;
+    static constexpr std::size_t kPageHeaderSize = 16;
+    static constexpr std::size_t kLargestPooledBlock = 2040;
+    // Larger requests fail; keeps every size computation far from overflow.
+    static constexpr std::size_t kLargestBlock = 0x7FFF0000;
+
+    BlockAllocator() noexcept;
+    ~BlockAllocator();
+    BlockAllocator(const BlockAllocator&) = delete;
+    BlockAllocator& operator=(const BlockAllocator&) = delete;
+
+    // A block of at least `size` bytes (0 counts as 1), or null when memory is exhausted.
+    void* Allocate(std::size_t size) noexcept;
+    // Returns `block`, allocated with `size` (any size with the same BlockSize); null is ignored.
+    void Release(void* block, std::size_t size) noexcept;
+    // Resizes keeping the first min(oldSize, newSize) bytes; null block allocates. On failure
+    // returns null and leaves `block` as it was.
+    void* Reallocate(void* block, std::size_t oldSize, std::size_t newSize) noexcept;
+
+    // The bytes actually reserved for a request of `size`: its class size, or `size` itself for a
+    // heap block.
+    static std::size_t BlockSize(std::size_t size) noexcept;
+
+    // Frees every block at once and returns the pages.
+    void Clear() noexcept;
+
+    struct Statistics {
+        std::size_t pages;        // pages taken from the page allocator
+        std::size_t blocksInUse;  // pooled blocks handed out
+        std::size_t heapBlocks;   // blocks beyond the pooled classes
+    };
+    Statistics ReadStatistics() const noexcept;
+
+  private:
+    struct alignas(16) Page {
+        Page* next;
+        uint16_t used;
+        uint16_t firstFree;
+        uint16_t capacity;
+    };
+    struct SizeClass {
+        Page* pages;
+        Page* current;  // where the next block comes from while it has one
+        Page* cursor;   // where the search for a page with free blocks resumes
+        uint32_t available;
+        uint32_t blockSize;
+    };
+    struct alignas(16) HeapBlock {
+        HeapBlock* previous;
+        HeapBlock* next;
+    };
+
+    static constexpr std::size_t kMediumClassCount = 13;
+    static constexpr std::size_t kClassCount = kSmallClassCount + kMediumClassCount;
+
+    static int ClassIndex(std::size_t size) noexcept;
+    static void FormatPage(Page* page, std::size_t bytes, uint32_t blockSize) noexcept;
+    void Initialize() noexcept;
+    Page* PageWithFreeBlock(SizeClass& sizeClass) noexcept;
+    bool IsInlineChunk(const void* memory) const noexcept;
+    Page* PageOf(void* block) noexcept;
+    void* AllocateHeap(std::size_t size) noexcept;
+    void ReleaseHeap(void* block) noexcept;
+    void* ReallocateHeap(void* block, std::size_t size) noexcept;
+
+    SizeClass classes_[kClassCount];
+    HeapBlock* heapBlocks_ = nullptr;
+    bool dirty_ = false;
+    alignas(16) unsigned char inlineChunks_[kSmallClassCount][kInlineChunkSize];
+};
+
+}  // namespace Velto

@@ -1,0 +1,24 @@
+// A text stored once per value tree, shared by every value and member name that holds it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace Velto {
+
+// The entry of a storage context's text table; the NUL-terminated characters follow the entry.
+// Only the owning StorageContext changes it.
+struct InternedText {
+    InternedText* next;  // chain of the text table's bucket
+    uint32_t hash;       // Fnv1a of the characters
+    uint32_t references;
+    uint32_t length;
+
+    const char* Text() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view View() const noexcept { return std::string_view(Text(), length); }
+};
+
+// The one process-wide empty text; never counted, never freed.
+const InternedText& EmptyText() noexcept;
+
+}  // namespace Velto

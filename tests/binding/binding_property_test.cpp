@@ -1,0 +1,602 @@
+#include "binding/binding_property.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/binding_result.h"
+#include "binding/page_allocator.h"
+#include "diagnostics/memory_statistics.h"
+
+namespace {
+
+using Velto::BindingProperty;
+using Velto::BindingResult;
+using Velto::EnumValue;
+using Velto::ValueKind;
+
+enum class Colour { Red };
+const Velto::TypeIdentity* const kColour = &Velto::StaticType::HashCode<Colour>();
+
+std::vector<std::string> MemberNames(const BindingProperty& value) {
+    std::vector<std::string> names;
+    for (const Velto::MemberEntry& member : value.Members()) {
+        names.emplace_back(member.Name());
+    }
+    return names;
+}
+
+// Structural equality, for checking copies.
+bool Same(const BindingProperty& left, const BindingProperty& right) {
+    if (left.Kind() != right.Kind() || left.Size() != right.Size()) {
+        return false;
+    }
+    switch (left.Kind()) {
+        case ValueKind::Bool:
+            return left.GetBool() == right.GetBool();
+        case ValueKind::Signed:
+            return left.GetSigned() == right.GetSigned();
+        case ValueKind::Unsigned:
+            return left.GetUnsigned() == right.GetUnsigned();
+        case ValueKind::Float:
+            return left.GetFloat() == right.GetFloat();
+        case ValueKind::String:
+            return left.GetString() == right.GetString();
+        case ValueKind::Blob:
+            return std::ranges::equal(left.GetBlob(), right.GetBlob());
+        case ValueKind::Enum:
+            return left.GetEnum().value == right.GetEnum().value &&
+                   left.GetEnum().identity == right.GetEnum().identity;
+        case ValueKind::Collection:
+            for (std::size_t index = 0; index < left.Size(); ++index) {
+                if (!Same(left.At(index), right.At(index))) {
+                    return false;
+                }
+            }
+            return true;
+        case ValueKind::Structure:
+            for (const Velto::MemberEntry& member : left.Members()) {
+                if (!Same(member.Value(), right.Find(member.Name()))) {
+                    return false;
+                }
+            }
+            return true;
+        default:
+            return true;
+    }
+}
+
+// A tree with every kind in it.
+BindingProperty SampleTree() {
+    BindingProperty tree;
+    tree.Member("flag") = true;
+    tree.Member("count") = -42;
+    tree.Member("size") = 42u;
+    tree.Member("ratio") = 0.5;
+    tree.Member("name") = "a text long enough to be interesting";
+    tree.Member("bytes") = std::vector<uint8_t>{1, 2, 3};
+    tree.Member("colour") = EnumValue{3, kColour};
+    BindingProperty& list = tree.Member("list");
+    for (int index = 0; index < 5; ++index) {
+        list.At(index).Member("index") = index;
+        list.At(index).Member("label") = "item";
+    }
+    tree.Member("nothing");
+    return tree;
+}
+
+struct Delta {
+    int64_t allocations;
+    int64_t bytesInUse;
+};
+
+template <class Operation>
+Delta Measure(Operation operation) {
+    const Velto::Client::MemoryStats before = Velto::ReadMemoryStatistics();
+    operation();
+    const Velto::Client::MemoryStats after = Velto::ReadMemoryStatistics();
+    return Delta{static_cast<int64_t>(after.allocationCount - before.allocationCount),
+                 static_cast<int64_t>((after.bytesAllocated - after.bytesFreed) -
+                                      (before.bytesAllocated - before.bytesFreed))};
+}
+
+TEST(BindingProperty, IsSixteenBytesAlignedToEight) {
+    EXPECT_EQ(sizeof(BindingProperty), 16u);
+    EXPECT_EQ(alignof(BindingProperty), 8u);
+}
+
+TEST(BindingProperty, KindNames) {
+    const char* expected[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                              "string", "blob", "enum",   "collection", "structure"};
+    for (uint8_t kind = 0; kind < 10; ++kind) {
+        EXPECT_STREQ(Velto::ValueKindName(static_cast<ValueKind>(kind)), expected[kind]);
+    }
+    EXPECT_STREQ(Velto::ValueKindName(static_cast<ValueKind>(10)), "");
+    EXPECT_STREQ(Velto::ValueKindName(static_cast<ValueKind>(255)), "");
+}
+
+TEST(BindingProperty, ConstructionAndAssignmentSetTheKindAndValue) {
+    const uint8_t bytes[] = {9, 8};
+    struct Case {
+        const char* what;
+        BindingProperty value;
+        ValueKind kind;
+    };
+    Case cases[] = {
+        {"default", BindingProperty(), ValueKind::Empty},
+        {"bool", BindingProperty(true), ValueKind::Bool},
+        {"int32", BindingProperty(int32_t{-5}), ValueKind::Signed},
+        {"int64", BindingProperty(int64_t{-5000000000}), ValueKind::Signed},
+        {"uint32", BindingProperty(uint32_t{0xFFFFFFFF}), ValueKind::Unsigned},
+        {"uint64", BindingProperty(uint64_t{1} << 63), ValueKind::Unsigned},
+        {"double", BindingProperty(2.5), ValueKind::Float},
+        {"float", BindingProperty(1.5f), ValueKind::Float},
+        {"C text", BindingProperty("text"), ValueKind::String},
+        {"null C text", BindingProperty(static_cast<const char*>(nullptr)), ValueKind::String},
+        {"std::string", BindingProperty(std::string("text")), ValueKind::String},
+        {"byte span", BindingProperty(std::span<const uint8_t>(bytes)), ValueKind::Blob},
+        {"enum", BindingProperty(EnumValue{2, kColour}), ValueKind::Enum},
+    };
+    for (Case& c : cases) {
+        EXPECT_EQ(c.value.Kind(), c.kind) << c.what;
+    }
+    EXPECT_EQ(cases[2].value.GetSigned(), -5) << "signed 32-bit values are sign-extended";
+    EXPECT_EQ(cases[4].value.GetUnsigned(), 0xFFFFFFFFu)
+        << "unsigned 32-bit values are zero-extended";
+    EXPECT_EQ(cases[7].value.GetFloat(), 1.5);
+    EXPECT_EQ(cases[9].value.GetString(), "");
+
+    BindingProperty value = 7;
+    value = std::string_view("view");
+    EXPECT_EQ(value.GetString(), "view");
+    value = false;
+    EXPECT_EQ(value.Kind(), ValueKind::Bool);
+    value = 'A';
+    EXPECT_EQ(value.Size(), 1u);
+}
+
+TEST(BindingProperty, ReadsOfAnotherKindReturnTheDefault) {
+    const uint8_t fallbackBytes[] = {0xEE};
+    const std::span<const uint8_t> fallbackBlob(fallbackBytes);
+    const EnumValue fallbackEnum{-1, nullptr};
+    const uint8_t blobBytes[] = {1, 2, 3};
+    const BindingProperty samples[] = {
+        BindingProperty(),
+        BindingProperty(true),
+        BindingProperty(int64_t{-3}),
+        BindingProperty(uint64_t{3}),
+        BindingProperty(3.25),
+        BindingProperty("three"),
+        BindingProperty(std::span<const uint8_t>(blobBytes)),
+        BindingProperty(EnumValue{3, kColour}),
+        std::move(BindingProperty().MakeCollection()),
+        std::move(BindingProperty().MakeStructure()),
+    };
+    for (const BindingProperty& sample : samples) {
+        const ValueKind kind = sample.Kind();
+        const char* name = Velto::ValueKindName(kind);
+        EXPECT_EQ(sample.GetSigned(99), kind == ValueKind::Signed ? -3 : 99) << name;
+        EXPECT_EQ(sample.GetUnsigned(99), kind == ValueKind::Unsigned ? 3u : 99u) << name;
+        EXPECT_EQ(sample.GetFloat(9.5), kind == ValueKind::Float ? 3.25 : 9.5) << name;
+        EXPECT_EQ(sample.GetString("fallback"), kind == ValueKind::String ? "three" : "fallback")
+            << name;
+        EXPECT_EQ(sample.GetBlob(fallbackBlob).size(), kind == ValueKind::Blob ? 3u : 1u) << name;
+        EXPECT_EQ(sample.GetEnum(fallbackEnum).value, kind == ValueKind::Enum ? 3 : -1) << name;
+        EXPECT_EQ(sample.GetBool(false), kind == ValueKind::Bool) << name;
+    }
+}
+
+TEST(BindingProperty, SizeCountsWhatTheValueHolds) {
+    BindingProperty collection;
+    collection.At(2);
+    BindingProperty structure;
+    structure.Member("a");
+    structure.Member("b");
+    const std::pair<const char*, std::pair<BindingProperty, std::size_t>> cases[] = {
+        {"empty", {BindingProperty(), 0}},
+        {"bool", {BindingProperty(false), 1}},
+        {"signed", {BindingProperty(0), 1}},
+        {"float", {BindingProperty(0.0), 1}},
+        {"enum", {BindingProperty(EnumValue{0, kColour}), 1}},
+        {"text", {BindingProperty("abc"), 3}},
+        {"empty text", {BindingProperty(""), 0}},
+        {"blob", {BindingProperty(std::vector<uint8_t>{1, 2, 3, 4}), 4}},
+        {"collection", {collection, 3}},
+        {"structure", {structure, 2}},
+    };
+    for (const auto& [what, expected] : cases) {
+        EXPECT_EQ(expected.first.Size(), expected.second) << what;
+    }
+}
+
+TEST(BindingProperty, IsZeroForEmptyAndZeroValuesOnly) {
+    BindingProperty filled;
+    filled.Append();
+    BindingProperty withMember;
+    withMember.Member("x");
+    const std::pair<const char*, std::pair<BindingProperty, bool>> cases[] = {
+        {"empty", {BindingProperty(), true}},
+        {"false", {BindingProperty(false), true}},
+        {"true", {BindingProperty(true), false}},
+        {"signed 0", {BindingProperty(0), true}},
+        {"signed -1", {BindingProperty(-1), false}},
+        {"unsigned 0", {BindingProperty(0u), true}},
+        {"float 0", {BindingProperty(0.0), true}},
+        {"float -0", {BindingProperty(-0.0), true}},
+        {"float NaN", {BindingProperty(std::nan("")), false}},
+        {"empty text", {BindingProperty(""), true}},
+        {"text", {BindingProperty("0"), false}},
+        {"empty blob", {BindingProperty(std::vector<uint8_t>{}), true}},
+        {"blob", {BindingProperty(std::vector<uint8_t>{0}), false}},
+        {"enum 0", {BindingProperty(EnumValue{0, kColour}), true}},
+        {"enum 1", {BindingProperty(EnumValue{1, kColour}), false}},
+        {"empty collection", {std::move(BindingProperty().MakeCollection()), true}},
+        {"collection", {filled, false}},
+        {"empty structure", {std::move(BindingProperty().MakeStructure()), true}},
+        {"structure", {withMember, false}},
+    };
+    for (const auto& [what, expected] : cases) {
+        EXPECT_EQ(expected.first.IsZero(), expected.second) << what;
+    }
+}
+
+TEST(BindingProperty, StructureMembersIterateInByteWiseNameOrder) {
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{"b", "a", "B"}, {"B", "a", "b"}},
+        {{"ab", "a", ""}, {"", "a", "ab"}},
+        {{"\xC3\xA9", "z", "Z"}, {"Z", "z", "\xC3\xA9"}},
+        {{"b", "a", "b", "a"}, {"a", "b"}},
+        {{"abcdefghij", "abcdefgh", "abcdefghi", "abcdefgha", "abcdefgg"},
+         {"abcdefgg", "abcdefgh", "abcdefgha", "abcdefghi", "abcdefghij"}},
+        {{std::string("a\0", 2), "a", std::string("a\0b", 3), std::string("a\0", 2)},
+         {"a", std::string("a\0", 2), std::string("a\0b", 3)}},
+    };
+    for (const auto& [inserted, expected] : cases) {
+        BindingProperty structure;
+        for (const std::string& name : inserted) {
+            structure.Member(name);
+        }
+        EXPECT_EQ(MemberNames(structure), expected);
+        for (const std::string& name : expected) {
+            EXPECT_EQ(structure.Find(name).GetString("absent"), "absent")
+                << "a new member holds nothing";
+            structure.Member(name) = name;
+        }
+        for (const std::string& name : expected) {
+            EXPECT_EQ(structure.Find(name).GetString(), name);
+        }
+        EXPECT_EQ(structure.Size(), expected.size());
+    }
+}
+
+TEST(BindingProperty, LargeStructuresStayOrderedWhateverTheInsertionOrder) {
+    constexpr int kCount = 5000;
+    const std::pair<const char*, std::function<int(int)>> orders[] = {
+        {"ascending", [](int index) { return index; }},
+        {"descending", [](int index) { return kCount - 1 - index; }},
+        {"scattered", [](int index) { return static_cast<int>((index * 2971LL) % kCount); }},
+    };
+    for (const auto& [order, key] : orders) {
+        BindingProperty structure;
+        for (int index = 0; index < kCount; ++index) {
+            const int number = key(index);
+            structure.Member("key" + std::to_string(number)) = number;
+        }
+        ASSERT_EQ(structure.Size(), static_cast<std::size_t>(kCount)) << order;
+        std::string previous;
+        std::size_t visited = 0;
+        for (const Velto::MemberEntry& member : structure.Members()) {
+            EXPECT_LT(previous, member.Name()) << order;
+            previous = member.Name();
+            ++visited;
+        }
+        EXPECT_EQ(visited, static_cast<std::size_t>(kCount)) << order;
+        for (int number = 0; number < kCount; ++number) {
+            ASSERT_EQ(structure.Find("key" + std::to_string(number)).GetSigned(-1), number)
+                << order;
+        }
+        EXPECT_EQ(&structure.Member("key17"), &structure.Find("key17")) << order;
+        EXPECT_TRUE(structure.Find("key").IsEmpty()) << order;
+        EXPECT_TRUE(structure.Find("key99999").IsEmpty()) << order;
+    }
+}
+
+TEST(BindingProperty, AtGrowsACollectionWithEmptyElements) {
+    BindingProperty value;
+    value.At(5) = "last";
+    EXPECT_EQ(value.Kind(), ValueKind::Collection);
+    ASSERT_EQ(value.Size(), 6u);
+    for (std::size_t index = 0; index < 5; ++index) {
+        EXPECT_TRUE(value.At(index).IsEmpty()) << index;
+    }
+    EXPECT_EQ(value.At(5).GetString(), "last");
+    value.Append() = 1;
+    EXPECT_EQ(value.Size(), 7u);
+
+    BindingProperty text = "turns into a collection";
+    text.At(0) = 1;
+    EXPECT_EQ(text.Kind(), ValueKind::Collection);
+    EXPECT_EQ(text.Size(), 1u);
+}
+
+TEST(BindingProperty, ConstAccessOutOfRangeReturnsTheSharedEmptyValue) {
+    BindingProperty collection;
+    collection.At(1) = 1;
+    const BindingProperty& constant = collection;
+    const BindingProperty text = "not a collection";
+    EXPECT_EQ(&constant.At(2), &BindingProperty::EmptyValue());
+    EXPECT_EQ(&text.At(0), &BindingProperty::EmptyValue());
+    EXPECT_EQ(&constant.Find("x"), &BindingProperty::EmptyValue());
+    EXPECT_TRUE(BindingProperty::EmptyValue().IsEmpty());
+    EXPECT_EQ(collection.Size(), 2u);
+}
+
+TEST(BindingProperty, FindOnANonStructureReturnsEmptyAndChangesNothing) {
+    const BindingProperty text = "abc";
+    EXPECT_TRUE(text.Find("abc").IsEmpty());
+    EXPECT_EQ(text.Kind(), ValueKind::String);
+    EXPECT_EQ(text.GetString(), "abc");
+}
+
+TEST(BindingProperty, MemberLookupDoesNotAllocate) {
+    BindingProperty record = SampleTree();
+    const BindingProperty& constant = record;
+    const Delta delta = Measure([&] {
+        for (int round = 0; round < 100; ++round) {
+            EXPECT_EQ(constant.Find("count").GetSigned(), -42);
+            EXPECT_TRUE(constant.Find("absent").IsEmpty());
+            EXPECT_EQ(record.Member("size").GetUnsigned(), 42u);
+        }
+    });
+    EXPECT_EQ(delta.allocations, 0);
+}
+
+TEST(BindingProperty, AssigningAcrossTreesCopiesDeeplyAndLeavesTheSourceIntact) {
+    BindingProperty source = SampleTree();
+    BindingProperty target;
+    target.Member("copy") = source;
+    EXPECT_TRUE(Same(target.Find("copy"), source));
+    EXPECT_NE(target.Find("copy").Find("name").GetString().data(),
+              source.Find("name").GetString().data())
+        << "texts are re-interned in the target tree";
+    source.Member("count") = 1;
+    source.Member("list").At(0).Member("index") = 100;
+    EXPECT_EQ(target.Find("copy").Find("count").GetSigned(), -42);
+    EXPECT_EQ(target.Find("copy").Find("list").At(0).Find("index").GetSigned(), 0);
+
+    const BindingProperty copied(source);
+    EXPECT_TRUE(Same(copied, source));
+}
+
+TEST(BindingProperty, CopiesWithinOneTreeShareTheirTexts) {
+    BindingProperty tree;
+    tree.Member("a") = "shared text";
+    tree.Member("b") = tree.Find("a");
+    EXPECT_EQ(tree.Find("a").GetString().data(), tree.Find("b").GetString().data());
+    tree.Member("a") = 1;
+    EXPECT_EQ(tree.Find("b").GetString(), "shared text") << "the text outlives one holder";
+}
+
+TEST(BindingProperty, MovingBetweenRootsSwapsThemAndEmptiesTheSource) {
+    BindingProperty source = SampleTree();
+    const char* text = source.Find("name").GetString().data();
+    BindingProperty target = "old content";
+    target = std::move(source);
+    EXPECT_TRUE(source.IsEmpty());
+    EXPECT_EQ(target.Find("name").GetString().data(), text) << "nothing was copied";
+    EXPECT_TRUE(Same(target, SampleTree()));
+
+    BindingProperty constructed(std::move(target));
+    EXPECT_TRUE(target.IsEmpty());
+    EXPECT_EQ(constructed.Find("name").GetString().data(), text);
+}
+
+TEST(BindingProperty, MovingAnElementOutOfATreeCopiesItAndEmptiesTheElement) {
+    BindingProperty tree = SampleTree();
+    BindingProperty taken = std::move(tree.Member("list"));
+    EXPECT_EQ(taken.Size(), 5u);
+    EXPECT_EQ(taken.At(4).Find("label").GetString(), "item");
+    EXPECT_TRUE(tree.Find("list").IsEmpty());
+    EXPECT_EQ(tree.Size(), 9u) << "the member itself stays";
+
+    BindingProperty other = SampleTree();
+    other.Member("from tree") = std::move(taken.At(2));
+    EXPECT_EQ(other.Find("from tree").Find("index").GetSigned(), 2);
+    EXPECT_TRUE(taken.At(2).IsEmpty());
+}
+
+TEST(BindingProperty, MovingWithinATreeHandsThePayloadOver) {
+    BindingProperty tree = SampleTree();
+    const BindingProperty* firstItem = &tree.Find("list").At(0);
+    tree.Member("moved") = std::move(tree.Member("list"));
+    EXPECT_TRUE(tree.Find("list").IsEmpty());
+    EXPECT_EQ(&tree.Find("moved").At(0), firstItem) << "the elements did not move";
+
+    tree = std::move(tree.Member("moved"));
+    EXPECT_EQ(tree.Kind(), ValueKind::Collection);
+    EXPECT_EQ(tree.At(3).Find("index").GetSigned(), 3);
+}
+
+TEST(BindingProperty, AssigningAnAncestorIntoItsDescendantCopiesTheAncestor) {
+    BindingProperty root;
+    root.Member("x") = 1;
+    BindingProperty& self = root.Member("self");
+    self = root;
+    EXPECT_EQ(root.Find("self").Find("x").GetSigned(), 1);
+    EXPECT_TRUE(root.Find("self").Find("self").IsEmpty());
+    EXPECT_EQ(MemberNames(root.Find("self")), (std::vector<std::string>{"self", "x"}));
+
+    BindingProperty& alias = root;
+    root = alias;
+    EXPECT_EQ(root.Find("x").GetSigned(), 1) << "self-assignment keeps the value";
+}
+
+TEST(BindingProperty, MovingARootIntoItsOwnDescendantLeavesTheRootEmpty) {
+    BindingProperty root = SampleTree();
+    root.Member("inner").Member("deeper") = std::move(root);
+    EXPECT_TRUE(root.IsEmpty());
+    root.Member("again") = "usable";
+    EXPECT_EQ(root.Find("again").GetString(), "usable");
+}
+
+TEST(BindingProperty, SettersAcceptTextsAndBytesOfTheSameTree) {
+    BindingProperty root;
+    root.Member("a") = "the only copy of this text";
+    root = root.Find("a").GetString();
+    EXPECT_EQ(root.GetString(), "the only copy of this text");
+    root = root.GetString();
+    EXPECT_EQ(root.GetString(), "the only copy of this text");
+
+    BindingProperty key = "key";
+    key.Member(key.GetString()) = 1;
+    EXPECT_EQ(MemberNames(key), std::vector<std::string>{"key"});
+
+    BindingProperty bytes;
+    bytes.Member("b") = std::vector<uint8_t>{5, 6, 7};
+    bytes = bytes.Find("b").GetBlob();
+    ASSERT_EQ(bytes.Size(), 3u);
+    EXPECT_EQ(bytes.GetBlob()[2], 7);
+}
+
+TEST(BindingProperty, BlobsAreCopiedOrMovedIn) {
+    std::vector<uint8_t> source = {1, 2, 3};
+    BindingProperty copied = source;
+    EXPECT_EQ(source.size(), 3u);
+    BindingProperty moved = std::move(source);
+    EXPECT_TRUE(source.empty()) << "a moved-in vector is left empty";
+    EXPECT_TRUE(std::ranges::equal(copied.GetBlob(), moved.GetBlob()));
+    BindingProperty empty = std::vector<uint8_t>{};
+    EXPECT_EQ(empty.Kind(), ValueKind::Blob);
+    EXPECT_TRUE(empty.GetBlob().empty());
+}
+
+TEST(BindingProperty, EnumKeepsItsNumberAndIdentity) {
+    BindingProperty value;
+    value.SetEnum(-7, kColour);
+    EXPECT_EQ(value.GetEnum().value, -7);
+    EXPECT_EQ(value.GetEnum().identity, kColour);
+    BindingProperty copy;
+    copy.Member("e") = value;
+    EXPECT_EQ(copy.Find("e").GetEnum().value, -7);
+    EXPECT_EQ(copy.Find("e").GetEnum().identity, kColour);
+}
+
+TEST(BindingProperty, RepeatedMemberNamesAreStoredOncePerTree) {
+    BindingProperty records;
+    for (int index = 0; index < 100; ++index) {
+        records.At(index).Member("summonerId") = index;
+    }
+    const char* first = records.At(0).Members().begin()->Name().data();
+    for (int index = 1; index < 100; ++index) {
+        EXPECT_EQ(records.At(index).Members().begin()->Name().data(), first) << index;
+    }
+}
+
+TEST(BindingProperty, VectorsOfRootsMoveTheirValuesWhenGrowing) {
+    std::vector<BindingProperty> values;
+    for (int index = 0; index < 100; ++index) {
+        values.emplace_back(SampleTree());
+        values.back().Member("index") = index;
+    }
+    for (int index = 0; index < 100; ++index) {
+        EXPECT_EQ(values[index].Find("index").GetSigned(), index);
+        EXPECT_EQ(values[index].Find("name").GetString(), "a text long enough to be interesting");
+    }
+}
+
+void BuildRecords() {
+    BindingProperty tree;
+    tree.Reserve(2000);
+    for (int index = 0; index < 2000; ++index) {
+        BindingProperty& record = tree.At(index);
+        record.Member("id") = index;
+        record.Member("name") = "record " + std::to_string(index);
+        record.Member("tags").At(3) = "tag";
+    }
+}
+
+TEST(BindingProperty, TreesAllocateFromTheCountedHeapAndReleaseEverything) {
+    // The page allocator keeps one spare slab and its slab table: the first tree creates them.
+    BuildRecords();
+    const std::size_t pagesBefore = Velto::ReadPageStatistics().pagesInUse;
+    const Delta delta = Measure(BuildRecords);
+    EXPECT_GT(delta.allocations, 0) << "storage comes from the counted heap";
+    EXPECT_EQ(delta.bytesInUse, 0) << "destroying the tree gives back every byte";
+    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, pagesBefore);
+}
+
+TEST(BindingProperty, ResetReleasesAndLeavesAnUsableEmptyValue) {
+    BindingProperty tree = SampleTree();
+    tree.Reset();
+    EXPECT_TRUE(tree.IsEmpty());
+    tree.Member("x") = "again";
+    EXPECT_EQ(tree.Find("x").GetString(), "again");
+    tree.Member("x").Reset();
+    EXPECT_TRUE(tree.Find("x").IsEmpty());
+    EXPECT_EQ(tree.Size(), 1u);
+}
+
+TEST(BindingProperty, AccessBeyondTheElementLimitGoesToADiscardedScratchValue) {
+    BindingProperty collection;
+    BindingProperty& scratch = collection.At(BindingProperty::kMaxElements);
+    scratch = "discarded";
+    EXPECT_EQ(collection.Kind(), ValueKind::Collection);
+    EXPECT_EQ(collection.Size(), 0u);
+    EXPECT_TRUE(collection.At(BindingProperty::kMaxElements).IsEmpty())
+        << "the scratch value is emptied before it is handed out again";
+    EXPECT_FALSE(collection.Reserve(BindingProperty::kMaxElements + 1));
+    EXPECT_TRUE(collection.Reserve(10));
+    EXPECT_EQ(collection.Size(), 0u);
+}
+
+TEST(BindingProperty, ElementAndMemberViewsAreEmptyForOtherKinds) {
+    BindingProperty text = "text";
+    EXPECT_TRUE(text.Elements().empty());
+    EXPECT_TRUE(MemberNames(text).empty());
+    BindingProperty structure;
+    EXPECT_TRUE(structure.ReserveMembers(8));
+    EXPECT_EQ(structure.Kind(), ValueKind::Structure);
+    EXPECT_TRUE(MemberNames(structure).empty());
+    structure.Member("only");
+    EXPECT_EQ(MemberNames(structure), std::vector<std::string>{"only"});
+    for (Velto::MemberEntry& member : structure.Members()) {
+        member.Value() = 3;
+    }
+    EXPECT_EQ(structure.Find("only").GetSigned(), 3);
+}
+
+TEST(BindingResult, FreshResultHasSucceededAndIsEmpty) {
+    const BindingResult result;
+    EXPECT_TRUE(result.succeeded);
+    EXPECT_TRUE(result.IsEmpty());
+    EXPECT_EQ(result.FailureMessage(), "");
+}
+
+TEST(BindingResult, FailureHoldsTheErrorStructureAndReportsItsText) {
+    BindingResult result;
+    result.Member("partial") = 1;
+    result.SetFailure("Something went wrong.");
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(MemberNames(result), std::vector<std::string>{"error"});
+    EXPECT_EQ(result.FailureMessage(), "Something went wrong.");
+    result.SetFailure(result.FailureMessage());
+    EXPECT_EQ(result.FailureMessage(), "Something went wrong.") << "a message from itself";
+}
+
+TEST(BindingResult, FailureMessageIsEmptyUnlessFailedWithATextError) {
+    BindingResult succeeded;
+    succeeded.Member("error") = "not a failure";
+    EXPECT_EQ(succeeded.FailureMessage(), "");
+    BindingResult numeric;
+    numeric.SetFailure("x");
+    numeric.Member("error") = 5;
+    EXPECT_EQ(numeric.FailureMessage(), "");
+}
+
+}  // namespace

@@ -1,0 +1,378 @@
+#include "binding/binding_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "binding/binding_property.h"
+#include "binding/fnv1a.h"
+
+// The remoting layer owns the real definition; this executable links only the binding layer.
+struct Velto::FunctionDescriptor {
+    std::string name;
+};
+
+namespace {
+
+using Velto::BindingRegistry;
+using Velto::FieldConverter;
+using Velto::FunctionDescriptor;
+using Velto::FunctionDescriptorHandle;
+using Velto::TypeDescriptor;
+using Velto::TypeKind;
+using Velto::TypeSpec;
+namespace StaticType = Velto::StaticType;
+
+struct Point {
+    int32_t x;
+    int32_t y;
+};
+struct Unregistered {};
+enum class Colour : int32_t { Red = 1, Green = 2 };
+
+// Registration in these tests does not need converters.
+struct NoConverter {
+    static std::unique_ptr<FieldConverter> Make(const TypeSpec&) { return nullptr; }
+};
+
+// Remembers the spec it was made for.
+class SpecConverter : public FieldConverter {
+  public:
+    explicit SpecConverter(const TypeSpec& spec) : spec(spec) {}
+    void FromProperty(Velto::BindingResult&, void*, const Velto::BindingProperty&,
+                      std::string_view) const override {}
+    void ToProperty(Velto::BindingResult&, const void*) const override {}
+    TypeSpec spec;
+};
+struct SpecFactory {
+    static std::unique_ptr<FieldConverter> Make(const TypeSpec& spec) {
+        return std::make_unique<SpecConverter>(spec);
+    }
+};
+
+std::vector<std::string> TagsOf(const std::vector<std::string>& tags) {
+    return tags;
+}
+
+TEST(KindName, NamesEveryKindAndNothingElse) {
+    const char* expected[] = {"",       "bool",   "int8",   "uint8",    "int16",
+                              "uint16", "int32",  "uint32", "int64",    "uint64",
+                              "float",  "double", "string", "object",   "blob",
+                              "vector", "enum",   "struct", "callback", "map"};
+    for (uint32_t kind = 0; kind < 20; ++kind) {
+        EXPECT_STREQ(Velto::KindName(static_cast<TypeKind>(kind)), expected[kind]) << kind;
+    }
+    EXPECT_STREQ(Velto::KindName(static_cast<TypeKind>(20)), "");
+    EXPECT_STREQ(Velto::KindName(static_cast<TypeKind>(0xFFFFFFFF)), "");
+}
+
+TEST(BindingRegistry, RegistersANewTypeFindableByNameAndIdentity) {
+    BindingRegistry registry;
+    const Velto::TypeBuilder builder = registry.RegisterStruct<Point>("Point");
+    const TypeDescriptor* point = builder.Descriptor();
+    ASSERT_NE(point, nullptr);
+    EXPECT_FALSE(builder.Existed());
+    EXPECT_EQ(point->size, sizeof(Point));
+    EXPECT_FALSE(point->isEnum);
+    EXPECT_EQ(point->name, "Point");
+    EXPECT_EQ(point->hash, StaticType::HashCode<Point>().hash);
+    EXPECT_EQ(point->identity, &StaticType::HashCode<Point>());
+    EXPECT_EQ(point->registry, &registry);
+    EXPECT_EQ(registry.FindType("Point"), point);
+    EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), point);
+    EXPECT_EQ(registry.FindTypeByHash(point->hash), point);
+    EXPECT_EQ(registry.FindType("point"), nullptr);
+    EXPECT_EQ(registry.FindType(StaticType::HashCode<Unregistered>()), nullptr);
+}
+
+TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinition) {
+    BindingRegistry registry;
+    registry.RegisterStruct<Point>("Point")
+        .Field<int32_t, NoConverter>("x", 0)
+        .Description("first")
+        .Tag("one");
+    const Velto::TypeBuilder again = registry.RegisterStruct<Unregistered>("Point");
+    EXPECT_TRUE(again.Existed());
+    Velto::TypeBuilder second = again;
+    second.Field<int32_t, NoConverter>("y", 4).Description("second").Tag("two").Value("A", 1);
+
+    const TypeDescriptor* point = registry.FindType("Point");
+    EXPECT_EQ(again.Descriptor(), point);
+    ASSERT_EQ(point->fields.size(), 1u);
+    EXPECT_EQ(point->fields[0].name, "x");
+    EXPECT_EQ(point->description, "first");
+    EXPECT_EQ(TagsOf(point->tags), std::vector<std::string>{"one"});
+    EXPECT_TRUE(point->values.empty());
+    EXPECT_EQ(point->identity, &StaticType::HashCode<Point>());
+    EXPECT_EQ(registry.FindType(StaticType::HashCode<Unregistered>()), nullptr);
+}
+
+TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
+    BindingRegistry registry;
+    registry.RegisterStruct<Point>("Point")
+        .Field<int32_t, SpecFactory>("y", 4, "vertical", Velto::kFieldRequired)
+        .Field<int32_t, SpecFactory>("x", 0, "horizontal", Velto::kFieldOmitZero, {}, true);
+    const TypeDescriptor* point = registry.FindType("Point");
+    ASSERT_EQ(point->fields.size(), 2u);
+    struct Expected {
+        const char* name;
+        uint32_t offset;
+        const char* description;
+        uint32_t flags;
+        bool optional;
+    };
+    const Expected expected[] = {{"y", 4, "vertical", Velto::kFieldRequired, false},
+                                 {"x", 0, "horizontal", Velto::kFieldOmitZero, true}};
+    for (std::size_t index = 0; index < 2; ++index) {
+        const Velto::FieldDescriptor& field = point->fields[index];
+        const Expected& e = expected[index];
+        EXPECT_EQ(field.name, e.name);
+        EXPECT_EQ(field.nameHash, Velto::Fnv1a(e.name)) << e.name;
+        EXPECT_EQ(field.offset, e.offset) << e.name;
+        EXPECT_EQ(field.description, e.description) << e.name;
+        EXPECT_EQ(field.flags, e.flags) << e.name;
+        EXPECT_EQ(field.optional, e.optional) << e.name;
+        EXPECT_EQ(field.identity, &StaticType::HashCode<int32_t>()) << e.name;
+        EXPECT_EQ(field.owner, point) << e.name;
+        EXPECT_EQ(field.spec.kind, TypeKind::Int32) << e.name;
+        const auto* converter = dynamic_cast<const SpecConverter*>(field.converter.get());
+        ASSERT_NE(converter, nullptr) << e.name;
+        EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "the converter is made for the spec";
+    }
+}
+
+TEST(BindingRegistry, ExtraSpecIsKeptOnlyWhenItsKindIsSet) {
+    BindingRegistry registry;
+    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point").Descriptor();
+    const TypeSpec withKind{TypeKind::Struct, TypeKind::Int32, point};
+    const TypeSpec withoutKind{TypeKind::None, TypeKind::Int32, point};
+    registry.RegisterStruct<Unregistered>("Holder")
+        .Field<int32_t, NoConverter>("with", 0, "", 0, withKind)
+        .Field<int32_t, NoConverter>("without", 4, "", 0, withoutKind);
+    const TypeDescriptor* holder = registry.FindType("Holder");
+    EXPECT_EQ(holder->fields[0].extra.kind, TypeKind::Struct);
+    EXPECT_EQ(holder->fields[0].extra.descriptor, point);
+    EXPECT_EQ(holder->fields[1].extra.kind, TypeKind::None);
+    EXPECT_EQ(holder->fields[1].extra.descriptor, nullptr);
+}
+
+struct Everything {};
+
+TEST(BindingRegistry, DerivesTypeSpecsFromNativeTypes) {
+    BindingRegistry registry;
+    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point").Descriptor();
+    const TypeDescriptor* colour = registry.RegisterEnum<Colour>("Colour").Descriptor();
+    registry.RegisterStruct<Everything>("Everything")
+        .Field<bool, NoConverter>("bool", 0)
+        .Field<int8_t, NoConverter>("int8", 0)
+        .Field<uint8_t, NoConverter>("uint8", 0)
+        .Field<int16_t, NoConverter>("int16", 0)
+        .Field<uint16_t, NoConverter>("uint16", 0)
+        .Field<int32_t, NoConverter>("int32", 0)
+        .Field<uint32_t, NoConverter>("uint32", 0)
+        .Field<int64_t, NoConverter>("int64", 0)
+        .Field<uint64_t, NoConverter>("uint64", 0)
+        .Field<float, NoConverter>("float", 0)
+        .Field<double, NoConverter>("double", 0)
+        .Field<std::string, NoConverter>("string", 0)
+        .Field<Velto::BindingProperty, NoConverter>("object", 0)
+        .Field<std::vector<uint8_t>, NoConverter>("blob", 0)
+        .Field<std::vector<int32_t>, NoConverter>("vector of int32", 0)
+        .Field<std::vector<Point>, NoConverter>("vector of records", 0)
+        .Field<std::vector<Colour>, NoConverter>("vector of enums", 0)
+        .Field<std::vector<std::vector<int32_t>>, NoConverter>("vector of vectors", 0)
+        .Field<std::unordered_map<std::string, double>, NoConverter>("map of double", 0)
+        .Field<std::unordered_map<std::string, Point>, NoConverter>("map of records", 0)
+        .Field<Colour, NoConverter>("enum", 0)
+        .Field<Point, NoConverter>("record", 0)
+        .Field<Unregistered, NoConverter>("unregistered record", 0);
+    struct Expected {
+        TypeKind kind;
+        TypeKind elementKind;
+        const TypeDescriptor* descriptor;
+    };
+    const Expected expected[] = {
+        {TypeKind::Bool, TypeKind::None, nullptr},    {TypeKind::Int8, TypeKind::None, nullptr},
+        {TypeKind::Uint8, TypeKind::None, nullptr},   {TypeKind::Int16, TypeKind::None, nullptr},
+        {TypeKind::Uint16, TypeKind::None, nullptr},  {TypeKind::Int32, TypeKind::None, nullptr},
+        {TypeKind::Uint32, TypeKind::None, nullptr},  {TypeKind::Int64, TypeKind::None, nullptr},
+        {TypeKind::Uint64, TypeKind::None, nullptr},  {TypeKind::Float, TypeKind::None, nullptr},
+        {TypeKind::Double, TypeKind::None, nullptr},  {TypeKind::String, TypeKind::None, nullptr},
+        {TypeKind::Object, TypeKind::None, nullptr},  {TypeKind::Blob, TypeKind::None, nullptr},
+        {TypeKind::Vector, TypeKind::Int32, nullptr}, {TypeKind::Vector, TypeKind::Struct, point},
+        {TypeKind::Vector, TypeKind::Enum, colour},   {TypeKind::Vector, TypeKind::Vector, nullptr},
+        {TypeKind::Map, TypeKind::Double, nullptr},   {TypeKind::Map, TypeKind::Struct, point},
+        {TypeKind::Enum, TypeKind::None, colour},     {TypeKind::Struct, TypeKind::None, point},
+        {TypeKind::Struct, TypeKind::None, nullptr},
+    };
+    const TypeDescriptor* everything = registry.FindType("Everything");
+    ASSERT_EQ(everything->fields.size(), std::size(expected));
+    for (std::size_t index = 0; index < std::size(expected); ++index) {
+        const Velto::FieldDescriptor& field = everything->fields[index];
+        EXPECT_EQ(field.spec.kind, expected[index].kind) << field.name;
+        EXPECT_EQ(field.spec.elementKind, expected[index].elementKind) << field.name;
+        EXPECT_EQ(field.spec.descriptor, expected[index].descriptor) << field.name;
+    }
+}
+
+TEST(BindingRegistry, TypeWithTheVoidIdentityIsFoundByNameOnly) {
+    BindingRegistry registry;
+    const TypeDescriptor* opaque =
+        registry.RegisterType(0, "Opaque", Velto::VoidIdentity(), false).Descriptor();
+    EXPECT_EQ(registry.FindType("Opaque"), opaque);
+    EXPECT_EQ(registry.FindType(Velto::VoidIdentity()), nullptr);
+    EXPECT_EQ(registry.FindTypeByHash(Velto::VoidIdentity().hash), nullptr);
+}
+
+TEST(BindingRegistry, EnumeratorsAreOrderedByNameAndANumberNamesTheFirstThatHasIt) {
+    BindingRegistry registry;
+    const TypeDescriptor* colour = registry.RegisterEnum<Colour>("Colour")
+                                       .Value("Red", 1, "warm")
+                                       .Value("Green", 2)
+                                       .Value("Crimson", 1)
+                                       .Value("Red", 7)
+                                       .Descriptor();
+    std::vector<std::string> names;
+    for (const auto& [name, value] : colour->values) {
+        names.push_back(name);
+        EXPECT_EQ(value.owner, colour);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Crimson", "Green", "Red"}));
+    EXPECT_EQ(colour->values.at("Red").value, 1) << "a name given twice keeps its first number";
+    EXPECT_EQ(colour->values.at("Red").description, "warm");
+    EXPECT_TRUE(colour->isEnum);
+
+    struct Case {
+        int32_t number;
+        bool valid;
+        const char* name;
+    };
+    const Case cases[] = {
+        {1, true, "Crimson"}, {2, true, "Green"}, {0, false, nullptr}, {7, false, nullptr}};
+    const Velto::TypeIdentity* identity = &StaticType::HashCode<Colour>();
+    for (const Case& c : cases) {
+        EXPECT_EQ(Velto::IsValidValue(colour, c.number), c.valid) << c.number;
+        const std::string* name = Velto::ValueName(identity, c.number, &registry);
+        if (c.name == nullptr) {
+            EXPECT_EQ(name, nullptr) << c.number;
+        } else {
+            ASSERT_NE(name, nullptr) << c.number;
+            EXPECT_EQ(*name, c.name);
+        }
+    }
+}
+
+TEST(BindingRegistry, EnumerationLookupsCopeWithMissingPieces) {
+    BindingRegistry registry;
+    registry.RegisterEnum<Colour>("Colour").Value("Red", 1);
+    const Velto::TypeIdentity* colour = &StaticType::HashCode<Colour>();
+    EXPECT_FALSE(Velto::IsValidValue(nullptr, 1));
+    EXPECT_EQ(Velto::ValueName(nullptr, 1, &registry), nullptr);
+    EXPECT_EQ(Velto::ValueName(colour, 1, nullptr), nullptr);
+    EXPECT_EQ(Velto::ValueName(&StaticType::HashCode<Point>(), 1, &registry), nullptr);
+    ASSERT_NE(Velto::ValueName(colour, 1, &registry), nullptr);
+}
+
+TEST(BindingRegistry, TagsSkipEmptyTextsAndKeepTheirOrder) {
+    BindingRegistry registry;
+    const std::vector<std::string> more = {"c", "", "d"};
+    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point")
+                                      .Tag("")
+                                      .Tag("a")
+                                      .Tags({"b", ""})
+                                      .Tags(more)
+                                      .Descriptor();
+    EXPECT_EQ(TagsOf(point->tags), (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST(BindingRegistry, EventsAreGetOrCreateWithTheirDataTypeFoundByIdentity) {
+    BindingRegistry registry;
+    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point").Descriptor();
+    const Velto::EventDescriptor* moved =
+        registry.RegisterEvent<Point>("OnMoved").Description("Moved.").Tag("x").Descriptor();
+    registry.RegisterEvent<Unregistered>("OnMoved").Description("Again.").Tag("y");
+    EXPECT_EQ(registry.FindEvent("OnMoved"), moved);
+    EXPECT_EQ(moved->type, point);
+    EXPECT_EQ(moved->description, "Moved.");
+    EXPECT_EQ(TagsOf(moved->tags), std::vector<std::string>{"x"});
+    EXPECT_EQ(registry.RegisterEvent<Unregistered>("OnOther").Descriptor()->type, nullptr);
+    EXPECT_TRUE(registry.RegisterEvent<Point>("OnOther").Existed());
+    EXPECT_EQ(registry.FindEvent("OnNothing"), nullptr);
+}
+
+int destroyedFunctions = 0;
+
+FunctionDescriptorHandle MakeFunction(const char* name) {
+    return FunctionDescriptorHandle(new FunctionDescriptor{name},
+                                    [](FunctionDescriptor* function) noexcept {
+                                        ++destroyedFunctions;
+                                        delete function;
+                                    });
+}
+
+TEST(BindingRegistry, FunctionsAreStoredByNameAndDestroyedWithTheRegistry) {
+    destroyedFunctions = 0;
+    {
+        BindingRegistry registry;
+        const auto [first, firstExisted] = registry.AddFunction("Get", MakeFunction("first"));
+        EXPECT_FALSE(firstExisted);
+        const auto [again, againExisted] = registry.AddFunction("Get", MakeFunction("second"));
+        EXPECT_TRUE(againExisted);
+        EXPECT_EQ(again, first);
+        EXPECT_EQ(destroyedFunctions, 1) << "the descriptor not stored is destroyed";
+        EXPECT_EQ(registry.FindFunction("Get")->name, "first");
+        EXPECT_EQ(registry.FindFunction("Put"), nullptr);
+        const auto [none, noneExisted] =
+            registry.AddFunction("Put", FunctionDescriptorHandle(nullptr, nullptr));
+        EXPECT_EQ(none, nullptr);
+        EXPECT_FALSE(noneExisted);
+        registry.AddFunction("Delete", MakeFunction("third"));
+        std::vector<std::string> names;
+        for (const FunctionDescriptor* function : registry.SnapshotFunctions()) {
+            names.push_back(function->name);
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"third", "first"}));
+    }
+    EXPECT_EQ(destroyedFunctions, 3);
+}
+
+TEST(BindingRegistry, SnapshotsListEverythingInByteWiseNameOrder) {
+    BindingRegistry registry;
+    registry.RegisterStruct<Point>("b");
+    registry.RegisterStruct<Colour>("a");
+    registry.RegisterType(0, "C", Velto::VoidIdentity(), false);
+    registry.RegisterEvent<Point>("OnB");
+    registry.RegisterEvent<Point>("OnA");
+    std::vector<std::string> types;
+    for (const TypeDescriptor* type : registry.SnapshotTypes()) {
+        types.push_back(type->name);
+    }
+    std::vector<std::string> events;
+    for (const Velto::EventDescriptor* event : registry.SnapshotEvents()) {
+        events.push_back(event->name);
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"C", "a", "b"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"OnA", "OnB"}));
+}
+
+TEST(BindingRegistry, RemoveAllEmptiesEveryMapAndLeavesTheFlagToTheCaller) {
+    destroyedFunctions = 0;
+    BindingRegistry registry;
+    EXPECT_FALSE(registry.BuiltinsRegistered());
+    registry.SetBuiltinsRegistered(true);
+    registry.RegisterStruct<Point>("Point");
+    registry.RegisterEvent<Point>("OnPoint");
+    registry.AddFunction("Get", MakeFunction("Get"));
+    registry.RemoveAll();
+    EXPECT_EQ(destroyedFunctions, 1);
+    EXPECT_TRUE(registry.SnapshotTypes().empty());
+    EXPECT_TRUE(registry.SnapshotEvents().empty());
+    EXPECT_TRUE(registry.SnapshotFunctions().empty());
+    EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), nullptr);
+    EXPECT_TRUE(registry.BuiltinsRegistered());
+    EXPECT_FALSE(registry.RegisterStruct<Point>("Point").Existed());
+}
+
+}  // namespace

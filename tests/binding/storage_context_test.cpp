@@ -1,0 +1,265 @@
+#include "binding/storage_context.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/fnv1a.h"
+#include "binding/page_allocator.h"
+#include "diagnostics/memory_statistics.h"
+
+namespace {
+
+using Velto::BlockAllocator;
+using Velto::InternedText;
+using Velto::StorageContext;
+
+struct ContextDeleter {
+    void operator()(StorageContext* context) const { StorageContext::Destroy(context); }
+};
+using ContextPointer = std::unique_ptr<StorageContext, ContextDeleter>;
+
+ContextPointer NewContext() {
+    return ContextPointer(StorageContext::Create());
+}
+
+uintptr_t Address(const void* block) {
+    return reinterpret_cast<uintptr_t>(block);
+}
+
+TEST(StorageContext, IsAlignedForTaggedPointersAndComesFromTheCountedHeap) {
+    const uint64_t before = Velto::ReadMemoryStatistics().allocationCount;
+    ContextPointer context = NewContext();
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(Address(context.get()) % 32, 0u);
+    EXPECT_GT(Velto::ReadMemoryStatistics().allocationCount, before);
+}
+
+TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
+    ContextPointer context = NewContext();
+    const InternedText* first = context->Intern("alpha");
+    const InternedText* second = context->Intern(std::string("alpha"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->references, 2u);
+    EXPECT_EQ(first->hash, Velto::Fnv1a("alpha"));
+    EXPECT_EQ(first->View(), "alpha");
+    EXPECT_EQ(first->Text()[5], '\0') << "texts are NUL-terminated";
+    EXPECT_EQ(context->TextCount(), 1u);
+    EXPECT_NE(context->Intern("alphabet"), first);
+    EXPECT_EQ(context->TextCount(), 2u);
+}
+
+TEST(StorageContext, ReleasingTheLastReferenceErasesTheText) {
+    ContextPointer context = NewContext();
+    const InternedText* text = context->Intern("beta");
+    context->Retain(text);
+    context->Release(text);
+    EXPECT_EQ(context->TextCount(), 1u);
+    EXPECT_EQ(text->references, 1u);
+    context->Release(text);
+    EXPECT_EQ(context->TextCount(), 0u);
+    const InternedText* again = context->Intern("beta");
+    EXPECT_EQ(again->references, 1u);
+}
+
+TEST(StorageContext, EmptyTextIsOneSharedTextThatIsNeverCounted) {
+    ContextPointer first = NewContext();
+    ContextPointer second = NewContext();
+    EXPECT_EQ(first->Intern(""), &Velto::EmptyText());
+    EXPECT_EQ(second->Intern(std::string_view()), &Velto::EmptyText());
+    EXPECT_EQ(first->TextCount(), 0u);
+    first->Release(&Velto::EmptyText());
+    first->Retain(&Velto::EmptyText());
+    EXPECT_EQ(Velto::EmptyText().references, 0u);
+    EXPECT_EQ(Velto::EmptyText().length, 0u);
+    EXPECT_EQ(Velto::EmptyText().hash, Velto::kFnv1aOffsetBasis);
+    EXPECT_STREQ(Velto::EmptyText().Text(), "");
+}
+
+TEST(StorageContext, ManyTextsStayFindableAcrossTableGrowth) {
+    ContextPointer context = NewContext();
+    std::vector<const InternedText*> texts;
+    for (int index = 0; index < 2000; ++index) {
+        texts.push_back(context->Intern("text number " + std::to_string(index)));
+    }
+    EXPECT_EQ(context->TextCount(), 2000u);
+    for (int index = 0; index < 2000; ++index) {
+        EXPECT_EQ(context->Intern("text number " + std::to_string(index)), texts[index]) << index;
+    }
+    const std::string longText(5000, 'x');
+    const InternedText* heapText = context->Intern(longText);
+    ASSERT_NE(heapText, nullptr);
+    EXPECT_EQ(heapText->View(), longText);
+}
+
+TEST(StorageContext, ClearDropsEveryTextAndBlock) {
+    ContextPointer context = NewContext();
+    context->Intern("gamma");
+    context->Blocks().Allocate(5000);
+    for (int index = 0; index < 100; ++index) {
+        context->Blocks().Allocate(64);
+    }
+    context->Clear();
+    EXPECT_EQ(context->TextCount(), 0u);
+    const BlockAllocator::Statistics statistics = context->Blocks().ReadStatistics();
+    EXPECT_EQ(statistics.pages, 0u);
+    EXPECT_EQ(statistics.blocksInUse, 0u);
+    EXPECT_EQ(statistics.heapBlocks, 0u);
+    EXPECT_EQ(context->Intern("gamma")->references, 1u);
+}
+
+TEST(BlockAllocator, RoundsRequestsToTheirSizeClass) {
+    struct Case {
+        std::size_t request;
+        std::size_t block;
+    };
+    const Case cases[] = {{0, 4},       {1, 4},       {4, 4},      {5, 8},     {13, 16},
+                          {72, 72},     {73, 96},     {97, 128},   {200, 200}, {201, 256},
+                          {2040, 2040}, {2041, 2041}, {5000, 5000}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(BlockAllocator::BlockSize(c.request), c.block) << "request " << c.request;
+    }
+}
+
+TEST(BlockAllocator, ReusesAReleasedBlock) {
+    BlockAllocator blocks;
+    for (const std::size_t size : {4u, 12u, 72u, 200u, 2040u}) {
+        void* first = blocks.Allocate(size);
+        blocks.Release(first, size);
+        EXPECT_EQ(blocks.Allocate(size), first) << "size " << size;
+    }
+}
+
+TEST(BlockAllocator, BlocksAreAlignedToTheLargestPowerOfTwoDividingTheirClass) {
+    BlockAllocator blocks;
+    for (std::size_t size = 4; size <= 2040; size += 4) {
+        const std::size_t block = BlockAllocator::BlockSize(size);
+        const std::size_t alignment = std::min<std::size_t>(16, block & (~block + 1));
+        for (int copy = 0; copy < 3; ++copy) {
+            EXPECT_EQ(Address(blocks.Allocate(size)) % alignment, 0u) << "size " << size;
+        }
+    }
+}
+
+TEST(BlockAllocator, EachSmallClassStartsInItsInlineChunkThenTakesPages) {
+    struct Case {
+        std::size_t size;
+        std::size_t inlineBlocks;  // (144 - 16) / size
+    };
+    const Case cases[] = {{4, 32}, {12, 10}, {40, 3}, {72, 1}};
+    for (const Case& c : cases) {
+        BlockAllocator blocks;
+        for (std::size_t index = 0; index < c.inlineBlocks; ++index) {
+            ASSERT_NE(blocks.Allocate(c.size), nullptr);
+        }
+        EXPECT_EQ(blocks.ReadStatistics().pages, 0u) << "size " << c.size;
+        void* beyond = blocks.Allocate(c.size);
+        EXPECT_EQ(blocks.ReadStatistics().pages, 1u) << "size " << c.size;
+        EXPECT_EQ(Address(beyond) % Velto::kPageSize, BlockAllocator::kPageHeaderSize)
+            << "the first block of a page follows its 16-byte header";
+    }
+}
+
+TEST(BlockAllocator, FreeChainsSurviveFullPagesReleasedInAnyOrder) {
+    BlockAllocator blocks;
+    constexpr std::size_t kInline = 32;
+    constexpr std::size_t kPerPage = (Velto::kPageSize - BlockAllocator::kPageHeaderSize) / 4;
+    constexpr std::size_t kCount = kInline + 2 * kPerPage;
+    std::vector<uint32_t*> allocated;
+    for (std::size_t index = 0; index < kCount; ++index) {
+        auto* block = static_cast<uint32_t*>(blocks.Allocate(4));
+        ASSERT_NE(block, nullptr);
+        *block = static_cast<uint32_t>(index) * 2654435761u;
+        allocated.push_back(block);
+    }
+    EXPECT_EQ(blocks.ReadStatistics().pages, 2u) << "inline chunk and two pages exactly full";
+    EXPECT_EQ(std::set<uint32_t*>(allocated.begin(), allocated.end()).size(), kCount);
+    for (std::size_t index = 0; index < kCount; ++index) {
+        ASSERT_EQ(*allocated[index], static_cast<uint32_t>(index) * 2654435761u)
+            << "block " << index << " was overwritten";
+    }
+    // A stride coprime with the count visits every block once, far from address order.
+    for (std::size_t step = 0, index = 0; step < kCount; ++step, index = (index + 997) % kCount) {
+        blocks.Release(allocated[index], 4);
+    }
+    EXPECT_EQ(blocks.ReadStatistics().blocksInUse, 0u);
+    std::set<uint32_t*> again;
+    for (std::size_t index = 0; index < kCount; ++index) {
+        again.insert(static_cast<uint32_t*>(blocks.Allocate(4)));
+    }
+    EXPECT_EQ(again, std::set<uint32_t*>(allocated.begin(), allocated.end()))
+        << "every released block is handed out again, and only those";
+    EXPECT_EQ(blocks.ReadStatistics().pages, 2u);
+}
+
+TEST(BlockAllocator, ReallocateKeepsContentAcrossClassesAndTheHeap) {
+    BlockAllocator blocks;
+    const std::size_t sizes[] = {12, 100, 3000, 9000, 40, 8};
+    std::size_t size = sizes[0];
+    auto* block = static_cast<unsigned char*>(blocks.Allocate(size));
+    for (std::size_t index = 0; index < size; ++index) {
+        block[index] = static_cast<unsigned char>(index * 7);
+    }
+    for (const std::size_t next : sizes) {
+        block = static_cast<unsigned char*>(blocks.Reallocate(block, size, next));
+        ASSERT_NE(block, nullptr);
+        const std::size_t kept = std::min(size, next);
+        for (std::size_t index = 0; index < std::min<std::size_t>(kept, 12); ++index) {
+            ASSERT_EQ(block[index], static_cast<unsigned char>(index * 7)) << "size " << next;
+        }
+        size = next;
+    }
+    blocks.Release(block, size);
+    EXPECT_EQ(blocks.ReadStatistics().heapBlocks, 0u);
+    EXPECT_EQ(blocks.ReadStatistics().blocksInUse, 0u);
+}
+
+TEST(BlockAllocator, RequestsBeyondTheLargestBlockFailWithoutHarm) {
+    BlockAllocator blocks;
+    EXPECT_EQ(blocks.Allocate(BlockAllocator::kLargestBlock + 1), nullptr);
+    void* block = blocks.Allocate(3000);
+    EXPECT_EQ(blocks.Reallocate(block, 3000, BlockAllocator::kLargestBlock + 1), nullptr);
+    EXPECT_EQ(blocks.ReadStatistics().heapBlocks, 1u) << "a failed reallocation keeps the block";
+    blocks.Release(block, 3000);
+}
+
+TEST(PageAllocator, PagesAreAlignedAndEmptySlabsGoBack) {
+    const Velto::PageStatistics before = Velto::ReadPageStatistics();
+    std::vector<void*> pages;
+    for (int index = 0; index < 100; ++index) {
+        void* page = Velto::AllocatePage();
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(Address(page) % Velto::kPageSize, 0u);
+        std::memset(page, 0xA5, Velto::kPageSize);
+        pages.push_back(page);
+    }
+    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before.pagesInUse + 100);
+    EXPECT_GE(Velto::ReadPageStatistics().slabs, 7u);
+    for (void* page : pages) {
+        Velto::ReleasePage(page);
+    }
+    const Velto::PageStatistics after = Velto::ReadPageStatistics();
+    EXPECT_EQ(after.pagesInUse, before.pagesInUse);
+    EXPECT_LE(after.slabs, before.slabs + 1) << "only one empty slab is kept";
+    Velto::ReleasePage(nullptr);
+}
+
+TEST(PageAllocator, BlockAllocatorsReturnTheirPages) {
+    const std::size_t before = Velto::ReadPageStatistics().pagesInUse;
+    {
+        BlockAllocator blocks;
+        for (int index = 0; index < 1000; ++index) {
+            blocks.Allocate(64);
+        }
+        EXPECT_GT(Velto::ReadPageStatistics().pagesInUse, before);
+    }
+    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before);
+}
+
+}  // namespace
