@@ -31,4 +31,11 @@ class SharedLibrary {
     void* handle_ = nullptr;
 };
 
+// The operating system's side, one implementation per platform.
+namespace NativeLibrary {
+void* Open(const std::string& path, std::string* error);
+void* Symbol(void* handle, const char* name);
+void Close(void* handle);
+}  // namespace NativeLibrary
+
 }  // namespace Velto::Platform

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 namespace Velto::Platform {
 namespace {
 
@@ -29,40 +27,22 @@ std::string LastErrorText() {
 
 }  // namespace
 
-SharedLibrary::~SharedLibrary() {
-    Close();
-}
+}  // namespace Velto::Platform
 
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
+namespace Velto::Platform::NativeLibrary {
 
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
-SharedLibrary SharedLibrary::Open(const std::string& path, std::string* error) {
+void* Open(const std::string& path, std::string* error) {
     HMODULE handle = LoadLibraryW(Widen(path).c_str());
     if (handle == nullptr && error != nullptr) {
         *error = LastErrorText();
     }
-    return SharedLibrary(handle);
+    return handle;
 }
 
-void* SharedLibrary::Symbol(const char* name) const {
-    if (handle_ == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+void* Symbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
-void SharedLibrary::Close() {
-    if (handle_ != nullptr) {
-        FreeLibrary(static_cast<HMODULE>(std::exchange(handle_, nullptr)));
-    }
-}
+void Close(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 
-}  // namespace Velto::Platform
+}  // namespace Velto::Platform::NativeLibrary
