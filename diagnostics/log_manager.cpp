@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "diagnostics/bounded_print.h"
 #include "diagnostics/console_log_targets.h"
@@ -91,8 +92,10 @@ struct LogManager::State {
 
 Platform::RecursiveLock& LogManager::Lock() noexcept {
     // Never destroyed: targets with static storage may detach during the process's exit, after
-    // function-local statics are gone.
-    static Platform::RecursiveLock* const lock = new Platform::RecursiveLock;
+    // function-local statics are gone. Static storage rather than the heap, so unloading the
+    // library leaves nothing behind.
+    alignas(Platform::RecursiveLock) static unsigned char storage[sizeof(Platform::RecursiveLock)];
+    static Platform::RecursiveLock* const lock = new (storage) Platform::RecursiveLock;
     return *lock;
 }
 

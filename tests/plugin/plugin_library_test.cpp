@@ -1,6 +1,7 @@
 // The built plug-in as the host sees it: loaded from its file, driven through its one export.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -143,10 +144,12 @@ TEST_F(PluginLibrary, MemoryStatisticsCountThePluginAndNotTheHost) {
     EXPECT_EQ(after.bytesAllocated, before.bytesAllocated);
     EXPECT_EQ(after.allocationCount, before.allocationCount);
 
-    // The plug-in's replacement allocation functions are not visible to the host.
-    for (const char* name : {"_Znwm", "_Znwj", "_ZdlPv", "_Znam", "_ZdaPv"}) {
-        EXPECT_EQ(library_.Symbol(name), nullptr)
-            << name << " must not be reachable in the plug-in";
+    // The plug-in's replacement allocation functions are not visible to the host: looking them
+    // up through the library finds nothing, or the same function the host itself uses.
+    for (const char* name : {"_Znwm", "_Znwj", "_ZdlPv", "_Znam", "_ZdaPv", "malloc", "free"}) {
+        void* throughLibrary = library_.Symbol(name);
+        EXPECT_TRUE(throughLibrary == nullptr || throughLibrary == dlsym(RTLD_DEFAULT, name))
+            << name << " of the plug-in is reachable by the host";
     }
     context.exports->Shutdown(module);
 }
