@@ -82,6 +82,22 @@ uint8_t* BytesOf(BlobBlock* block) {
     return reinterpret_cast<uint8_t*>(block + 1);
 }
 
+// Equality of two texts without a library call for the short names members usually have.
+bool SameText(std::string_view first, std::string_view second) {
+    if (first.size() != second.size()) {
+        return false;
+    }
+    if (first.size() > 16) {
+        return std::memcmp(first.data(), second.data(), first.size()) == 0;
+    }
+    for (std::size_t index = 0; index < first.size(); ++index) {
+        if (first[index] != second[index]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Position {
     uint32_t leaf;
     uint32_t index;
@@ -394,7 +410,10 @@ struct Access {
 
     static void InsertInLeaf(MemberBlock* leaf, uint32_t index, MemberSlot slot) {
         MemberSlot* slots = Slots(leaf);
-        std::memmove(slots + index + 1, slots + index, (leaf->size - index) * sizeof(MemberSlot));
+        if (index < leaf->size) {
+            std::memmove(slots + index + 1, slots + index,
+                         (leaf->size - index) * sizeof(MemberSlot));
+        }
         slots[index] = slot;
         ++leaf->size;
     }
@@ -515,10 +534,17 @@ struct Access {
     // reference is dropped and the result is null.
     static BindingProperty* AddMember(BindingProperty& value, Position position,
                                       const InternedText* name, StorageContext* context) {
+        return AddMember(value, position, name, Key(name->View()).prefix, context);
+    }
+
+    // The same with the name's prefix already computed.
+    static BindingProperty* AddMember(BindingProperty& value, Position position,
+                                      const InternedText* name, uint64_t prefix,
+                                      StorageContext* context) {
         BlockAllocator& blocks = context->Blocks();
         // The member's own block first, so a failure leaves the structure as it was.
         void* memory = blocks.Allocate(sizeof(MemberEntry));
-        const MemberSlot slot{Key(name->View()).prefix, static_cast<MemberEntry*>(memory)};
+        const MemberSlot slot{prefix, static_cast<MemberEntry*>(memory)};
         if (memory == nullptr || !Place(value, position, slot, blocks)) {
             blocks.Release(memory, sizeof(MemberEntry));
             context->Release(name);
@@ -686,6 +712,33 @@ struct Access {
     static void Swap(BindingProperty& first, BindingProperty& second) {
         std::swap(first.payload_, second.payload_);
         std::swap(first.meta_, second.meta_);
+    }
+
+    // The member `name`, inserted when absent with the text `intern(context)` gives for it.
+    template <class Intern>
+    static BindingProperty& FindOrAddMember(BindingProperty& value, std::string_view name,
+                                            Intern intern) {
+        if (value.Kind() == ValueKind::Structure) {
+            const Key key(name);
+            const Position position = Locate(value.payload_.structure, key);
+            if (position.found) {
+                return EntryAt(value.payload_.structure, position).Value();
+            }
+            StorageContext* context = EnsureContext(value);
+            const InternedText* interned = context != nullptr ? intern(*context) : nullptr;
+            BindingProperty* member =
+                interned != nullptr ? AddMember(value, position, interned, key.prefix, context)
+                                    : nullptr;
+            return member != nullptr ? *member : Scratch();
+        }
+        // The name may be a text of this very value: intern it before the payload goes.
+        StorageContext* context = EnsureContext(value);
+        const InternedText* interned = context != nullptr ? intern(*context) : nullptr;
+        Replace(value, ValueKind::Structure, {.structure = nullptr});
+        BindingProperty* member = interned != nullptr
+                                      ? AddMember(value, Position{0, 0, false}, interned, context)
+                                      : nullptr;
+        return member != nullptr ? *member : Scratch();
     }
 
     // Where failed mutable accesses point: a root of its own whose content is thrown away.
@@ -999,27 +1052,14 @@ std::span<const BindingProperty> BindingProperty::Elements() const noexcept {
 }
 
 BindingProperty& BindingProperty::Member(std::string_view name) noexcept {
-    if (Kind() == ValueKind::Structure) {
-        const PropertyDetail::Position position =
-            PropertyDetail::Locate(payload_.structure, PropertyDetail::Key(name));
-        if (position.found) {
-            return PropertyDetail::EntryAt(payload_.structure, position).Value();
-        }
-        StorageContext* context = Access::EnsureContext(*this);
-        const InternedText* interned = context != nullptr ? context->Intern(name) : nullptr;
-        BindingProperty* member =
-            interned != nullptr ? Access::AddMember(*this, position, interned, context) : nullptr;
-        return member != nullptr ? *member : Access::Scratch();
-    }
-    // The name may be a text of this very value: intern it before the payload goes.
-    StorageContext* context = Access::EnsureContext(*this);
-    const InternedText* interned = context != nullptr ? context->Intern(name) : nullptr;
-    Access::Replace(*this, ValueKind::Structure, {.structure = nullptr});
-    BindingProperty* member =
-        interned != nullptr
-            ? Access::AddMember(*this, PropertyDetail::Position{0, 0, false}, interned, context)
-            : nullptr;
-    return member != nullptr ? *member : Access::Scratch();
+    return Access::FindOrAddMember(
+        *this, name, [name](StorageContext& context) { return context.Intern(name); });
+}
+
+BindingProperty& BindingProperty::Member(std::string_view name, uint32_t hash) noexcept {
+    return Access::FindOrAddMember(*this, name, [name, hash](StorageContext& context) {
+        return context.InternStable(name, hash);
+    });
 }
 
 const BindingProperty& BindingProperty::Find(std::string_view name) const noexcept {
@@ -1027,6 +1067,18 @@ const BindingProperty& BindingProperty::Find(std::string_view name) const noexce
     const PropertyDetail::Position position =
         PropertyDetail::Locate(block, PropertyDetail::Key(name));
     return position.found ? PropertyDetail::EntryAt(block, position).Value() : EmptyValue();
+}
+
+const BindingProperty& BindingProperty::FindNear(std::string_view name,
+                                                 std::size_t position) const noexcept {
+    PropertyDetail::MemberBlock* block = Access::Structure(*this);
+    if (block != nullptr && !PropertyDetail::IsIndex(block) && position < block->size) {
+        const MemberEntry& entry = *PropertyDetail::Slots(block)[position].entry;
+        if (PropertyDetail::SameText(entry.Name(), name)) {
+            return entry.Value();
+        }
+    }
+    return Find(name);
 }
 
 bool BindingProperty::ReserveMembers(std::size_t count) noexcept {

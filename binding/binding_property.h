@@ -201,8 +201,15 @@ class alignas(8) BindingProperty {
     // Becomes a structure if it is not one and returns the member, inserting an empty one when
     // absent.
     BindingProperty& Member(std::string_view name) noexcept;
+    // Member(name) for a caller that already knows `hash`, which must be Fnv1a(name), and whose
+    // `name` characters stay where they are (field descriptors keep both): a new member's name is
+    // interned through the context's cache of such texts instead of the text table.
+    BindingProperty& Member(std::string_view name, uint32_t hash) noexcept;
     // The member, or EmptyValue() when absent or when this is not a structure. Never allocates.
     const BindingProperty& Find(std::string_view name) const noexcept;
+    // Find(name), looking first at the member in position `position` of the name order: readers
+    // of records find each field where a complete input has it, without a search.
+    const BindingProperty& FindNear(std::string_view name, std::size_t position) const noexcept;
     // Becomes a structure if it is not one and makes room for `count` members (up to one leaf of
     // the member index); false when memory runs out.
     bool ReserveMembers(std::size_t count) noexcept;

@@ -22,6 +22,21 @@ std::vector<Pointer> SnapshotOf(const Map& map) {
     return snapshot;
 }
 
+// Places the last field of `type` in its member order and renumbers the ranks.
+void InsertMemberOrder(TypeDescriptor& type) {
+    const auto added = static_cast<uint32_t>(type.fields.size() - 1);
+    const std::string_view name = type.fields[added].name;
+    auto position = type.memberOrder.begin();
+    while (position != type.memberOrder.end() &&
+           std::string_view(type.fields[*position].name) <= name) {
+        ++position;
+    }
+    type.memberOrder.insert(position, added);
+    for (uint32_t rank = 0; rank < type.memberOrder.size(); ++rank) {
+        type.fields[type.memberOrder[rank]].memberRank = rank;
+    }
+}
+
 }  // namespace
 
 TypeBuilder& TypeBuilder::AddField(std::string_view name, uint32_t offset,
@@ -47,6 +62,7 @@ TypeBuilder& TypeBuilder::AddField(std::string_view name, uint32_t offset,
     field.owner = descriptor_;
     field.optional = optional;
     descriptor_->fields.push_back(std::move(field));
+    InsertMemberOrder(*descriptor_);
     return *this;
 }
 

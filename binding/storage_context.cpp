@@ -27,6 +27,19 @@ std::size_t EntrySize(std::size_t length) {
     return (size + alignof(InternedText) - 1) & ~(alignof(InternedText) - 1);
 }
 
+// Equality without a library call for the short texts field names are.
+bool SameCharacters(std::string_view first, std::string_view second) {
+    if (first.size() != second.size()) {
+        return false;
+    }
+    for (std::size_t index = 0; index < first.size(); ++index) {
+        if (first[index] != second[index]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const InternedText& EmptyText() noexcept {
@@ -55,13 +68,16 @@ void StorageContext::Destroy(StorageContext* context) noexcept {
 }
 
 const InternedText* StorageContext::Intern(std::string_view text) noexcept {
+    return Intern(text, Fnv1a(text));
+}
+
+const InternedText* StorageContext::Intern(std::string_view text, uint32_t hash) noexcept {
     if (text.empty()) {
         return &EmptyText();
     }
     if (text.size() > kLongestText || (buckets_ == nullptr && !GrowBuckets())) {
         return nullptr;
     }
-    const uint32_t hash = Fnv1a(text);
     InternedText*& bucket = buckets_[hash & (bucketCount_ - 1)];
     for (InternedText* entry = bucket; entry != nullptr; entry = entry->next) {
         if (entry->hash == hash && entry->View() == text) {
@@ -87,6 +103,25 @@ const InternedText* StorageContext::Intern(std::string_view text) noexcept {
         GrowBuckets();
     }
     return entry;
+}
+
+const InternedText* StorageContext::InternStable(std::string_view text, uint32_t hash) noexcept {
+    StableSlot& slot =
+        stable_[(reinterpret_cast<std::uintptr_t>(text.data()) >> 3) & (kStableSlots - 1)];
+    if (slot.characters == text.data() && SameCharacters(slot.text->View(), text)) {
+        ++const_cast<InternedText*>(slot.text)->references;
+        return slot.text;
+    }
+    const InternedText* interned = Intern(text, hash);
+    if (interned == nullptr || interned == &EmptyText()) {
+        return interned;
+    }
+    if (slot.characters != nullptr) {
+        Release(slot.text);
+    }
+    Retain(interned);
+    slot = StableSlot{text.data(), interned};
+    return interned;
 }
 
 void StorageContext::Retain(const InternedText* text) noexcept {
@@ -138,6 +173,7 @@ bool StorageContext::GrowBuckets() noexcept {
 }
 
 void StorageContext::Clear() noexcept {
+    std::memset(stable_, 0, sizeof stable_);
     blocks_.Clear();
     buckets_ = nullptr;
     bucketCount_ = 0;

@@ -31,6 +31,13 @@ class alignas(32) StorageContext {
     // The entry for `text` with one more reference; EmptyText() for the empty text; null when
     // memory is exhausted or the text is longer than 2^31 bytes.
     const InternedText* Intern(std::string_view text) noexcept;
+    // Intern(text) for a caller that already knows `hash`, which must be Fnv1a(text).
+    const InternedText* Intern(std::string_view text, uint32_t hash) noexcept;
+    // Intern(text, hash) through a small cache keyed by the address of the characters, for texts
+    // interned again and again from one place (a record's field names). A hit is checked against
+    // the cached text's content, so a reused address never yields another text. The cache holds
+    // one reference to each text in it.
+    const InternedText* InternStable(std::string_view text, uint32_t hash) noexcept;
     // One more reference to an entry of this context (or to EmptyText()).
     void Retain(const InternedText* text) noexcept;
     // One reference less; the entry is erased at zero. Null and EmptyText() are ignored.
@@ -50,7 +57,14 @@ class alignas(32) StorageContext {
 
     bool GrowBuckets() noexcept;
 
+    struct StableSlot {
+        const char* characters;
+        const InternedText* text;
+    };
+    static constexpr uint32_t kStableSlots = 32;
+
     void* raw_ = nullptr;  // the heap block holding the aligned context
+    StableSlot stable_[kStableSlots] = {};
     InternedText** buckets_ = nullptr;
     uint32_t bucketCount_ = 0;  // a power of two, or 0 before the first text
     uint32_t textCount_ = 0;

@@ -32,6 +32,10 @@ class FieldConverter {
     // Writes the native field at `field` into `output`.
     virtual void ToProperty(BindingResult& output, const void* field) const = 0;
     virtual ~FieldConverter() = default;
+    // Writes the native field at `field` straight into `output`, a value that may live inside a
+    // tree, sparing records a scratch root per field. False with the message in `error` on
+    // failure. The default goes through ToProperty and a scratch result.
+    virtual bool WriteInto(BindingProperty& output, const void* field, std::string& error) const;
 };
 
 // Makes the converter of native type F: `static std::unique_ptr<FieldConverter> Make(const
@@ -62,7 +66,8 @@ struct FieldDescriptor {
     uint32_t flags = 0;
     std::unique_ptr<FieldConverter> converter;  // null when the factory made none
     const TypeDescriptor* owner = nullptr;
-    bool optional = false;  // the native field wraps `spec` in an optional
+    bool optional = false;    // the native field wraps `spec` in an optional
+    uint32_t memberRank = 0;  // position of `name` in the owner's memberOrder
 };
 
 struct EnumValueDescriptor {
@@ -80,8 +85,11 @@ struct TypeDescriptor {
     uint32_t hash = 0;
     const TypeIdentity* identity = nullptr;
     std::string description;
-    std::vector<std::string> tags;                                   // in the order added
-    std::vector<FieldDescriptor> fields;                             // in registration order
+    std::vector<std::string> tags;        // in the order added
+    std::vector<FieldDescriptor> fields;  // in registration order
+    // Indices into `fields` in byte-wise order of their names (ties in registration order), so
+    // that writers can insert members in the order a structure keeps them.
+    std::vector<uint32_t> memberOrder;
     std::map<std::string, EnumValueDescriptor, std::less<>> values;  // byte-wise name order
     BindingRegistry* registry = nullptr;
 };

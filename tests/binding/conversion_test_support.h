@@ -1,0 +1,57 @@
+// Helpers shared by the conversion tests: a text rendering of dynamic values that shows kinds.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "binding/base64.h"
+#include "binding/binding_property.h"
+
+namespace ConversionTest {
+
+// "signed:3", "string:abc", "blob:AQID", "enum:2", "[a,b]", "{name=value,...}", "empty".
+inline std::string Render(const Velto::BindingProperty& value) {
+    using Velto::ValueKind;
+    switch (value.Kind()) {
+        case ValueKind::Empty:
+            return "empty";
+        case ValueKind::Bool:
+            return value.GetBool() ? "bool:true" : "bool:false";
+        case ValueKind::Signed:
+            return "signed:" + std::to_string(value.GetSigned());
+        case ValueKind::Unsigned:
+            return "unsigned:" + std::to_string(value.GetUnsigned());
+        case ValueKind::Float: {
+            char text[64];
+            std::snprintf(text, sizeof text, "float:%.17g", value.GetFloat());
+            return text;
+        }
+        case ValueKind::String:
+            return "string:" + std::string(value.GetString());
+        case ValueKind::Blob: {
+            const auto bytes = value.GetBlob();
+            return "blob:" + Velto::Base64Encode(bytes.data(), bytes.size());
+        }
+        case ValueKind::Enum:
+            return "enum:" + std::to_string(value.GetEnum().value);
+        case ValueKind::Collection: {
+            std::string text = "[";
+            for (const Velto::BindingProperty& element : value.Elements()) {
+                text += (text.size() > 1 ? "," : "") + Render(element);
+            }
+            return text + "]";
+        }
+        case ValueKind::Structure: {
+            std::string text = "{";
+            for (const Velto::MemberEntry& member : value.Members()) {
+                text += (text.size() > 1 ? "," : "") + std::string(member.Name()) + "=" +
+                        Render(member.Value());
+            }
+            return text + "}";
+        }
+        default:
+            return "?";
+    }
+}
+
+}  // namespace ConversionTest

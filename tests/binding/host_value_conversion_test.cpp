@@ -1,0 +1,328 @@
+#include "binding/host_value_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "binding/binding_registry.h"
+#include "diagnostics/memory_statistics.h"
+#include "tests/binding/conversion_test_support.h"
+
+namespace {
+
+using ConversionTest::Render;
+using Velto::BindingProperty;
+using Velto::Client::HostObjectEntry;
+using Velto::Client::HostResponse;
+using Velto::Client::HostValue;
+
+enum class Level : int32_t { Low = 1, High = 2 };
+
+HostValue Null() {
+    HostValue value;
+    std::memset(&value, 0, sizeof value);
+    return value;
+}
+
+HostValue Tagged(uint32_t type) {
+    HostValue value = Null();
+    value.type = type;
+    return value;
+}
+
+HostValue Text(uint32_t type, const char* text, uint32_t length) {
+    HostValue value = Tagged(type);
+    value.payload.text = HostValue::Text{text, length};
+    return value;
+}
+
+HostValue Array(HostValue* items, uint32_t count) {
+    HostValue value = Tagged(Velto::Client::kHostArray);
+    value.payload.array = HostValue::Array{items, count};
+    return value;
+}
+
+HostValue ObjectOf(HostObjectEntry* entries, uint32_t count) {
+    HostValue value = Tagged(Velto::Client::kHostObject);
+    value.payload.object = HostValue::Object{entries, count};
+    return value;
+}
+
+HostResponse EmptyResponse() {
+    HostResponse response;
+    std::memset(&response, 0, sizeof response);
+    return response;
+}
+
+uint64_t BytesInUse() {
+    const Velto::Client::MemoryStats stats = Velto::ReadMemoryStatistics();
+    return stats.bytesAllocated - stats.bytesFreed;
+}
+
+BindingProperty SampleTree() {
+    BindingProperty tree;
+    tree.Member("zeta") = true;
+    tree.Member("alpha") = -5;
+    tree.Member("Beta") = 7u;
+    tree.Member("gamma") = 2.5;
+    tree.Member("text") = "hello";
+    tree.Member("empty text") = "";
+    tree.Member("blob") = std::vector<uint8_t>{1, 2, 3};
+    tree.Member("level") = Velto::EnumValue{2, &Velto::StaticType::HashCode<Level>()};
+    tree.Member("unnamed") = Velto::EnumValue{9, &Velto::StaticType::HashCode<Level>()};
+    tree.Member("nothing");
+    BindingProperty& list = tree.Member("list");
+    list.Append() = 1;
+    list.Append().Member("inner") = "x";
+    list.Append().MakeCollection();
+    tree.Member("object").MakeStructure();
+    return tree;
+}
+
+TEST(ToHostValue, WritesOwnedPartsInKeyOrder) {
+    Velto::BindingRegistry registry;
+    registry.RegisterEnum<Level>("Level").Value("Low", 1).Value("High", 2);
+    HostValue host = Null();
+    ASSERT_TRUE(Velto::ToHostValue(host, SampleTree(), &registry));
+    ASSERT_EQ(+host.type, Velto::Client::kHostObject);
+    std::vector<std::string> keys;
+    for (uint32_t index = 0; index < host.payload.object.count; ++index) {
+        const HostObjectEntry& entry = host.payload.object.entries[index];
+        const char* key = entry.key;
+        keys.emplace_back(key);
+        EXPECT_EQ(+entry.ownsKey, 1) << key;
+    }
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"Beta", "alpha", "blob", "empty text", "gamma", "level",
+                                        "list", "nothing", "object", "text", "unnamed", "zeta"}));
+    struct Expected {
+        uint32_t type;
+        std::string text;
+    };
+    const HostObjectEntry* entries = host.payload.object.entries;
+    EXPECT_EQ(+entries[0].value.type, Velto::Client::kHostUnsigned);
+    EXPECT_EQ(+entries[1].value.type, Velto::Client::kHostSigned);
+    EXPECT_EQ(+entries[2].value.type, Velto::Client::kHostOwnedBytes);
+    EXPECT_EQ(+entries[2].value.payload.bytes.size, 3u);
+    EXPECT_EQ(+entries[3].value.type, Velto::Client::kHostOwnedText);
+    EXPECT_EQ(+entries[3].value.payload.text.length, 0u);
+    EXPECT_EQ(+entries[4].value.type, Velto::Client::kHostFloat);
+    EXPECT_EQ(+entries[5].value.type, Velto::Client::kHostOwnedText);
+    EXPECT_STREQ(entries[5].value.payload.text.data, "High");
+    EXPECT_EQ(+entries[6].value.type, Velto::Client::kHostArray);
+    EXPECT_EQ(+entries[6].value.payload.array.count, 3u);
+    EXPECT_EQ(+entries[7].value.type, Velto::Client::kHostNull);
+    EXPECT_EQ(+entries[8].value.type, Velto::Client::kHostObject);
+    EXPECT_EQ(+entries[8].value.payload.object.count, 0u);
+    EXPECT_EQ(+entries[9].value.payload.text.length, 5u);
+    EXPECT_EQ(+entries[10].value.type, Velto::Client::kHostSigned);
+    EXPECT_EQ(+entries[10].value.payload.signedValue, 9);
+    EXPECT_EQ(+entries[11].value.type, Velto::Client::kHostBool);
+    Velto::FreeHostValue(host);
+    EXPECT_EQ(+host.type, Velto::Client::kHostNull);
+}
+
+TEST(ToHostValue, EnumsWithoutARegistryBecomeNumbers) {
+    HostValue host = Null();
+    ASSERT_TRUE(Velto::ToHostValue(
+        host, BindingProperty(Velto::EnumValue{2, &Velto::StaticType::HashCode<Level>()}),
+        nullptr));
+    EXPECT_EQ(+host.type, Velto::Client::kHostSigned);
+    EXPECT_EQ(+host.payload.signedValue, 2);
+}
+
+TEST(HostValueRoundTrip, KeepsTheTreeAndFreesEverythingItAllocated) {
+    const BindingProperty tree = SampleTree();
+    HostValue host = Null();
+    ASSERT_TRUE(Velto::ToHostValue(host, tree, nullptr));
+    HostResponse result = EmptyResponse();
+    BindingProperty back;
+    ASSERT_TRUE(Velto::FromHostValue(result, back, host, "payload"));
+    EXPECT_EQ(+result.errorFlag, 0);
+    Velto::FreeHostValue(host);
+    EXPECT_EQ(Render(back),
+              "{Beta=unsigned:7,alpha=signed:-5,blob=blob:AQID,empty text=string:,"
+              "gamma=float:2.5,level=signed:2,list=[signed:1,{inner=string:x},[]],"
+              "nothing=empty,object={},text=string:hello,unnamed=signed:9,zeta=bool:true}");
+
+    const uint64_t before = BytesInUse();
+    ASSERT_TRUE(Velto::ToHostValue(host, tree, nullptr));
+    EXPECT_GT(BytesInUse(), before);
+    Velto::FreeHostValue(host);
+    EXPECT_EQ(BytesInUse(), before) << "freeing returns exactly what ToHostValue allocated";
+}
+
+TEST(FreeHostValue, FreesOnlyOwnedPartsAndEveryArray) {
+    static const char kBorrowedKey[] = "borrowed";
+    static const char kBorrowedText[] = "text";
+    static const uint8_t kBorrowedBytes[] = {1, 2};
+    const uint64_t before = BytesInUse();
+    auto* entries =
+        static_cast<HostObjectEntry*>(Velto::CountedAllocate(3 * sizeof(HostObjectEntry)));
+    std::memset(entries, 0, 3 * sizeof(HostObjectEntry));
+    entries[0].key = kBorrowedKey;
+    entries[0].value = Text(Velto::Client::kHostBorrowedText, kBorrowedText, 4);
+    entries[1].key = Velto::CountedDuplicate("owned");
+    entries[1].ownsKey = 1;
+    entries[1].value = Text(Velto::Client::kHostOwnedText, Velto::CountedDuplicate("mine"), 4);
+    entries[2].key = kBorrowedKey;
+    auto* items = static_cast<HostValue*>(Velto::CountedAllocate(2 * sizeof(HostValue)));
+    items[0] = Tagged(Velto::Client::kHostBorrowedBytes);
+    items[0].payload.bytes = HostValue::Bytes{kBorrowedBytes, 2};
+    items[1] = Tagged(Velto::Client::kHostOwnedBytes);
+    items[1].payload.bytes = HostValue::Bytes{static_cast<uint8_t*>(Velto::CountedAllocate(5)), 5};
+    entries[2].value = Array(items, 2);
+    HostValue root = ObjectOf(entries, 3);
+    Velto::FreeHostValue(root);
+    EXPECT_EQ(+root.type, Velto::Client::kHostNull);
+    EXPECT_EQ(BytesInUse(), before);
+    EXPECT_STREQ(kBorrowedText, "text");
+}
+
+TEST(FromHostValue, ConvertsEveryTagAndCopiesBorrowedParts) {
+    static const uint8_t kBytes[] = {7, 8};
+    HostValue bytes = Tagged(Velto::Client::kHostBorrowedBytes);
+    bytes.payload.bytes = HostValue::Bytes{kBytes, 2};
+    HostValue flag = Tagged(Velto::Client::kHostBool);
+    flag.payload.boolean = 3;
+    HostValue number = Tagged(Velto::Client::kHostSigned);
+    number.payload.signedValue = -9;
+    HostValue big = Tagged(Velto::Client::kHostUnsigned);
+    big.payload.unsignedValue = UINT64_MAX;
+    HostValue real = Tagged(Velto::Client::kHostFloat);
+    real.payload.floatValue = 0.5;
+    HostValue items[] = {Text(Velto::Client::kHostBorrowedText, "ab\0cd", 5),
+                         Null(),
+                         flag,
+                         number,
+                         big,
+                         real,
+                         Text(Velto::Client::kHostBorrowedText, "abcdef", 3),
+                         Text(Velto::Client::kHostOwnedText, nullptr, 0),
+                         bytes,
+                         Array(nullptr, 0),
+                         ObjectOf(nullptr, 0)};
+    HostObjectEntry entries[2];
+    std::memset(entries, 0, sizeof entries);
+    entries[0].key = "b";
+    entries[0].value = Array(items, 11);
+    entries[1].key = "a";
+    entries[1].value = Text(Velto::Client::kHostBorrowedText, "x", 1);
+    const HostValue root = ObjectOf(entries, 2);
+    HostResponse result = EmptyResponse();
+    BindingProperty property = 5;
+    ASSERT_TRUE(Velto::FromHostValue(result, property, root, "payload"));
+    EXPECT_EQ(Render(property),
+              "{a=string:x,b=[string:ab,empty,bool:true,signed:-9,unsigned:18446744073709551615,"
+              "float:0.5,string:abc,string:,blob:Bwg=,[],{}]}");
+}
+
+const char* const kIncompatible =
+    "Couldn't assign value to 'payload' of type object because the input is of an incompatible "
+    "type '";
+
+TEST(FromHostValue, RefusesNullPointersWithCountsAndUnknownTags) {
+    HostObjectEntry nullKey[1];
+    std::memset(nullKey, 0, sizeof nullKey);
+    HostValue bytes = Tagged(Velto::Client::kHostOwnedBytes);
+    bytes.payload.bytes = HostValue::Bytes{nullptr, 4};
+    struct Case {
+        HostValue value;
+        std::string tagText;
+    };
+    const Case cases[] = {
+        {Array(nullptr, 3), "collection"},
+        {ObjectOf(nullptr, 1), "structure"},
+        {ObjectOf(nullKey, 1), "structure"},
+        {Text(Velto::Client::kHostBorrowedText, nullptr, 2), "string"},
+        {bytes, "blob"},
+        {Tagged(11), ""},
+        {Tagged(0xFFFFFFFF), ""},
+    };
+    for (const Case& test : cases) {
+        HostResponse result = EmptyResponse();
+        result.body = Text(Velto::Client::kHostOwnedText, Velto::CountedDuplicate("old body"), 8);
+        result.errorMessage = Velto::CountedDuplicate("old message");
+        BindingProperty property;
+        EXPECT_FALSE(Velto::FromHostValue(result, property, test.value, "payload"));
+        EXPECT_EQ(+result.errorFlag, 1);
+        ASSERT_NE(result.errorMessage, nullptr);
+        EXPECT_EQ(std::string(result.errorMessage), kIncompatible + test.tagText + "'.");
+        EXPECT_EQ(+result.body.type, Velto::Client::kHostNull) << "the result's value is freed";
+        Velto::CountedRelease(result.errorMessage);
+    }
+}
+
+TEST(FromHostValue, StopsAtTheFirstFailingElement) {
+    HostValue items[] = {Tagged(Velto::Client::kHostBool), Tagged(12),
+                         Tagged(Velto::Client::kHostBool)};
+    HostResponse result = EmptyResponse();
+    BindingProperty property;
+    EXPECT_FALSE(Velto::FromHostValue(result, property, Array(items, 3), "payload"));
+    EXPECT_EQ(Render(property), "[bool:false,empty]") << "converted up to the failing element";
+    Velto::CountedRelease(result.errorMessage);
+}
+
+// `depth` arrays, each holding the next; the innermost is empty.
+std::vector<HostValue> NestedArrays(std::size_t depth) {
+    std::vector<HostValue> chain(depth);
+    for (std::size_t index = 0; index < depth; ++index) {
+        chain[index] = index + 1 < depth ? Array(&chain[index + 1], 1) : Array(nullptr, 0);
+    }
+    return chain;
+}
+
+TEST(FromHostValue, CapsNestingDepth) {
+    struct Case {
+        std::size_t depth;
+        bool accepted;
+    };
+    for (const Case test : {Case{512, true}, Case{513, false}, Case{100000, false}}) {
+        std::vector<HostValue> chain = NestedArrays(test.depth);
+        HostResponse result = EmptyResponse();
+        BindingProperty property;
+        EXPECT_EQ(Velto::FromHostValue(result, property, chain[0], "payload"), test.accepted)
+            << test.depth;
+        if (!test.accepted) {
+            ASSERT_NE(result.errorMessage, nullptr);
+            EXPECT_STREQ(result.errorMessage,
+                         "Couldn't assign value to 'payload' of type object because the input "
+                         "is nested deeper than 512 levels.");
+            Velto::CountedRelease(result.errorMessage);
+        }
+    }
+}
+
+TEST(ToHostValue, CapsNestingDepthAndLeavesAFreeableTree) {
+    for (const std::size_t depth : {std::size_t{512}, std::size_t{513}, std::size_t{2000}}) {
+        BindingProperty root;
+        BindingProperty* level = &root;
+        for (std::size_t index = 0; index + 1 < depth; ++index) {
+            level = &level->Append();
+        }
+        level->MakeCollection();
+        const uint64_t before = BytesInUse();
+        HostValue host = Null();
+        EXPECT_EQ(Velto::ToHostValue(host, root, nullptr), depth <= 512) << depth;
+        Velto::FreeHostValue(host);
+        EXPECT_EQ(BytesInUse(), before) << depth;
+    }
+}
+
+TEST(FreeHostValue, HandlesTreesDeeperThanAnyStack) {
+    const std::size_t depth = 200000;
+    HostValue root = Null();
+    HostValue* level = &root;
+    for (std::size_t index = 0; index < depth; ++index) {
+        auto* item = static_cast<HostValue*>(Velto::CountedAllocate(sizeof(HostValue)));
+        *item = Null();
+        *level = Array(item, 1);
+        level = item;
+    }
+    Velto::FreeHostValue(root);
+    EXPECT_EQ(+root.type, Velto::Client::kHostNull);
+}
+
+}  // namespace
