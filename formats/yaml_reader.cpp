@@ -1,0 +1,623 @@
+#include "formats/yaml_reader.h"
+
+#include <yaml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "diagnostics/format.h"
+#include "formats/nesting_limit.h"
+
+namespace Velto {
+namespace {
+
+constexpr std::string_view kStrTag = "tag:yaml.org,2002:str";
+constexpr std::string_view kIntTag = "tag:yaml.org,2002:int";
+constexpr std::string_view kFloatTag = "tag:yaml.org,2002:float";
+constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
+
+// The field and type names under which tagged scalars are converted, as in every conversion
+// message of the binding layer.
+constexpr const char* kFieldName = "yaml";
+constexpr const char* kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
+constexpr const char* kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
+
+// Alias copies may add this many values, or 64 per byte of text when that is more.
+constexpr std::size_t kAliasValueFloor = 1000000;
+constexpr std::size_t kAliasValuesPerByte = 64;
+
+// The longest word of any list ("false", "FALSE"): longer scalars skip the comparisons.
+constexpr std::size_t kLongestWord = 5;
+
+bool InList(std::string_view text, std::initializer_list<std::string_view> words) {
+    return text.size() <= kLongestWord &&
+           std::find(words.begin(), words.end(), text) != words.end();
+}
+
+// Whether strtod could take `text` whole: it starts with white space, a sign, a digit, a point,
+// or the first letter of "nan", "inf" or "infinity". Saves strtod on most words.
+bool MayBeNumber(std::string_view text) {
+    const char first = text.front();
+    return (first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.' ||
+           first == 'n' || first == 'N' || first == 'i' || first == 'I' || first == ' ' ||
+           (first >= '\t' && first <= '\r');
+}
+
+bool IsNullWord(std::string_view text) {
+    return InList(text, {"", "~", "null", "Null", "NULL"});
+}
+
+bool IsTrueWord(std::string_view text) {
+    return InList(text, {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"});
+}
+
+bool IsFalseWord(std::string_view text) {
+    return InList(text,
+                  {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"});
+}
+
+// `text` is NUL-terminated at text.size() (libyaml terminates every scalar); the conversions
+// must consume all of it, so an embedded NUL counts as a trailing character.
+bool ConsumedAll(std::string_view text, const char* end) {
+    return end == text.data() + text.size();
+}
+
+void ToUnsigned(BindingResult& result, BindingProperty& target, std::string_view text) {
+    const std::size_t firstNonBlank = text.find_first_not_of(" \t\n\v\f\r");
+    // strtoull negates "-5" into a huge number instead of refusing it.
+    if (firstNonBlank != std::string_view::npos && text[firstNonBlank] == '-') {
+        result.SetFailure(Format(kOutOfRange, text, kFieldName, "uint64_t"));
+        return;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.data(), &end, 0);
+    if (!ConsumedAll(text, end)) {
+        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "uint64_t"));
+        return;
+    }
+    if (errno == ERANGE) {
+        result.SetFailure(Format(kOutOfRange, text, kFieldName, "uint64_t"));
+        return;
+    }
+    target.SetUnsigned(value);
+}
+
+void ToSigned(BindingResult& result, BindingProperty& target, std::string_view text) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.data(), &end, 0);
+    if (!ConsumedAll(text, end)) {
+        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "int64_t"));
+        return;
+    }
+    if (errno == ERANGE) {
+        result.SetFailure(Format(kOutOfRange, text, kFieldName, "int64_t"));
+        return;
+    }
+    target.SetSigned(value);
+}
+
+void ToDouble(BindingResult& result, BindingProperty& target, std::string_view text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.data(), &end);
+    if (!ConsumedAll(text, end)) {
+        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "double"));
+        return;
+    }
+    constexpr double kMax = 1.7976931348623157e308;
+    if (errno == ERANGE || value < -kMax || value > kMax) {
+        result.SetFailure(Format(kOutOfRange, text, kFieldName, "double"));
+        return;
+    }
+    target.SetFloat(value);
+}
+
+// Whether `text` is a plain decimal number: an optional "-", digits with an optional fraction,
+// an optional exponent. For these from_chars gives strtod's correctly rounded result, faster.
+bool IsPlainDecimal(std::string_view text) {
+    std::size_t at = text.front() == '-' ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            ++at;
+        }
+        return at - start;
+    };
+    std::size_t mantissa = digits();
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return false;
+    }
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+            ++at;
+        }
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    return at == text.size();
+}
+
+// strtod on the whole text (false when something is left over).
+bool ParseDouble(std::string_view text, double& value) {
+    if (IsPlainDecimal(text)) {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error == std::errc{} && end == text.data() + text.size()) {
+            return true;
+        }
+    }
+    char* end = nullptr;
+    value = std::strtod(text.data(), &end);
+    return ConsumedAll(text, end);
+}
+
+// A plain scalar that strtod takes whole and finite: integral values become integers where
+// 64 bits hold them, everything else (fractions, NaN, integers beyond 64 bits) a double.
+bool SetNumber(BindingProperty& target, std::string_view text) {
+    if (text.empty() || !MayBeNumber(text)) {
+        return false;
+    }
+    double value = 0;
+    if (!ParseDouble(text, value) || std::isinf(value)) {
+        return false;
+    }
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    constexpr double kTwoTo64 = 18446744073709551616.0;
+    if (std::trunc(value) != value || value < -kTwoTo63 || value >= kTwoTo64) {
+        target.SetFloat(value);
+    } else if (value < 0) {
+        target.SetSigned(static_cast<int64_t>(value));
+    } else {
+        target.SetUnsigned(static_cast<uint64_t>(value));
+    }
+    return true;
+}
+
+void ResolveScalar(BindingResult& result, BindingProperty& target, const char* tag,
+                   std::string_view text, bool quoted) {
+    if (tag != nullptr) {
+        const std::string_view name = tag;
+        if (name == kStrTag) {
+            target.SetString(text);
+        } else if (name == kIntTag) {
+            if (!text.empty() && text.front() == '-') {
+                ToSigned(result, target, text);
+            } else {
+                ToUnsigned(result, target, text);
+            }
+        } else if (name == kFloatTag) {
+            ToDouble(result, target, text);
+        } else if (name == kBoolTag) {
+            if (IsTrueWord(text)) {
+                target.SetBool(true);
+            } else if (IsFalseWord(text)) {
+                target.SetBool(false);
+            }
+        } else {
+            result.SetFailure(Format("Unsupported YAML tag '%1'.", name));
+        }
+        return;
+    }
+    if (quoted) {
+        target.SetString(text);
+        return;
+    }
+    if (IsNullWord(text) || SetNumber(target, text)) {
+        return;
+    }
+    if (IsTrueWord(text)) {
+        target.SetBool(true);
+    } else if (IsFalseWord(text)) {
+        target.SetBool(false);
+    } else {
+        target.SetString(text);
+    }
+}
+
+std::string_view ViewOf(const yaml_char_t* text, std::size_t length) {
+    return {reinterpret_cast<const char*>(text), length};
+}
+
+const char* TagOf(const yaml_char_t* tag) {
+    return reinterpret_cast<const char*>(tag);
+}
+
+// One step from a node to its child: an element index or a member name.
+struct PathStep {
+    bool isIndex = false;
+    std::size_t index = 0;
+    std::string name;
+};
+
+// What an anchor names: the path from the root to an anchored value, or an anchored key's text.
+struct AnchorEntry {
+    bool isText = false;
+    std::vector<PathStep> path;
+    std::string text;
+};
+
+struct OpenNode {
+    BindingProperty* target;
+    std::string anchor;
+};
+
+// Values in `value` and the levels of containers it holds (0 for a scalar), counting no
+// further than `budget` values.
+struct Extent {
+    std::size_t values = 0;
+    int height = 0;
+};
+
+void Measure(const BindingProperty& value, std::size_t budget, Extent& extent, int level) {
+    if (++extent.values > budget) {
+        return;
+    }
+    const ValueKind kind = value.Kind();
+    if (kind == ValueKind::Collection) {
+        extent.height = std::max(extent.height, level + 1);
+        for (const BindingProperty& element : value.Elements()) {
+            if (extent.values > budget) {
+                return;
+            }
+            Measure(element, budget, extent, level + 1);
+        }
+    } else if (kind == ValueKind::Structure) {
+        extent.height = std::max(extent.height, level + 1);
+        for (const MemberEntry& member : value.Members()) {
+            if (extent.values > budget) {
+                return;
+            }
+            Measure(member.Value(), budget, extent, level + 1);
+        }
+    }
+}
+
+class YamlReader {
+  public:
+    explicit YamlReader(const std::string& text)
+        : aliasBudget_(std::max(kAliasValueFloor, AliasValuesFor(text.size()))) {
+        ResetStacks();
+    }
+
+    BindingResult Run(yaml_parser_t& parser) {
+        yaml_event_t event;
+        bool parsed = true;
+        while (result_.succeeded) {
+            parsed = yaml_parser_parse(&parser, &event) != 0;
+            if (!parsed) {
+                break;
+            }
+            const bool end = event.type == YAML_STREAM_END_EVENT;
+            Handle(event);
+            yaml_event_delete(&event);
+            if (end) {
+                break;
+            }
+        }
+        if (!parsed && result_.succeeded) {
+            result_.SetFailure(Format("YAML parser error: %1. At line: %2 col: %3",
+                                      parser.problem != nullptr ? parser.problem : "",
+                                      static_cast<uint64_t>(parser.problem_mark.line),
+                                      static_cast<uint64_t>(parser.problem_mark.column)));
+        }
+        return std::move(result_);
+    }
+
+  private:
+    // Saturates where 32-bit sizes would overflow.
+    static std::size_t AliasValuesFor(std::size_t bytes) {
+        constexpr std::size_t kLargest = SIZE_MAX / kAliasValuesPerByte;
+        return bytes > kLargest ? SIZE_MAX : bytes * kAliasValuesPerByte;
+    }
+
+    void Handle(const yaml_event_t& event) {
+        switch (event.type) {
+            case YAML_DOCUMENT_START_EVENT:
+                if (!result_.IsEmpty()) {
+                    result_.SetFailure("Multi-document YAML is not supported.");
+                    return;
+                }
+                ResetStacks();
+                return;
+            case YAML_SCALAR_EVENT:
+                return OnScalar(event);
+            case YAML_SEQUENCE_START_EVENT:
+                return OnContainerStart(event, event.data.sequence_start.anchor, true);
+            case YAML_MAPPING_START_EVENT:
+                return OnContainerStart(event, event.data.mapping_start.anchor, false);
+            case YAML_SEQUENCE_END_EVENT:
+            case YAML_MAPPING_END_EVENT:
+                return Pop();
+            case YAML_ALIAS_EVENT:
+                return OnAlias(event);
+            default:
+                return;
+        }
+    }
+
+    // Every document starts from the root; an earlier empty document may have closed it.
+    void ResetStacks() {
+        nodes_.clear();
+        nodes_.push_back(OpenNode{&result_, {}});
+        pathDepth_ = 0;
+        pendingKey_.clear();
+    }
+
+    // A key is expected when the open node is a structure without a pending key.
+    bool InKeyPosition() const {
+        return nodes_.back().target->Kind() == ValueKind::Structure && pendingKey_.empty();
+    }
+
+    // Chooses the node the event fills, pushing a new element or member; false on failure.
+    bool ChooseTarget(const yaml_event_t& event) {
+        BindingProperty& top = *nodes_.back().target;
+        if (top.Kind() == ValueKind::Collection) {
+            const std::size_t index = top.Size();
+            return Push(event, top.Append(), true, index);
+        }
+        if (top.Kind() == ValueKind::Structure && !pendingKey_.empty()) {
+            BindingProperty& member = top.Member(pendingKey_);
+            const bool pushed = Push(event, member, false, 0);
+            pendingKey_.clear();
+            return pushed;
+        }
+        return true;
+    }
+
+    bool Push(const yaml_event_t& event, BindingProperty& child, bool isIndex, std::size_t index) {
+        // Out of memory, the child is the shared scratch value (the only root among them),
+        // which the next access would reset under the nodes built on it.
+        if (child.OwnsContext()) {
+            Fail("Not enough memory for the YAML value. At line: %1 col: %2", event);
+            return false;
+        }
+        nodes_.push_back(OpenNode{&child, {}});
+        if (pathDepth_ == path_.size()) {
+            path_.emplace_back();
+        }
+        PathStep& step = path_[pathDepth_++];
+        step.isIndex = isIndex;
+        step.index = index;
+        if (isIndex) {
+            step.name.clear();
+        } else {
+            step.name = pendingKey_;
+        }
+        return true;
+    }
+
+    // The root stays on the stack until the next document resets it.
+    void Pop() {
+        if (nodes_.size() > 1) {
+            nodes_.pop_back();
+            --pathDepth_;
+        } else {
+            nodes_.back().anchor.clear();
+        }
+    }
+
+    void OnScalar(const yaml_event_t& event) {
+        const auto& scalar = event.data.scalar;
+        const std::string_view text = ViewOf(scalar.value, scalar.length);
+        if (InKeyPosition()) {
+            if (scalar.tag != nullptr && TagOf(scalar.tag) != kStrTag) {
+                Fail(
+                    "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: "
+                    "%2",
+                    event);
+                return;
+            }
+            pendingKey_.assign(text);
+            if (scalar.anchor != nullptr) {
+                RegisterKeyAnchor(event, scalar.anchor, text);
+            }
+            return;
+        }
+        if (!ChooseTarget(event)) {
+            return;
+        }
+        const bool quoted = scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE ||
+                            scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+        BindingProperty& target = *nodes_.back().target;
+        target.Reset();
+        ResolveScalar(result_, target, TagOf(scalar.tag), text, quoted);
+        if (result_.succeeded && scalar.anchor != nullptr) {
+            RegisterValueAnchor(event, scalar.anchor);
+        }
+        Pop();
+    }
+
+    void OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor, bool sequence) {
+        if (InKeyPosition()) {
+            Fail(sequence ? "Unexpected start of sequence. At line: %1 col: %2"
+                          : "Unexpected start of mapping. At line: %1 col: %2",
+                 event);
+            return;
+        }
+        if (!ChooseTarget(event)) {
+            return;
+        }
+        if (nodes_.size() > static_cast<std::size_t>(kMaxNestingDepth)) {
+            result_.SetFailure(kNestingTooDeepMessage);
+            return;
+        }
+        // A repeated key replaces the earlier value, containers included.
+        BindingProperty& target = *nodes_.back().target;
+        target.Reset();
+        if (sequence) {
+            target.MakeCollection();
+        } else {
+            target.MakeStructure();
+        }
+        if (anchor != nullptr) {
+            RegisterValueAnchor(event, anchor);
+        }
+    }
+
+    void OnAlias(const yaml_event_t& event) {
+        const std::string_view name = TagOf(event.data.alias.anchor);
+        for (const OpenNode& node : nodes_) {
+            if (node.anchor == name) {
+                Fail("Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3", name,
+                     event);
+                return;
+            }
+        }
+        const auto found = anchors_.find(std::string(name));
+        if (found == anchors_.end()) {
+            Fail("Undefined alias encountered: \"%1\". At line: %2 col: %3", name, event);
+            return;
+        }
+        const AnchorEntry& entry = found->second;
+        if (InKeyPosition()) {
+            AliasAsKey(event, entry);
+            return;
+        }
+        if (!ChooseTarget(event)) {
+            return;
+        }
+        BindingProperty& target = *nodes_.back().target;
+        if (entry.isText) {
+            target.SetString(entry.text);
+        } else {
+            CopyAnchored(event, entry, target);
+        }
+        Pop();
+    }
+
+    // An alias where a key belongs names a key, or a value that is a string.
+    void AliasAsKey(const yaml_event_t& event, const AnchorEntry& entry) {
+        if (entry.isText) {
+            pendingKey_ = entry.text;
+            return;
+        }
+        const BindingProperty& source = Walk(entry.path);
+        if (source.Kind() != ValueKind::String) {
+            Fail("Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2",
+                 event);
+            return;
+        }
+        pendingKey_.assign(source.GetString());
+    }
+
+    // Deep-copies the anchored value into `target` within the nesting limit and the alias
+    // budget.
+    void CopyAnchored(const yaml_event_t& event, const AnchorEntry& entry,
+                      BindingProperty& target) {
+        const BindingProperty& source = Walk(entry.path);
+        if (&source == &target) {
+            return;
+        }
+        Extent extent;
+        Measure(source, aliasBudget_ - aliasValues_, extent, 0);
+        if (extent.values > aliasBudget_ - aliasValues_) {
+            Fail("YAML aliases expand to more than %1 values. At line: %2 col: %3",
+                 static_cast<uint64_t>(aliasBudget_), event);
+            return;
+        }
+        const std::size_t targetLevel = nodes_.size();
+        if (targetLevel - 1 + static_cast<std::size_t>(extent.height) >
+            static_cast<std::size_t>(kMaxNestingDepth)) {
+            result_.SetFailure(kNestingTooDeepMessage);
+            return;
+        }
+        aliasValues_ += extent.values;
+        target.Assign(source);
+    }
+
+    const BindingProperty& Walk(const std::vector<PathStep>& path) const {
+        const BindingProperty* node = &result_;
+        for (const PathStep& step : path) {
+            node = step.isIndex ? &node->At(step.index) : &node->Find(step.name);
+        }
+        return *node;
+    }
+
+    bool Claim(const yaml_event_t& event, std::string_view name) {
+        if (anchors_.find(std::string(name)) == anchors_.end()) {
+            return true;
+        }
+        Fail("Duplicate occurrence of anchor \"%1\". At line: %2 col: %3", name, event);
+        return false;
+    }
+
+    void RegisterValueAnchor(const yaml_event_t& event, const yaml_char_t* anchor) {
+        const std::string_view name = TagOf(anchor);
+        if (!Claim(event, name)) {
+            return;
+        }
+        AnchorEntry& entry = anchors_[std::string(name)];
+        entry.path.assign(path_.begin(), path_.begin() + static_cast<std::ptrdiff_t>(pathDepth_));
+        nodes_.back().anchor.assign(name);
+    }
+
+    // A key's text cannot contain the node being built, so the open node is not marked.
+    void RegisterKeyAnchor(const yaml_event_t& event, const yaml_char_t* anchor,
+                           std::string_view text) {
+        const std::string_view name = TagOf(anchor);
+        if (!Claim(event, name)) {
+            return;
+        }
+        AnchorEntry& entry = anchors_[std::string(name)];
+        entry.isText = true;
+        entry.text.assign(text);
+    }
+
+    void Fail(const char* pattern, const yaml_event_t& event) {
+        result_.SetFailure(Format(pattern, Line(event), Column(event)));
+    }
+
+    void Fail(const char* pattern, std::string_view name, const yaml_event_t& event) {
+        result_.SetFailure(Format(pattern, name, Line(event), Column(event)));
+    }
+
+    void Fail(const char* pattern, uint64_t number, const yaml_event_t& event) {
+        result_.SetFailure(Format(pattern, number, Line(event), Column(event)));
+    }
+
+    static uint64_t Line(const yaml_event_t& event) { return event.start_mark.line + 1; }
+    static uint64_t Column(const yaml_event_t& event) { return event.start_mark.column + 1; }
+
+    BindingResult result_;
+    std::vector<OpenNode> nodes_;
+    std::vector<PathStep> path_;  // reused: only the first pathDepth_ steps are current
+    std::size_t pathDepth_ = 0;
+    std::string pendingKey_;
+    std::unordered_map<std::string, AnchorEntry> anchors_;
+    const std::size_t aliasBudget_;
+    std::size_t aliasValues_ = 0;
+};
+
+}  // namespace
+
+BindingResult ReadYaml(const std::string& text) {
+    yaml_parser_t parser;
+    if (yaml_parser_initialize(&parser) == 0) {
+        BindingResult result;
+        result.SetFailure("YAML parser error: out of memory. At line: 0 col: 0");
+        return result;
+    }
+    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+                                 text.size());
+    YamlReader reader(text);
+    BindingResult result = reader.Run(parser);
+    yaml_parser_delete(&parser);
+    return result;
+}
+
+}  // namespace Velto

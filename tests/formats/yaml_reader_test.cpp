@@ -1,0 +1,231 @@
+#include "formats/yaml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "describe_value.h"
+#include "formats/nesting_limit.h"
+
+namespace {
+
+using FormatsTesting::Describe;
+using Velto::BindingResult;
+using Velto::ReadYaml;
+
+struct ReadCase {
+    std::string text;
+    const char* value;
+};
+
+void ExpectValues(const ReadCase* begin, const ReadCase* end) {
+    for (const ReadCase* c = begin; c != end; ++c) {
+        const BindingResult result = ReadYaml(c->text);
+        EXPECT_TRUE(result.succeeded) << c->text << "\n" << result.FailureMessage();
+        EXPECT_EQ(Describe(result), c->value) << c->text;
+    }
+}
+
+TEST(YamlReader, BuildsStructuresAndCollections) {
+    const ReadCase cases[] = {
+        {"", "~"},
+        {"~", "~"},
+        {"# only a comment\n", "~"},
+        {"a: 1\nb: [x, z]\nc: {d: e}\n", "{a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}"},
+        {"- 1\n- -2\n- 2.5\n- x\n", "[u1,s-2,f2.5,\"x\"]"},
+        {"b: 1\na: 2\n", "{a:u2,b:u1}"},
+        {"a:\n  - []\n  - {}\n", "{a:[[],{}]}"},
+        {"a:\nb: ''\n", "{a:~,b:\"\"}"},
+        {"5: x\ntrue: w\n~: z\n", "{5:\"x\",true:\"w\",~:\"z\"}"},
+        {"!!str 5: x\n", "{5:\"x\"}"},
+        {"\"quoted key\": 1\n", "{quoted key:u1}"},
+        // A repeated key replaces the earlier value, whatever its kind.
+        {"a: 1\na: 2\n", "{a:u2}"},
+        {"a: {x: 1}\na: 5\n", "{a:u5}"},
+        {"a: [1, 2]\na: [3]\n", "{a:[u3]}"},
+        {"a: 5\na: {x: 1}\n", "{a:{x:u1}}"},
+        // An empty first document may be followed by another one.
+        {"---\n---\na: 1\n", "{a:u1}"},
+        {"~\n---\na: 1\n", "{a:u1}"},
+        {"a: 1\n...\n", "{a:u1}"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
+    const ReadCase cases[] = {
+        {"a: yes", "{a:true}"},
+        {"a: 'yes'", "{a:\"yes\"}"},
+        {"a: \"no\"", "{a:\"no\"}"},
+        {"a: |-\n  true\n", "{a:true}"},
+        {"a: >-\n  off\n", "{a:false}"},
+        {"a: |\n  true\n", "{a:\"true\n\"}"},
+        {"[5, 5.0, 1e3, 0x10, -5, 0, -0]", "[u5,u5,u1000,u16,s-5,u0,u0]"},
+        {"[1.5, -2.25, 1e-2]", "[f1.5,f-2.25,f0.01]"},
+        {"['5', \"5\"]", "[\"5\",\"5\"]"},
+        {"[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ]",
+         "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]"},
+        {"[9223372036854775807, 9223372036854775808, -9223372036854775808]",
+         "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]"},
+        // Integral values beyond 64 bits stay doubles.
+        {"[18446744073709551616, 1e30, -1e30]", "[f1.8446744073709552e+19,f1e+30,f-1e+30]"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+TEST(YamlReader, RecognisesExactlyTheWordLists) {
+    struct WordCase {
+        const char* word;
+        const char* value;
+    };
+    const WordCase cases[] = {
+        {"~", "~"},           {"null", "~"},      {"Null", "~"},        {"NULL", "~"},
+        {"true", "true"},     {"True", "true"},   {"TRUE", "true"},     {"y", "true"},
+        {"Y", "true"},        {"yes", "true"},    {"Yes", "true"},      {"YES", "true"},
+        {"on", "true"},       {"On", "true"},     {"ON", "true"},       {"false", "false"},
+        {"False", "false"},   {"FALSE", "false"}, {"n", "false"},       {"N", "false"},
+        {"no", "false"},      {"No", "false"},    {"NO", "false"},      {"off", "false"},
+        {"Off", "false"},     {"OFF", "false"},   {"nULL", "\"nULL\""}, {"tRUE", "\"tRUE\""},
+        {"yES", "\"yES\""},   {"oN", "\"oN\""},   {"nO", "\"nO\""},     {"ofF", "\"ofF\""},
+        {"yess", "\"yess\""}, {"nil", "\"nil\""}, {"none", "\"none\""},
+    };
+    for (const WordCase& c : cases) {
+        const std::string text = std::string("v: ") + c.word + "\n";
+        const BindingResult result = ReadYaml(text);
+        EXPECT_EQ(Describe(result), std::string("{v:") + c.value + "}") << c.word;
+    }
+    EXPECT_EQ(Describe(ReadYaml("v:\n")), "{v:~}") << "the empty text is null";
+}
+
+TEST(YamlReader, AppliesTags) {
+    const ReadCase cases[] = {
+        {"!!str 5", "\"5\""},
+        {"!!str yes", "\"yes\""},
+        {"!!int 42", "u42"},
+        {"!!int -42", "s-42"},
+        {"!!int 0x1F", "u31"},
+        {"!!int 18446744073709551615", "u18446744073709551615"},
+        {"!!int -9223372036854775808", "s-9223372036854775808"},
+        {"!!int ''", "u0"},
+        {"!!float 2", "f2"},
+        {"!!float -1.5e3", "f-1500"},
+        {"!!bool yes", "true"},
+        {"!!bool OFF", "false"},
+        {"!!bool maybe", "~"},
+        {"!!bool 1", "~"},
+        {"!<tag:yaml.org,2002:int> 7", "u7"},
+        {"!!int [1]", "[u1]"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+TEST(YamlReader, CopiesAnchoredValuesAndKeys) {
+    const ReadCase cases[] = {
+        {"a: &x {b: 1}\nc: *x\n", "{a:{b:u1},c:{b:u1}}"},
+        {"- &n 7\n- *n\n- [*n, *n]\n", "[u7,u7,[u7,u7]]"},
+        {"&k a: 1\nb: *k\n", "{a:u1,b:\"a\"}"},
+        {"&k a: 1\n*k : 2\n", "{a:u2}"},
+        {"a: &s text\n*s : 3\n", "{a:\"text\",text:u3}"},
+        {"- &l [1, {c: [2]}]\n- *l\n", "[[u1,{c:[u2]}],[u1,{c:[u2]}]]"},
+        {"a: &q 'yes'\nb: *q\n", "{a:\"yes\",b:\"yes\"}"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+struct FailureCase {
+    std::string text;
+    std::string message;
+};
+
+void ExpectFailures(const FailureCase* begin, const FailureCase* end) {
+    for (const FailureCase* c = begin; c != end; ++c) {
+        const BindingResult result = ReadYaml(c->text);
+        EXPECT_FALSE(result.succeeded) << c->text;
+        EXPECT_EQ(result.FailureMessage(), c->message) << c->text;
+    }
+}
+
+TEST(YamlReader, ReportsFaultsWithTheirPositions) {
+    const FailureCase cases[] = {
+        {"a: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
+        {"- &x [1, *x]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 10"},
+        {"&r\na:\n  b: *r\n", "Cannot deserialize cyclic aliases. Alias \"r\". At line: 3 col: 6"},
+        {"a: *y\n", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
+        {"a: &x 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"&x a: &x 1\n", "Duplicate occurrence of anchor \"x\". At line: 1 col: 7"},
+        {"? [a]\n: 1\n", "Unexpected start of sequence. At line: 1 col: 3"},
+        {"x: 1\n? {a: 1}\n: 2\n", "Unexpected start of mapping. At line: 2 col: 3"},
+        {"!!int 5: x\n",
+         "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+        {"a: &m [1]\n*m : 2\n",
+         "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+        {"!foo x", "Unsupported YAML tag '!foo'."},
+        {"! x", "Unsupported YAML tag '!'."},
+        {"!!map x", "Unsupported YAML tag 'tag:yaml.org,2002:map'."},
+        {"!!int abc", "Value abc for 'yaml' of type uint64_t is in an incorrect format"},
+        {"!!int 5x", "Value 5x for 'yaml' of type uint64_t is in an incorrect format"},
+        {"!!int -abc", "Value -abc for 'yaml' of type int64_t is in an incorrect format"},
+        {"!!int 18446744073709551616",
+         "Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
+        {"!!int -9223372036854775809",
+         "Value -9223372036854775809 for 'yaml' of type int64_t is out of range"},
+        {"!!int ' -5'", "Value  -5 for 'yaml' of type uint64_t is out of range"},
+        {"!!float x", "Value x for 'yaml' of type double is in an incorrect format"},
+        {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
+        {"a: b: c\n",
+         "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
+        {"[1, 2\n", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+    };
+    ExpectFailures(std::begin(cases), std::end(cases));
+}
+
+std::string Repeat(const std::string& part, std::size_t times) {
+    std::string text;
+    for (std::size_t index = 0; index < times; ++index) {
+        text += part;
+    }
+    return text;
+}
+
+TEST(YamlReader, StopsAtTheNestingLimit) {
+    const std::size_t kMax = Velto::kMaxNestingDepth;
+    const BindingResult deepest = ReadYaml(Repeat("[", kMax) + Repeat("]", kMax));
+    EXPECT_TRUE(deepest.succeeded) << deepest.FailureMessage();
+
+    const std::string tooDeep[] = {
+        Repeat("[", kMax + 1) + Repeat("]", kMax + 1),
+        Repeat("{a: ", kMax + 1) + "1" + Repeat("}", kMax + 1),
+        Repeat("[", 1000000),
+        // Aliases may not carry a deep value deeper still.
+        "a: &d " + Repeat("[", 300) + Repeat("]", 300) + "\nb: " + Repeat("[", 300) + "*d" +
+            Repeat("]", 300) + "\n",
+    };
+    for (const std::string& text : tooDeep) {
+        const BindingResult result = ReadYaml(text);
+        EXPECT_FALSE(result.succeeded) << text.substr(0, 40);
+        EXPECT_EQ(result.FailureMessage(), Velto::kNestingTooDeepMessage) << text.substr(0, 40);
+    }
+}
+
+TEST(YamlReader, CapsTheValuesThatAliasesExpandTo) {
+    // Ten times more values per level: 10^9 strings from a few hundred bytes.
+    std::string laughs = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+    for (char level = 'b'; level <= 'i'; ++level) {
+        const std::string previous(1, static_cast<char>(level - 1));
+        laughs += std::string(1, level) + ": &" + level + " [" + Repeat("*" + previous + ", ", 9) +
+                  "*" + previous + "]\n";
+    }
+    const BindingResult result = ReadYaml(laughs);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(result.FailureMessage().substr(0, 46),
+              "YAML aliases expand to more than 1000000 value")
+        << result.FailureMessage();
+
+    // Up to e: 11,110 values copied, well within the budget.
+    const std::string modest = laughs.substr(0, laughs.find("f:"));
+    const BindingResult accepted = ReadYaml(modest);
+    EXPECT_TRUE(accepted.succeeded) << accepted.FailureMessage();
+    EXPECT_EQ(accepted.Find("e").At(9).At(9).At(9).At(9).At(9).GetString(), "x");
+}
+
+}  // namespace
