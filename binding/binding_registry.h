@@ -38,7 +38,7 @@ class TypeBuilder {
     TypeBuilder(BindingRegistry* registry, TypeDescriptor* descriptor, bool existed) noexcept
         : registry_(registry), descriptor_(descriptor), existed_(existed) {}
 
-    // Adds field `name` of native type F at byte `offset`: identity HashCode<F>(), the spec
+    // Adds field `name` of native type F at byte `offset`: identity HashCode<F>(), the TypeSpec
     // derived from F (TypeSpecOf), the converter of `Factory`, and `extra` kept as FieldExtra.
     template <class F, class Factory = FieldConverterFactory<F>>
     TypeBuilder& Field(std::string_view name, uint32_t offset, std::string_view description = {},
@@ -149,7 +149,7 @@ class BindingRegistry {
     bool builtinsRegistered_ = false;
 };
 
-// The spec of native type F: its kind; for vectors and maps the element's kind; for enumerations
+// The TypeSpec of native type F: its kind; for vectors and maps the element's kind; for enumerations
 // and records (or vectors and maps of them) the descriptor registered for the type's identity.
 template <class F>
 TypeSpec TypeSpecOf(const BindingRegistry& registry) {

@@ -11,7 +11,7 @@
 // "bool", "signed" (sign-extended), "unsigned" or "float", texts, deep copies of objects, blobs,
 // enum payloads, structures for records and maps, and collections for vectors.
 //
-// A vector or map of records or enumerations takes the element's descriptor from the spec it was
+// A vector or map of records or enumerations takes the element's descriptor from the TypeSpec it was
 // made with; nesting deeper than one container knows no descriptor, so records and enumerations
 // there are reported unregistered. Texts for enum inputs are named through the registry of the
 // spec's descriptor, or the registry handed to ToNative.

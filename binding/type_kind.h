@@ -44,7 +44,7 @@ struct TypeSpec {
     TypeKind elementKind = TypeKind::None;
     const TypeDescriptor* descriptor = nullptr;
 
-    // The spec of one element of a vector or map.
+    // The TypeSpec of one element of a vector or map.
     TypeSpec Element() const noexcept { return TypeSpec{elementKind, TypeKind::None, descriptor}; }
 };
 

@@ -10,7 +10,7 @@
 namespace Velto::FormatDetail {
 
 // "%", flags, "*" width, ".*" precision, "ll" and the conversion of the printf call.
-struct PrintSpecification {
+struct PrintFormat {
     char flags[64];
     std::int64_t width;      // 0 when absent; never negative
     std::int64_t precision;  // -1 when absent
@@ -19,8 +19,8 @@ struct PrintSpecification {
 
 namespace {
 
-// A specification reaching this many characters fails its placeholder.
-constexpr std::size_t kSpecificationLimit = 60;
+// A placeholder whose printf text reaches this many characters fails its placeholder.
+constexpr std::size_t kPlaceholderTextLimit = 60;
 // Numbers in patterns saturate here, far beyond any argument count or useful width.
 constexpr std::int64_t kNumberCeiling = INT_MAX;
 // Names no argument: what a "*0$" width or precision refers to.
@@ -47,10 +47,10 @@ std::int64_t ReadNumber(const char*& cursor) {
     return number;
 }
 
-// The specification text of one placeholder as the walk copies it from the pattern, and the
+// The printf text of one placeholder as the walk copies it from the pattern, and the
 // arguments it names (1-based; 0 = not chosen).
 struct Placeholder {
-    char text[kSpecificationLimit];
+    char text[kPlaceholderTextLimit];
     std::size_t length = 0;
     std::size_t index = 0;
     std::size_t widthIndex = 0;
@@ -67,7 +67,7 @@ class PlaceholderParser {
         placeholder_ = &placeholder;
         Append(*cursor_++);
         const bool bare = ReadIndex();
-        if (!bare && !ReadFullSpecification()) {
+        if (!bare && !ReadFullPlaceholder()) {
             return false;
         }
         if (placeholder.index == 0) {
@@ -78,7 +78,7 @@ class PlaceholderParser {
 
   private:
     bool Append(char character) {
-        if (placeholder_->length + 1 >= kSpecificationLimit) {
+        if (placeholder_->length + 1 >= kPlaceholderTextLimit) {
             return false;
         }
         placeholder_->text[placeholder_->length++] = character;
@@ -114,7 +114,7 @@ class PlaceholderParser {
         return false;
     }
 
-    bool ReadFullSpecification() {
+    bool ReadFullPlaceholder() {
         if (!AppendWhile(IsFlag) || !ReadAmount(placeholder_->widthIndex)) {
             return false;
         }
@@ -182,12 +182,12 @@ std::int64_t StarValue(std::size_t index, const FormatSlot* arguments) {
     return slot.kind->toInteger(slot.value);
 }
 
-// Turns the copied text into the printf specification for the argument's kind: a bare "%" and a
+// Turns the copied text into the printf format for the argument's kind: a bare "%" and a
 // disallowed or missing conversion get the default conversion, and the text left after the
 // conversion is removed is read back into flags, width and precision.
-PrintSpecification Finish(Placeholder& placeholder, const FormatSlot* arguments) {
+PrintFormat Finish(Placeholder& placeholder, const FormatSlot* arguments) {
     const FormatKind& kind = *arguments[placeholder.index - 1].kind;
-    PrintSpecification result{};
+    PrintFormat result{};
     result.conversion = kind.conversions[0];
     if (placeholder.length > 1) {
         const char last = placeholder.text[--placeholder.length];
@@ -241,9 +241,8 @@ int CopyText(char* output, std::size_t space, std::string_view text) {
     return kept == text.size() ? static_cast<int>(kept) : kRenderTruncated;
 }
 
-bool IsPlain(const PrintSpecification& specification) {
-    return specification.flags[0] == '\0' && specification.width == 0 &&
-           specification.precision < 0;
+bool IsPlain(const PrintFormat& printFormat) {
+    return printFormat.flags[0] == '\0' && printFormat.width == 0 && printFormat.precision < 0;
 }
 
 // How much of `space` may matter: capacities beyond this do not occur, and capping keeps every
@@ -268,26 +267,26 @@ int VisiblePrecision(std::int64_t precision, std::size_t space) {
 
 // Reducing a precision shortens the number by the digits dropped ("%g" without "#" strips them
 // anyway as trailing zeros, "%c" has no digits), so the width shrinks as much to keep the padding.
-std::int64_t DroppedDigits(const PrintSpecification& specification, int precision) {
-    const char conversion = specification.conversion;
-    const bool stripsZeros = (conversion == 'g' || conversion == 'G') &&
-                             std::strchr(specification.flags, '#') == nullptr;
-    if (specification.precision <= precision || stripsZeros || conversion == 'c') {
+std::int64_t DroppedDigits(const PrintFormat& printFormat, int precision) {
+    const char conversion = printFormat.conversion;
+    const bool stripsZeros =
+        (conversion == 'g' || conversion == 'G') && std::strchr(printFormat.flags, '#') == nullptr;
+    if (printFormat.precision <= precision || stripsZeros || conversion == 'c') {
         return 0;
     }
-    return specification.precision - precision;
+    return printFormat.precision - precision;
 }
 
 template <class Value>
-int PrintNumber(char* output, std::size_t space, const PrintSpecification& specification,
+int PrintNumber(char* output, std::size_t space, const PrintFormat& printFormat,
                 const char* lengthModifier, Value value) {
-    char format[sizeof specification.flags + 8];
-    std::snprintf(format, sizeof format, "%%%s*.*%s%c", specification.flags, lengthModifier,
-                  specification.conversion);
-    const int precision = VisiblePrecision(specification.precision, space);
+    char format[sizeof printFormat.flags + 8];
+    std::snprintf(format, sizeof format, "%%%s*.*%s%c", printFormat.flags, lengthModifier,
+                  printFormat.conversion);
+    const int precision = VisiblePrecision(printFormat.precision, space);
     const std::int64_t natural = (precision >= 0 ? precision : 6) + kNumberOverhead;
     const std::int64_t requested =
-        std::max<std::int64_t>(specification.width - DroppedDigits(specification, precision), 0);
+        std::max<std::int64_t>(printFormat.width - DroppedDigits(printFormat, precision), 0);
     const int width = VisibleWidth(requested, natural, space);
     return Outcome(std::snprintf(output, space, format, width, precision, value), space);
 }
@@ -303,60 +302,60 @@ int PrintDecimal(char* output, std::size_t space, Value value) {
 // The value is handed to printf with the type its conversion reads, so signedness follows the
 // conversion and "%c" always gets an int.
 template <class Signed, class Unsigned>
-int RenderInteger(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderInteger(char* output, std::size_t space, const PrintFormat& printFormat,
                   const char* lengthModifier, Signed value) {
-    const char conversion = specification.conversion;
+    const char conversion = printFormat.conversion;
     const bool isSigned = conversion == 'd' || conversion == 'i';
-    if (IsPlain(specification) && (isSigned || conversion == 'u')) {
+    if (IsPlain(printFormat) && (isSigned || conversion == 'u')) {
         return isSigned ? PrintDecimal(output, space, value)
                         : PrintDecimal(output, space, static_cast<Unsigned>(value));
     }
     if (conversion == 'c') {
-        return PrintNumber(output, space, specification, "", static_cast<int>(value));
+        return PrintNumber(output, space, printFormat, "", static_cast<int>(value));
     }
     if (isSigned) {
-        return PrintNumber(output, space, specification, lengthModifier, value);
+        return PrintNumber(output, space, printFormat, lengthModifier, value);
     }
-    return PrintNumber(output, space, specification, lengthModifier, static_cast<Unsigned>(value));
+    return PrintNumber(output, space, printFormat, lengthModifier, static_cast<Unsigned>(value));
 }
 
-int RenderSigned32(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderSigned32(char* output, std::size_t space, const PrintFormat& printFormat,
                    const FormatValue& value) {
-    return RenderInteger<int, unsigned>(output, space, specification, "", value.int32);
+    return RenderInteger<int, unsigned>(output, space, printFormat, "", value.int32);
 }
 
-int RenderUnsigned32(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderUnsigned32(char* output, std::size_t space, const PrintFormat& printFormat,
                      const FormatValue& value) {
-    return RenderInteger<int, unsigned>(output, space, specification, "",
+    return RenderInteger<int, unsigned>(output, space, printFormat, "",
                                         static_cast<int>(value.uint32));
 }
 
-int RenderSigned64(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderSigned64(char* output, std::size_t space, const PrintFormat& printFormat,
                    const FormatValue& value) {
-    return RenderInteger<long long, unsigned long long>(output, space, specification, "ll",
+    return RenderInteger<long long, unsigned long long>(output, space, printFormat, "ll",
                                                         value.int64);
 }
 
-int RenderUnsigned64(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderUnsigned64(char* output, std::size_t space, const PrintFormat& printFormat,
                      const FormatValue& value) {
-    return RenderInteger<long long, unsigned long long>(output, space, specification, "ll",
+    return RenderInteger<long long, unsigned long long>(output, space, printFormat, "ll",
                                                         static_cast<long long>(value.uint64));
 }
 
-int RenderReal(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderReal(char* output, std::size_t space, const PrintFormat& printFormat,
                const FormatValue& value) {
     if (std::isfinite(value.real)) {
-        return PrintNumber(output, space, specification, "", value.real);
+        return PrintNumber(output, space, printFormat, "", value.real);
     }
     // printf ignores the precision of "inf" and "nan"; dropping it keeps the width as it is.
-    PrintSpecification withoutPrecision = specification;
+    PrintFormat withoutPrecision = printFormat;
     withoutPrecision.precision = -1;
     return PrintNumber(output, space, withoutPrecision, "", value.real);
 }
 
-int RenderTextValue(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderTextValue(char* output, std::size_t space, const PrintFormat& printFormat,
                     const FormatValue& value) {
-    return RenderText(output, space, specification,
+    return RenderText(output, space, printFormat,
                       std::string_view(value.text.data, value.text.size));
 }
 
@@ -388,20 +387,20 @@ const FormatKind kRealKind{&RenderReal, nullptr, false, "gaefGAEF"};
 const FormatKind kTextKind{&RenderTextValue, nullptr, false, "s"};
 
 // The precision handed to printf never exceeds the text's size, so texts need no terminator.
-int RenderText(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderText(char* output, std::size_t space, const PrintFormat& printFormat,
                std::string_view text) {
     // A text ends at its first NUL, as printf reads it, whichever way it is printed.
     text = text.substr(0, text.find('\0'));
-    if (IsPlain(specification)) {
+    if (IsPlain(printFormat)) {
         return CopyText(output, space, text);
     }
     const std::int64_t size =
         static_cast<std::int64_t>(std::min<std::size_t>(text.size(), INT_MAX));
     const std::int64_t shown =
-        specification.precision < 0 ? size : std::min(specification.precision, size);
-    const int width = VisibleWidth(specification.width, shown, space);
-    char format[sizeof specification.flags + 8];
-    std::snprintf(format, sizeof format, "%%%s*.*s", specification.flags);
+        printFormat.precision < 0 ? size : std::min(printFormat.precision, size);
+    const int width = VisibleWidth(printFormat.width, shown, space);
+    char format[sizeof printFormat.flags + 8];
+    std::snprintf(format, sizeof format, "%%%s*.*s", printFormat.flags);
     const char* data = text.data() != nullptr ? text.data() : "";
     return Outcome(std::snprintf(output, space, format, width, static_cast<int>(shown), data),
                    space);
@@ -454,10 +453,10 @@ class Walk {
             !IsValidStar(placeholder.precisionIndex, arguments_, count_)) {
             return false;
         }
-        const PrintSpecification specification = Finish(placeholder, arguments_);
+        const PrintFormat printFormat = Finish(placeholder, arguments_);
         const FormatSlot& argument = arguments_[placeholder.index - 1];
         const int printed = argument.kind->render(buffer_ + position_, capacity_ - position_,
-                                                  specification, argument.value);
+                                                  printFormat, argument.value);
         if (printed == kRenderFailed) {
             buffer_[position_] = '\0';
             return false;

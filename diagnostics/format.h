@@ -1,11 +1,11 @@
 // The numbered-placeholder formatter behind every message text of the system.
 //
 // `Format("Couldn't assign value to '%1' of type %2", name, type)` substitutes "%1", "%2", ... by
-// the typed arguments. A placeholder may also carry a printf specification after "n$"
-// ("%2$-8s", "%1$*3$.2f"), or be a plain printf specification that takes the next sequential
+// the typed arguments. A placeholder may also carry a printf format after "n$"
+// ("%2$-8s", "%1$*3$.2f"), or be a plain printf format that takes the next sequential
 // argument ("%5s", "%*d"); "%%" is one percent sign. Each argument's type decides which printf
 // conversions it allows; a conversion outside that set, or a missing one, becomes the type's
-// default conversion. A malformed placeholder (specification of 60 characters or more, argument
+// default conversion. A malformed placeholder (printf text of 60 characters or more, argument
 // index beyond the arguments, "*" naming an argument that is not an integer) silently ends the
 // output at that point. Output is cut without a mark at the buffer's end.
 //
@@ -46,8 +46,8 @@ inline constexpr std::size_t kFormatCapacity = 4096;
 
 namespace FormatDetail {
 
-// The finished printf specification of one placeholder; private to the core.
-struct PrintSpecification;
+// The finished printf format of one placeholder; private to the core.
+struct PrintFormat;
 
 struct TextView {
     const char* data;
@@ -69,8 +69,8 @@ union FormatValue {
 struct FormatKind {
     // Prints the value into `output` (`space` bytes, NUL included). Returns the characters
     // written, kRenderTruncated when the text was cut at `space` - 1, kRenderFailed when printf
-    // refused the specification.
-    int (*render)(char* output, std::size_t space, const PrintSpecification& specification,
+    // refused the format.
+    int (*render)(char* output, std::size_t space, const PrintFormat& printFormat,
                   const FormatValue& value);
     // The value as a "*" width or precision; null when `isInteger` is false.
     std::int32_t (*toInteger)(const FormatValue& value);
@@ -90,15 +90,15 @@ extern const FormatKind kUnsigned64Kind;
 extern const FormatKind kRealKind;
 extern const FormatKind kTextKind;
 
-// Prints `text` through the "s" conversion of `specification`; the render of text-form kinds.
-int RenderText(char* output, std::size_t space, const PrintSpecification& specification,
+// Prints `text` through the "s" conversion of `printFormat`; the render of text-form kinds.
+int RenderText(char* output, std::size_t space, const PrintFormat& printFormat,
                std::string_view text);
 
 template <class T>
-int RenderTextForm(char* output, std::size_t space, const PrintSpecification& specification,
+int RenderTextForm(char* output, std::size_t space, const PrintFormat& printFormat,
                    const FormatValue& value) {
     const std::string text = FormatText<T>::Text(*static_cast<const T*>(value.object));
-    return RenderText(output, space, specification, text);
+    return RenderText(output, space, printFormat, text);
 }
 
 template <class T>

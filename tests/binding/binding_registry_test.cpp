@@ -37,7 +37,7 @@ struct NoConverter {
     static std::unique_ptr<FieldConverter> Make(const TypeSpec&) { return nullptr; }
 };
 
-// Remembers the spec it was made for.
+// Remembers the TypeSpec it was made for.
 class SpecConverter : public FieldConverter {
   public:
     explicit SpecConverter(const TypeSpec& spec) : spec(spec) {}
@@ -139,7 +139,7 @@ TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
         EXPECT_EQ(field.spec.kind, TypeKind::Int32) << e.name;
         const auto* converter = dynamic_cast<const SpecConverter*>(field.converter.get());
         ASSERT_NE(converter, nullptr) << e.name;
-        EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "the converter is made for the spec";
+        EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "the converter is made for the field's TypeSpec";
     }
 }
 

@@ -44,11 +44,11 @@ void ExpectRows(const std::vector<Row>& rows) {
     }
 }
 
-// What the C library prints for one specification, for checks on very wide fields.
+// What the C library prints for one printf format, for checks on very wide fields.
 template <class Value>
-std::string Printed(const char* specification, Value value) {
+std::string Printed(const char* printFormat, Value value) {
     std::vector<char> buffer(Velto::kFormatCapacity);
-    std::snprintf(buffer.data(), buffer.size(), specification, value);
+    std::snprintf(buffer.data(), buffer.size(), printFormat, value);
     return buffer.data();
 }
 
