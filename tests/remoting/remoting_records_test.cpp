@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "binding/static_type.h"
+#include "remoting/remoting_request.h"
+#include "remoting/remoting_response.h"
+#include "remoting/route_match.h"
+
+namespace {
+
+class CountingStream : public Velto::RemotingStream {
+  public:
+    explicit CountingStream(int* destroyed) : destroyed_(destroyed) {}
+    ~CountingStream() override { ++*destroyed_; }
+    uint8_t read(uint8_t*, uint32_t*, uint8_t*) override { return 1; }
+    uint32_t length() override { return 0; }
+
+  private:
+    int* destroyed_;
+};
+
+TEST(RemotingResponse, StartsSucceededAndEmpty) {
+    const Velto::RemotingResponse response;
+    EXPECT_TRUE(response.result.succeeded);
+    EXPECT_TRUE(response.result.IsEmpty());
+    EXPECT_EQ(response.responseFlag, 0);
+    EXPECT_EQ(response.responseCode, 0u);
+    EXPECT_EQ(response.status, 0u);
+    EXPECT_TRUE(response.responseText.empty());
+    EXPECT_TRUE(response.headers.empty());
+    EXPECT_EQ(response.stream, nullptr);
+}
+
+TEST(RemotingResponse, SetFailureKeepsTheMessageAndDestroysTheStream) {
+    int destroyed = 0;
+    Velto::RemotingResponse response;
+    response.stream = std::make_unique<CountingStream>(&destroyed);
+    response.SetFailure("no such boost");
+    EXPECT_FALSE(response.result.succeeded);
+    EXPECT_EQ(response.result.FailureMessage(), "no such boost");
+    EXPECT_EQ(response.stream, nullptr);
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(TransportRequest, StartsWithTheDocumentedValues) {
+    const Velto::HttpBaseTransport::Request request;
+    EXPECT_EQ(request.callContext, 0u);
+    EXPECT_TRUE(request.auxText.empty());
+    EXPECT_EQ(request.auxWord, 0u);
+    EXPECT_EQ(request.registry, nullptr);
+    EXPECT_EQ(request.time, 0u);
+    EXPECT_EQ(request.method, Velto::HttpMethod::None);
+    EXPECT_TRUE(request.customMethod.empty());
+    EXPECT_TRUE(request.path.empty());
+    EXPECT_TRUE(request.auxSequence.empty());
+    EXPECT_EQ(request.auxHandle, nullptr);
+    EXPECT_TRUE(request.headers.empty());
+    EXPECT_TRUE(request.transportTexts.empty());
+    EXPECT_TRUE(request.transportText.empty());
+    EXPECT_EQ(request.transportWord, 1u);
+}
+
+TEST(TransportRequest, OnlyTheTwoRequestIdentitiesTakeARequest) {
+    using Velto::StaticType::HashCode;
+    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::RemotingRequest>()));
+    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::HttpBaseTransport::Request>()));
+    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<void>()));
+    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<Velto::RemotingResponse>()));
+    EXPECT_NE(HashCode<Velto::RemotingRequest>().hash,
+              HashCode<Velto::HttpBaseTransport::Request>().hash);
+}
+
+TEST(RouteMatch, StartsUnmatched) {
+    const Velto::RouteMatch match;
+    EXPECT_EQ(match.method, Velto::HttpMethod::None);
+    EXPECT_EQ(match.function, nullptr);
+    EXPECT_EQ(match.binding, nullptr);
+    EXPECT_TRUE(match.pathParameters.empty());
+}
+
+}  // namespace
