@@ -24,6 +24,10 @@ const char* HostCallKindName(HostCallKind kind) {
             return "EndWait";
         case HostCallKind::Log:
             return "Log";
+        case HostCallKind::StreamRead:
+            return "StreamRead";
+        case HostCallKind::StreamRelease:
+            return "StreamRelease";
     }
     return "";
 }

@@ -16,7 +16,7 @@
 
 namespace Velto::TestHost {
 
-// One kind per HostApi slot, in slot order.
+// One kind per HostApi slot, in slot order, then the two routines of a streamed answer.
 enum class HostCallKind {
     SendRequest,
     Reserved,
@@ -28,6 +28,8 @@ enum class HostCallKind {
     BeginWait,
     EndWait,
     Log,
+    StreamRead,
+    StreamRelease,
 };
 
 // The slot's name, e.g. "SendRequest".
@@ -63,6 +65,8 @@ struct RecordedResponse {
     uint32_t statusCode = 0;
     std::optional<std::string> errorMessage;  // set, with the error flag, when the request failed
     HostValueTree body;
+    // The stream's id when the answer was streamed (the body is then null), else 0.
+    uint64_t streamId = 0;
 };
 
 // One call of the plug-in into the host. Only the fields of the call's kind are set.
@@ -70,7 +74,7 @@ struct HostCall {
     HostCallKind kind = HostCallKind::Yield;
     // SendEvent, Subscribe, Unsubscribe: the event name. ScheduleCall: the call's name.
     std::string name;
-    // BeginWait: the reason. Log: the message.
+    // BeginWait: the reason. Log: the message. StreamRead: the bytes delivered.
     std::string text;
     // Subscribe, Unsubscribe: the connection handle passed.
     uint32_t handle = 0;
@@ -85,6 +89,12 @@ struct HostCall {
     uint64_t deferredId = 0;
     // Log: the level.
     int32_t level = 0;
+    // StreamRead, StreamRelease: the stream's id, as in the answer's RecordedResponse.
+    uint64_t streamId = 0;
+    // StreamRead: the capacity offered, whether the read succeeded, the more-flag it set.
+    uint32_t capacity = 0;
+    bool succeeded = false;
+    bool more = false;
     // SendEvent: a deep copy of the payload.
     HostValueTree payload;
     // SendRequest: the request, and the answer the host gave.

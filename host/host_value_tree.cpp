@@ -370,7 +370,9 @@ std::optional<HostValueTree> HostValueTree::FromJson(std::string_view json, std:
     TreeBuilder builder;
     rapidjson::Reader reader;
     rapidjson::MemoryStream stream(json.data(), json.size());
-    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+    // Not the full-precision flag: RapidJSON 1.1's full-precision path normalises a zero
+    // mantissa with clz(0) (for texts such as "0e81"), which is undefined.
+    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag;
     const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
     if (!result.IsError()) {
         return builder.TakeResult();

@@ -40,6 +40,23 @@ class Arguments {
         return word;
     }
 
+    // A JSON string literal, quotes included, when the rest starts with one that ends.
+    std::optional<std::string_view> NextQuoted() {
+        if (rest_.empty() || rest_.front() != '"') {
+            return std::nullopt;
+        }
+        for (std::size_t i = 1; i < rest_.size(); ++i) {
+            if (rest_[i] == '\\') {
+                ++i;
+            } else if (rest_[i] == '"') {
+                const std::string_view literal = rest_.substr(0, i + 1);
+                rest_ = Trim(rest_.substr(i + 1));
+                return literal;
+            }
+        }
+        return std::nullopt;
+    }
+
     // Whatever is left, e.g. a JSON value.
     std::string_view Rest() const { return rest_; }
     bool AtEnd() const { return rest_.empty(); }
@@ -136,19 +153,236 @@ bool ParseStop(Arguments& arguments, Scenario::Action* action, std::string* reas
     return true;
 }
 
+// The rest of the line as one JSON value.
+bool ParseJsonRest(Arguments& arguments, HostValueTree* value, std::string* reason) {
+    if (arguments.AtEnd()) {
+        *reason = "missing JSON value";
+        return false;
+    }
+    std::string error;
+    std::optional<HostValueTree> parsed = HostValueTree::FromJson(arguments.Rest(), &error);
+    if (!parsed.has_value()) {
+        *reason = "bad JSON value: " + error;
+        return false;
+    }
+    *value = std::move(*parsed);
+    return true;
+}
+
+bool ParseMethod(Arguments& arguments, uint32_t* method, std::string* reason) {
+    const std::optional<std::string_view> word = arguments.NextWord();
+    if (!word.has_value()) {
+        *reason = "missing method";
+        return false;
+    }
+    for (uint32_t code = 1; code <= 7; ++code) {
+        if (MethodText(code) == *word) {
+            *method = code;
+            return true;
+        }
+    }
+    *reason = "unknown method " + QuoteJson(*word);
+    return false;
+}
+
+bool ParsePath(Arguments& arguments, std::string* path, std::string* reason) {
+    const std::optional<std::string_view> word = arguments.NextWord();
+    if (!word.has_value()) {
+        *reason = "missing path";
+        return false;
+    }
+    if (word->front() != '/') {
+        *reason = "path " + QuoteJson(*word) + " does not start with '/'";
+        return false;
+    }
+    *path = std::string(*word);
+    return true;
+}
+
+Scenario::Action SetAnswerAction(uint32_t method, std::string path, HostAnswer answer) {
+    return [method, path = std::move(path), answer = std::move(answer)](ScenarioContext& context,
+                                                                        std::string*) {
+        context.host.SetAnswer(method, path, answer);
+        return true;
+    };
+}
+
+bool ParseServe(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+    std::string path;
+    HostValueTree value;
+    if (!ParsePath(arguments, &path, reason) || !ParseJsonRest(arguments, &value, reason)) {
+        return false;
+    }
+    *action = SetAnswerAction(2, std::move(path), HostAnswer::Value(std::move(value)));
+    return true;
+}
+
+bool ParseValueAnswer(Arguments& arguments, HostAnswer* answer, std::string* reason) {
+    HostValueTree value;
+    if (!ParseJsonRest(arguments, &value, reason)) {
+        return false;
+    }
+    *answer = HostAnswer::Value(std::move(value));
+    return true;
+}
+
+bool ParseErrorAnswer(Arguments& arguments, HostAnswer* answer, std::string* reason) {
+    const std::optional<std::string_view> word = arguments.NextWord();
+    uint32_t status = 0;
+    if (!word.has_value() || !ParseNumber(*word, &status)) {
+        *reason = word.has_value() ? "bad status " + QuoteJson(*word) : "missing status";
+        return false;
+    }
+    if (arguments.AtEnd()) {
+        *reason = "missing error message";
+        return false;
+    }
+    *answer = HostAnswer::Error(status, std::string(arguments.Rest()));
+    return true;
+}
+
+// One piece: a JSON string followed by "more" or "end", or the word "fail".
+bool ParsePiece(Arguments& arguments, StreamPiece* piece, std::string* reason) {
+    if (arguments.Rest().front() != '"') {
+        const std::string_view word = *arguments.NextWord();
+        if (word != "fail") {
+            *reason = "bad stream piece " + QuoteJson(word);
+            return false;
+        }
+        piece->fails = true;
+        return true;
+    }
+    const std::optional<std::string_view> literal = arguments.NextQuoted();
+    std::optional<HostValueTree> text =
+        literal.has_value() ? HostValueTree::FromJson(*literal) : std::nullopt;
+    if (!text.has_value()) {
+        *reason = "bad stream piece: unterminated or malformed JSON string";
+        return false;
+    }
+    const Velto::Client::HostValue& value = text->Value();
+    piece->bytes.assign(value.payload.text.data, value.payload.text.length);
+    const std::optional<std::string_view> flag = arguments.NextWord();
+    if (flag != "more" && flag != "end") {
+        *reason = "stream piece " + std::string(*literal) + " needs \"more\" or \"end\" after it";
+        return false;
+    }
+    piece->more = flag == "more";
+    return true;
+}
+
+bool ParseStreamAnswer(Arguments& arguments, HostAnswer* answer, std::string* reason) {
+    std::optional<uint32_t> length;
+    if (arguments.Rest().starts_with("length=")) {
+        const std::string_view word = *arguments.NextWord();
+        uint32_t declared = 0;
+        if (!ParseNumber(word.substr(7), &declared)) {
+            *reason = "bad stream length " + QuoteJson(word);
+            return false;
+        }
+        length = declared;
+    }
+    if (arguments.AtEnd()) {
+        *reason = "missing stream pieces";
+        return false;
+    }
+    std::vector<StreamPiece> pieces;
+    std::size_t total = 0;
+    while (!arguments.AtEnd()) {
+        StreamPiece& piece = pieces.emplace_back();
+        if (!ParsePiece(arguments, &piece, reason)) {
+            return false;
+        }
+        total += piece.bytes.size();
+    }
+    *answer = HostAnswer::Stream(std::move(pieces), length.value_or(static_cast<uint32_t>(total)));
+    return true;
+}
+
+bool ParseAnswer(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+    uint32_t method = 0;
+    std::string path;
+    if (!ParseMethod(arguments, &method, reason) || !ParsePath(arguments, &path, reason)) {
+        return false;
+    }
+    const std::optional<std::string_view> kind = arguments.NextWord();
+    HostAnswer answer;
+    bool parsed = false;
+    if (kind == "value") {
+        parsed = ParseValueAnswer(arguments, &answer, reason);
+    } else if (kind == "error") {
+        parsed = ParseErrorAnswer(arguments, &answer, reason);
+    } else if (kind == "stream") {
+        parsed = ParseStreamAnswer(arguments, &answer, reason);
+    } else {
+        *reason =
+            kind.has_value() ? "unknown answer kind " + QuoteJson(*kind) : "missing answer kind";
+    }
+    if (parsed) {
+        *action = SetAnswerAction(method, std::move(path), std::move(answer));
+    }
+    return parsed;
+}
+
+bool ParseFire(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+    const std::optional<std::string_view> name = arguments.NextWord();
+    if (!name.has_value()) {
+        *reason = "missing event name";
+        return false;
+    }
+    HostValueTree payload;
+    if (!ParseJsonRest(arguments, &payload, reason)) {
+        return false;
+    }
+    *action = [name = std::string(*name), payload = std::move(payload)](ScenarioContext& context,
+                                                                        std::string*) {
+        context.host.FireEvent(name, payload);
+        return true;
+    };
+    return true;
+}
+
+bool ParseRunDeferred(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+    if (!NoMoreArguments(arguments, reason)) {
+        return false;
+    }
+    *action = [](ScenarioContext& context, std::string*) {
+        context.host.RunDeferredCalls();
+        return true;
+    };
+    return true;
+}
+
 struct Command {
     std::string_view name;
     std::string_view usage;
     CommandParser parse;
 };
 
-// Every command: adding one is a line here and its parser above.
+// Every command: adding one is a line here and its parser above; a command with several forms
+// has one line per form.
 constexpr Command kCommands[] = {
     {"load", "load [MAJOR.MINOR.PATCH]", &ParseLoad},
     {"start", "start [HANDLE]", &ParseStart},
     {"memory", "memory", &ParseMemory},
     {"stop", "stop", &ParseStop},
+    {"serve", "serve PATH JSON", &ParseServe},
+    {"answer", "answer METHOD PATH value JSON", &ParseAnswer},
+    {"answer", "answer METHOD PATH error STATUS MESSAGE...", &ParseAnswer},
+    {"answer", "answer METHOD PATH stream [length=N] PIECE...", &ParseAnswer},
+    {"fire", "fire EVENT JSON", &ParseFire},
+    {"run-deferred", "run-deferred", &ParseRunDeferred},
 };
+
+// The usage of every form of a command, joined by " | ".
+std::string UsageOf(std::string_view name) {
+    std::string usage;
+    for (const Command& command : kCommands) {
+        if (command.name == name) {
+            usage += (usage.empty() ? "" : " | ") + std::string(command.usage);
+        }
+    }
+    return usage;
+}
 
 const Command* FindCommand(std::string_view name) {
     for (const Command& command : kCommands) {
@@ -183,8 +417,7 @@ std::optional<Scenario> Scenario::Parse(std::string_view text, ScenarioError* er
         if (command == nullptr) {
             reason = "unknown command " + QuoteJson(name);
         } else if (!command->parse(arguments, &action, &reason)) {
-            reason =
-                std::string(name) + ": " + reason + " (usage: " + std::string(command->usage) + ")";
+            reason = std::string(name) + ": " + reason + " (usage: " + UsageOf(name) + ")";
         }
         if (!reason.empty()) {
             if (error != nullptr) {

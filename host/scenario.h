@@ -8,6 +8,26 @@
 //   start [HANDLE]             Start with this connection handle (default 1)
 //   memory                     GetMemoryStats
 //   stop                       Shutdown
+//   serve PATH JSON            answers every GET of PATH with the value
+//   answer METHOD PATH value JSON
+//                              answers every request of METHOD (DELETE, GET, HEAD, OPTIONS,
+//                              PATCH, POST or PUT) to PATH with the value, status 200
+//   answer METHOD PATH error STATUS MESSAGE...
+//                              ... with a failure: this status and the rest of the line as the
+//                              error message
+//   answer METHOD PATH stream [length=N] PIECE...
+//                              ... with a streamed body, one piece per read of the plug-in.
+//                              A piece is a JSON string followed by `more` (the more-flag is set
+//                              after it) or `end` (clear), or the word `fail` (that read fails).
+//                              The declared length is N, or else the pieces' byte count; e.g.
+//                              answer GET /p stream "[1," more "2]" end
+//   fire EVENT JSON            FireEvent: the event with this name and payload, to every
+//                              subscription of that name, with the subscription's flags
+//   run-deferred               RunDeferredCalls
+//
+// PATH is one word starting with '/', matched exactly (query string included). A later serve or
+// answer for the same method and path replaces the earlier one; requests with no answer get the
+// host's 404 "No handler for METHOD PATH". JSON values run to the end of the line.
 //
 // A scenario is parsed whole before any of it runs, so a malformed line is reported with its
 // number before the plug-in sees anything. Misplaced steps (a second start, stopping a module

@@ -20,15 +20,49 @@ std::string VersionText(uint32_t major, uint32_t minor, uint32_t patch) {
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
 
-// Which host filled each outstanding response record: the release routine the plug-in calls
-// gets only the record, and must find the storage behind it.
-std::mutex& ResponseOwnersMutex() {
-    static std::mutex mutex;
-    return mutex;
+// Which host handed out each outstanding response record or stream: the routines the plug-in
+// calls get only the record or the stream object, and must find the storage behind it.
+template <typename Key>
+class OwnerRegistry {
+  public:
+    void Add(Key* key, TestHost* owner) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        owners_[key] = owner;
+    }
+    // The owner, or null for a key that is not ours or was taken already.
+    TestHost* Find(Key* key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = owners_.find(key);
+        return found != owners_.end() ? found->second : nullptr;
+    }
+    // Find, then forget the key.
+    TestHost* Take(Key* key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = owners_.find(key);
+        if (found == owners_.end()) {
+            return nullptr;
+        }
+        TestHost* owner = found->second;
+        owners_.erase(found);
+        return owner;
+    }
+    void Remove(Key* key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        owners_.erase(key);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<Key*, TestHost*> owners_;
+};
+
+OwnerRegistry<HostResponse>& ResponseOwners() {
+    static OwnerRegistry<HostResponse> owners;
+    return owners;
 }
 
-std::map<HostResponse*, TestHost*>& ResponseOwners() {
-    static std::map<HostResponse*, TestHost*> owners;
+OwnerRegistry<void>& StreamOwners() {
+    static OwnerRegistry<void> owners;
     return owners;
 }
 
@@ -105,11 +139,15 @@ TranscriptLine RequestLine(const RecordedRequest& request) {
     return line;
 }
 
-TranscriptLine AnswerLine(const HostAnswer& answer) {
+TranscriptLine AnswerLine(const HostAnswer& answer, uint64_t streamId) {
     TranscriptLine line(LineKind::Return, Side::Host, "SendRequest");
     line.Unsigned("status", answer.statusCode, FieldStyle::Positional);
     if (answer.errorMessage.has_value()) {
         line.Quoted("error", *answer.errorMessage);
+    } else if (answer.stream.has_value()) {
+        line.Unsigned("stream", streamId)
+            .Unsigned("pieces", answer.stream->size())
+            .Unsigned("length", answer.declaredLength);
     } else {
         line.Json("body", answer.body.ToJson(), FieldStyle::Positional);
     }
@@ -178,17 +216,26 @@ struct TestHost::Slots {
     }
     // The release routine of every response the host fills.
     static void ReleaseResponse(HostResponse* response) {
-        TestHost* owner = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(ResponseOwnersMutex());
-            auto found = ResponseOwners().find(response);
-            if (found == ResponseOwners().end()) {
-                return;  // not ours, or released already
-            }
-            owner = found->second;
-            ResponseOwners().erase(found);
+        if (TestHost* owner = ResponseOwners().Take(response)) {
+            owner->ReleaseResponse(response);
         }
-        owner->ReleaseResponse(response);
+    }
+    // The routines of every streamed answer; a stream that is not ours, or was released
+    // already, fails every read and is not released twice.
+    static uint8_t StreamRead(void* stream, uint8_t* buffer, uint32_t* size, uint8_t* more) {
+        TestHost* owner = StreamOwners().Find(stream);
+        if (owner == nullptr) {
+            if (size != nullptr) {
+                *size = 0;
+            }
+            return 0;
+        }
+        return owner->OnStreamRead(static_cast<LiveStream*>(stream), buffer, size, more);
+    }
+    static void StreamRelease(void* stream) {
+        if (TestHost* owner = StreamOwners().Take(stream)) {
+            owner->OnStreamRelease(static_cast<LiveStream*>(stream));
+        }
     }
 };
 
@@ -210,6 +257,15 @@ HostAnswer HostAnswer::Error(uint32_t statusCode, std::string message) {
     return answer;
 }
 
+HostAnswer HostAnswer::Stream(std::vector<StreamPiece> pieces, uint32_t declaredLength,
+                              uint32_t statusCode) {
+    HostAnswer answer;
+    answer.statusCode = statusCode;
+    answer.stream = std::move(pieces);
+    answer.declaredLength = declaredLength;
+    return answer;
+}
+
 TestHost::TestHost(TranscriptFormat format)
     : table_{HostApi{&Slots::SendRequest, &Slots::Reserved, &Slots::SendEvent, &Slots::Subscribe,
                      &Slots::Unsubscribe, &Slots::ScheduleCall, &Slots::Yield, &Slots::BeginWait,
@@ -221,9 +277,11 @@ TestHost::~TestHost() {
     if (HasLiveModule()) {
         Shutdown();
     }
-    std::lock_guard<std::mutex> lock(ResponseOwnersMutex());
     for (const auto& entry : responses_) {
-        ResponseOwners().erase(entry.first);
+        ResponseOwners().Remove(entry.first);
+    }
+    for (const auto& entry : streams_) {
+        StreamOwners().Remove(entry.first);
     }
 }
 
@@ -256,6 +314,7 @@ void TestHost::Unload() {
     if (HasLiveModule()) {
         Shutdown();
     }
+    DropLeftovers("unload");
     if (library_.IsLoaded()) {
         library_.Close();
         Note("unload", "library unloaded");
@@ -369,22 +428,42 @@ bool TestHost::Shutdown() {
     descriptor_ = nullptr;
     state_ = ModuleState::ShutDown;
     transcript_.Add(TranscriptLine(LineKind::Return, Side::Plugin, "Shutdown").Label("Shutdown"));
-    DropLeftovers();
+    if (keepCallbacksAfterShutdown_) {
+        KeepLeftovers();
+    } else {
+        DropLeftovers("Shutdown");
+    }
     return true;
 }
 
-void TestHost::DropLeftovers() {
+void TestHost::KeepLeftovers() {
+    if (subscriptions_.empty() && deferred_.empty()) {
+        return;
+    }
+    Note("Shutdown", "kept " + std::to_string(subscriptions_.size()) + " subscription(s) and " +
+                         std::to_string(deferred_.size()) +
+                         " deferred call(s) the module left, for stale delivery");
+}
+
+void TestHost::NoteStaleDelivery(const char* call, std::size_t count) {
+    if (state_ == ModuleState::ShutDown && count > 0) {
+        Note(call, "stale delivery: " + std::to_string(count) +
+                       " callback(s) into a module that was shut down");
+    }
+}
+
+void TestHost::DropLeftovers(const char* call) {
     if (!subscriptions_.empty()) {
         std::string names;
         for (const Subscription& subscription : subscriptions_) {
             names += " " + QuoteJson(subscription.eventName);
         }
-        Note("Shutdown", "dropped " + std::to_string(subscriptions_.size()) +
-                             " subscription(s) the module left:" + names);
+        Note(call, "dropped " + std::to_string(subscriptions_.size()) +
+                       " subscription(s) the module left:" + names);
         subscriptions_.clear();
     }
     if (!deferred_.empty()) {
-        Note("Shutdown",
+        Note(call,
              "dropped " + std::to_string(deferred_.size()) + " deferred call(s) the module left");
         deferred_.clear();
     }
@@ -412,16 +491,22 @@ std::optional<MemoryStats> TestHost::GetMemoryStats() {
     return stats;
 }
 
-std::size_t TestHost::FireEvent(const std::string& eventName, const HostValueTree& payload) {
-    transcript_.Add(TranscriptLine(LineKind::Call, Side::Host, "Event")
-                        .Quoted("name", eventName, FieldStyle::Positional)
-                        .Json("payload", payload.ToJson(), FieldStyle::Positional));
+std::size_t TestHost::FireEvent(const std::string& eventName, const HostValueTree& payload,
+                                std::optional<void*> userDataOverride) {
+    TranscriptLine line(LineKind::Call, Side::Host, "Event");
+    line.Quoted("name", eventName, FieldStyle::Positional)
+        .Json("payload", payload.ToJson(), FieldStyle::Positional);
+    if (userDataOverride.has_value()) {
+        line.Unsigned("userData", reinterpret_cast<uintptr_t>(*userDataOverride));
+    }
+    transcript_.Add(line);
     std::vector<uint64_t> targets;
     for (const Subscription& subscription : subscriptions_) {
         if (subscription.eventName == eventName) {
             targets.push_back(subscription.id);
         }
     }
+    NoteStaleDelivery("Event", targets.size());
     std::size_t delivered = 0;
     for (uint64_t id : targets) {
         auto found = std::find_if(subscriptions_.begin(), subscriptions_.end(),
@@ -429,7 +514,12 @@ std::size_t TestHost::FireEvent(const std::string& eventName, const HostValueTre
         if (found == subscriptions_.end()) {
             continue;  // ended by an earlier delivery
         }
-        HostEvent event{eventName.c_str(), payload.Value(), found->flags, found->userData};
+        transcript_.Add(TranscriptLine(LineKind::Call, Side::Host, "EventCallback")
+                            .Unsigned("subscription", id)
+                            .Unsigned("handle", found->handle)
+                            .Unsigned("flags", found->flags));
+        HostEvent event{eventName.c_str(), payload.Value(), found->flags,
+                        userDataOverride.value_or(found->userData)};
         found->callback(&event);
         ++delivered;
     }
@@ -441,6 +531,10 @@ std::size_t TestHost::FireEvent(const std::string& eventName, const HostValueTre
 
 std::size_t TestHost::RunDeferredCalls() {
     std::size_t queued = deferred_.size();
+    if (queued == 0) {
+        Note("DeferredCall", "no deferred calls queued");
+    }
+    NoteStaleDelivery("DeferredCall", queued);
     std::size_t ran = 0;
     while (queued-- > 0 && !deferred_.empty()) {
         const DeferredCall call = deferred_.front();
@@ -454,7 +548,15 @@ std::size_t TestHost::RunDeferredCalls() {
     return ran;
 }
 
-HostAnswer TestHost::Answer(const RecordedRequest& request) {
+void TestHost::SetAnswer(uint32_t method, std::string path, HostAnswer answer) {
+    answers_.insert_or_assign(std::make_pair(method, std::move(path)), std::move(answer));
+}
+
+HostAnswer TestHost::ChooseAnswer(const RecordedRequest& request) {
+    auto scripted = answers_.find(std::make_pair(request.method, request.path));
+    if (scripted != answers_.end()) {
+        return scripted->second;
+    }
     if (requestHandler_) {
         // An exception must not unwind through the plug-in's frames.
         try {
@@ -470,7 +572,9 @@ HostAnswer TestHost::Answer(const RecordedRequest& request) {
         "No handler for " + MethodText(request.method, request.customMethod) + " " + request.path);
 }
 
-void TestHost::FillResponse(HostResponse* response, HostAnswer answer) {
+void TestHost::FillResponse(HostResponse* response, HostAnswer answer, uint64_t streamId) {
+    std::optional<std::vector<StreamPiece>> pieces = std::move(answer.stream);
+    answer.stream.reset();
     auto storage = std::make_unique<HostAnswer>(std::move(answer));
     std::memset(static_cast<void*>(response), 0, sizeof(HostResponse));
     response->body = storage->body.Value();
@@ -481,10 +585,18 @@ void TestHost::FillResponse(HostResponse* response, HostAnswer answer) {
     response->statusCode = storage->statusCode;
     response->responseText = "";
     response->release = &Slots::ReleaseResponse;
-    {
-        std::lock_guard<std::mutex> lock(ResponseOwnersMutex());
-        ResponseOwners()[response] = this;
+    if (pieces.has_value()) {
+        auto live =
+            std::make_unique<LiveStream>(LiveStream{streamId, ScriptedStream(std::move(*pieces))});
+        LiveStream* stream = live.get();
+        streams_.emplace(stream, std::move(live));
+        StreamOwners().Add(stream, this);
+        response->stream = stream;
+        response->streamRead = &Slots::StreamRead;
+        response->streamRelease = &Slots::StreamRelease;
+        response->streamLengthLow = storage->declaredLength;
     }
+    ResponseOwners().Add(response, this);
     auto [entry, inserted] = responses_.try_emplace(response);
     if (!inserted) {
         ++droppedResponses_;
@@ -512,17 +624,59 @@ void TestHost::OnSendRequest(HostResponse* response, HostRequest* request) {
     if (request == nullptr) {
         Note("SendRequest", "the plug-in sent a null request");
     }
-    HostAnswer answer = Answer(copy);
+    HostAnswer answer = ChooseAnswer(copy);
+    const uint64_t streamId = answer.stream.has_value() ? nextStreamId_++ : 0;
     if (index < calls_.size()) {  // unless the handler cleared the record
         calls_[index].response =
-            RecordedResponse{answer.statusCode, answer.errorMessage, answer.body};
+            RecordedResponse{answer.statusCode, answer.errorMessage, answer.body, streamId};
     }
-    transcript_.Add(AnswerLine(answer));
+    transcript_.Add(AnswerLine(answer, streamId));
     if (response == nullptr) {
         Note("SendRequest", "the plug-in gave no response record; the answer is dropped");
         return;
     }
-    FillResponse(response, std::move(answer));
+    FillResponse(response, std::move(answer), streamId);
+}
+
+uint8_t TestHost::OnStreamRead(LiveStream* stream, uint8_t* buffer, uint32_t* size, uint8_t* more) {
+    HostCall call;
+    call.kind = HostCallKind::StreamRead;
+    call.streamId = stream->id;
+    call.capacity = size != nullptr ? *size : 0;
+    transcript_.Add(PluginCall("StreamRead")
+                        .Unsigned("stream", call.streamId)
+                        .Unsigned("capacity", call.capacity));
+    StreamReadResult result{false, 0, false};
+    if (size == nullptr || more == nullptr || (buffer == nullptr && call.capacity > 0)) {
+        Note("StreamRead", "the plug-in passed a null buffer, size or more-flag; the read fails");
+        if (size != nullptr) {
+            *size = 0;
+        }
+    } else {
+        result = stream->stream.Read(buffer, call.capacity);
+        *size = result.delivered;
+        *more = result.more ? 1 : 0;
+        if (result.delivered > 0) {
+            call.text.assign(reinterpret_cast<const char*>(buffer), result.delivered);
+        }
+    }
+    call.succeeded = result.succeeded;
+    call.more = result.more;
+    transcript_.Add(TranscriptLine(LineKind::Return, Side::Host, "StreamRead")
+                        .Label(result.succeeded ? "read" : "read failed")
+                        .Unsigned("bytes", result.delivered)
+                        .Boolean("more", result.more));
+    Record(std::move(call));
+    return result.succeeded ? 1 : 0;
+}
+
+void TestHost::OnStreamRelease(LiveStream* stream) {
+    HostCall call;
+    call.kind = HostCallKind::StreamRelease;
+    call.streamId = stream->id;
+    transcript_.Add(PluginCall("StreamRelease").Unsigned("stream", call.streamId));
+    Record(std::move(call));
+    streams_.erase(stream);
 }
 
 void TestHost::OnReserved(uint32_t first, uint32_t second) {

@@ -12,7 +12,9 @@
 // shut down) are reported in the transcript as "host: " notes; the host calls the plug-in only
 // where that is safe, so a second Start is passed on (the plug-in must refuse it) but nothing is
 // called on a destroyed module. Subscriptions and deferred calls still held when the module is
-// shut down are dropped (and noted), since they point into the destroyed module.
+// shut down are dropped (and noted), since they point into the destroyed module, unless a safety
+// test keeps them (SetKeepCallbacksAfterShutdown) to deliver them stale; Unload drops them always,
+// since their code goes with the library.
 //
 // Single-threaded: the test host, and every call of the plug-in into it, must stay on one thread.
 // The host's hooks may call back into the host and so into the plug-in (re-entry is allowed).
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "host/host_call.h"
+#include "host/host_stream.h"
 #include "host/host_value_tree.h"
 #include "host/transcript.h"
 #include "platform/host_boundary.h"
@@ -61,14 +64,20 @@ struct HostVersion {
 };
 
 // How the host answers one request of the plug-in. The host copies it into storage it owns
-// until the plug-in calls the response's release routine.
+// until the plug-in calls the response's release routine; a streamed body lives until the
+// plug-in calls the stream's release routine, or until the host is destroyed.
 struct HostAnswer {
     uint32_t statusCode = 200;
     std::optional<std::string> errorMessage;  // set: the request failed (error flag 1)
     HostValueTree body;
+    // Set: the body is streamed in these pieces (the body value stays null).
+    std::optional<std::vector<StreamPiece>> stream;
+    uint32_t declaredLength = 0;  // the stream length's low word (the high word is 0)
 
     static HostAnswer Value(HostValueTree body, uint32_t statusCode = 200);
     static HostAnswer Error(uint32_t statusCode, std::string message);
+    static HostAnswer Stream(std::vector<StreamPiece> pieces, uint32_t declaredLength = 0,
+                             uint32_t statusCode = 200);
 };
 
 // A live subscription of the plug-in to a host event.
@@ -107,8 +116,9 @@ enum class LoadResult {
 
 class TestHost {
   public:
-    // Decides the answer to one request; no value means the default answer, an error with
-    // status 404 and the message "No handler for <method> <path>".
+    // Decides the answer to one request that has no scripted answer (SetAnswer); no value means
+    // the default answer, an error with status 404 and the message "No handler for <method>
+    // <path>".
     using RequestHandler = std::function<std::optional<HostAnswer>(const RecordedRequest&)>;
     using YieldHook = std::function<void()>;
 
@@ -172,18 +182,31 @@ class TestHost {
     // Responses the host filled whose release routine the plug-in has not called, counting
     // records the plug-in handed in again without releasing them first.
     std::size_t UnreleasedResponses() const { return responses_.size() + droppedResponses_; }
+    // Streamed answers whose stream release routine the plug-in has not called. The host frees
+    // them itself when it is destroyed.
+    std::size_t UnreleasedStreams() const { return streams_.size(); }
 
     // --- Scripting the host's side -----------------------------------------------------------
     void SetRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
+    // Answers every request with this method code and exactly this path (query string included)
+    // with `answer`, until replaced; scripted answers come before the request handler.
+    void SetAnswer(uint32_t method, std::string path, HostAnswer answer);
+    void ClearAnswers() { answers_.clear(); }
     // Runs inside every Yield of the plug-in, after the call is recorded.
     void SetYieldHook(YieldHook hook) { yieldHook_ = std::move(hook); }
     // Delivers an event to every subscription with this name (in subscription order), each with
-    // its own userData and flags; subscriptions ended during delivery are skipped. Returns the
-    // number of callbacks called.
-    std::size_t FireEvent(const std::string& eventName, const HostValueTree& payload);
+    // its own flags and its own userData, or `userDataOverride` when given (a safety test's null
+    // or made-up pointer); subscriptions ended during delivery are skipped. Returns the number
+    // of callbacks called.
+    std::size_t FireEvent(const std::string& eventName, const HostValueTree& payload,
+                          std::optional<void*> userDataOverride = {});
     // Runs the deferred calls queued so far, first queued first, whatever their delay; calls
     // queued meanwhile wait for the next run. Returns the number run.
     std::size_t RunDeferredCalls();
+    // Off by default. On: Shutdown keeps the subscriptions and deferred calls the module left,
+    // so that FireEvent and RunDeferredCalls deliver them to the destroyed module (each such
+    // delivery is noted in the transcript).
+    void SetKeepCallbacksAfterShutdown(bool keep) { keepCallbacksAfterShutdown_ = keep; }
 
     // --- Transcript --------------------------------------------------------------------------
     Transcript& GetTranscript() { return transcript_; }
@@ -199,13 +222,24 @@ class TestHost {
         TestHost* owner;
     };
 
+    // A streamed answer being read; its address is the stream object the plug-in holds.
+    struct LiveStream {
+        uint64_t id;
+        ScriptedStream stream;
+    };
+
     bool HasLiveModule() const;
     void Note(const char* call, const std::string& message);
+    void NoteStaleDelivery(const char* call, std::size_t count);
     void Record(HostCall call) { calls_.push_back(std::move(call)); }
-    HostAnswer Answer(const RecordedRequest& request);
-    void FillResponse(HostResponse* response, HostAnswer answer);
+    HostAnswer ChooseAnswer(const RecordedRequest& request);
+    void FillResponse(HostResponse* response, HostAnswer answer, uint64_t streamId);
     void ReleaseResponse(HostResponse* response);
-    void DropLeftovers();
+    void DropLeftovers(const char* call);
+    void KeepLeftovers();
+
+    uint8_t OnStreamRead(LiveStream* stream, uint8_t* buffer, uint32_t* size, uint8_t* more);
+    void OnStreamRelease(LiveStream* stream);
 
     void OnSendRequest(HostResponse* response, HostRequest* request);
     void OnReserved(uint32_t first, uint32_t second);
@@ -238,6 +272,10 @@ class TestHost {
     int openWaits_ = 0;
     std::map<HostResponse*, std::unique_ptr<HostAnswer>> responses_;
     std::size_t droppedResponses_ = 0;
+    std::map<LiveStream*, std::unique_ptr<LiveStream>> streams_;
+    uint64_t nextStreamId_ = 1;
+    std::map<std::pair<uint32_t, std::string>, HostAnswer> answers_;
+    bool keepCallbacksAfterShutdown_ = false;
 
     RequestHandler requestHandler_;
     YieldHook yieldHook_;

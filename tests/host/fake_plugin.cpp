@@ -21,10 +21,11 @@ struct FakeModule {
 
 FakeModule* gLiveModule = nullptr;
 ApiDescriptor gDescriptor{};
+// The host's table, kept past Shutdown so that callbacks delivered stale can still report.
+HostApi* gHostApi = nullptr;
 
 void Log(int32_t level, const std::string& text) {
-    HostApi* api = gLiveModule->context->api;
-    api->Log(api, level, text.c_str());
+    gHostApi->Log(gHostApi, level, text.c_str());
 }
 
 HostValue OwnedText(const char* text) {
@@ -140,6 +141,7 @@ bool Start(void* module, HostContext* context) {
     }
     fake->context = context;
     HostApi* api = context->api;
+    gHostApi = api;
     api->Subscribe(api, "OnFakeEvent", context->handle, &OnEvent, fake, 1);
     SendEvent(api);
     api->ScheduleCall(api, "FakeDeferred", &OnDeferred, fake, 0.25, 0);

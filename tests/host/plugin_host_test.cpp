@@ -80,13 +80,18 @@ TEST(PluginHost, PlaysTheDefaultScenarioAndPrintsTheTranscript) {
     std::size_t next = 0;
     for (const char* expected : {
              R"(plugin -> Subscribe("OnFakeEvent", handle=1, flags=1))",
+             R"(plugin -> SendRequest(GET, "/fake/v1/thing", args=["hello"], context=1))",
+             R"(plugin <- 404 error="No handler for GET /fake/v1/thing")",
              "<- Start true",
+             "<- delivered 0",
+             R"(-> DeferredCall("FakeDeferred", id=1))",
+             R"(plugin -> Log(OKAY, "deferred FakeDeferred userData=module"))",
              "-> GetMemoryStats()",
              "<- memory peakBytesInUse=1 allocationsAtPeak=2 bytesAllocated=3 "
              "allocationCount=4 bytesFreed=5 freeCount=6",
              "-> Shutdown()",
              R"(plugin -> Unsubscribe("OnFakeEvent", handle=1))",
-             "host: dropped 1 deferred call(s) the module left",
+             "<- Shutdown",
          }) {
         while (next < lines.size() && lines[next] != expected) {
             ++next;
@@ -94,6 +99,11 @@ TEST(PluginHost, PlaysTheDefaultScenarioAndPrintsTheTranscript) {
         EXPECT_LT(next, lines.size()) << "missing, or out of order: " << expected << "\n"
                                       << outcome.out;
     }
+    EXPECT_NE(outcome.out.find("\n-> Event(\"OnJsonApiEvent_mek-login_v1_login-data-packet\", "
+                               "{\"uri\":\"/mek-login/v1/login-data-packet\",\"eventType\":"
+                               "\"Update\",\"data\":{"),
+              std::string::npos)
+        << outcome.out;
 }
 
 TEST(PluginHost, PrintsJsonLinesThatParse) {

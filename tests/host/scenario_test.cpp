@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <rapidjson/document.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,7 +26,8 @@ TEST(Scenario, AcceptsTheDefaultScenario) {
     const std::optional<Scenario> scenario = Scenario::ParseFile(MEK_DEFAULT_SCENARIO, &error);
     ASSERT_TRUE(scenario.has_value()) << error.ToString();
     EXPECT_EQ(Commands(*scenario),
-              (std::vector<std::string>{"2 load", "3 start", "4 memory", "5 stop"}));
+              (std::vector<std::string>{"3 load", "4 serve", "5 answer", "6 start", "7 fire",
+                                        "8 run-deferred", "9 memory", "10 stop"}));
 }
 
 TEST(Scenario, SkipsCommentsBlankLinesAndCarriageReturns) {
@@ -52,6 +56,36 @@ TEST(Scenario, RejectsMalformedLinesWithTheirNumber) {
         {"memory now", 1, R"(memory: unexpected argument "now" (usage: memory))"},
         {"load\nstart\nstop 1", 3, R"(stop: unexpected argument "1")"},
         {"Load", 1, R"(unknown command "Load")"},
+        {"serve", 1, R"(serve: missing path (usage: serve PATH JSON))"},
+        {"serve /p", 1, "serve: missing JSON value"},
+        {"serve p {}", 1, R"(serve: path "p" does not start with '/')"},
+        {"serve /p {\"a\":}", 1, "serve: bad JSON value: "},
+        {"serve /p 1 2", 1, "serve: bad JSON value: "},
+        {"answer", 1,
+         "answer: missing method (usage: answer METHOD PATH value JSON | answer METHOD PATH "
+         "error STATUS MESSAGE... | answer METHOD PATH stream [length=N] PIECE...)"},
+        {"answer FETCH /p value 1", 1, R"(answer: unknown method "FETCH")"},
+        {"answer get /p value 1", 1, R"(answer: unknown method "get")"},
+        {"answer GET", 1, "answer: missing path"},
+        {"answer GET /p", 1, "answer: missing answer kind"},
+        {"answer GET /p reply 1", 1, R"(answer: unknown answer kind "reply")"},
+        {"answer GET /p value", 1, "answer: missing JSON value"},
+        {"answer GET /p error", 1, "answer: missing status"},
+        {"answer GET /p error 4o4 gone", 1, R"(answer: bad status "4o4")"},
+        {"answer GET /p error 404", 1, "answer: missing error message"},
+        {"answer GET /p stream", 1, "answer: missing stream pieces"},
+        {"answer GET /p stream length=x \"a\" end", 1, R"(answer: bad stream length "length=x")"},
+        {"answer GET /p stream \"a\"", 1,
+         R"(answer: stream piece "a" needs "more" or "end" after it)"},
+        {"answer GET /p stream \"a\" later", 1,
+         R"(answer: stream piece "a" needs "more" or "end" after it)"},
+        {"answer GET /p stream \"a end", 1, "answer: bad stream piece: unterminated"},
+        {"answer GET /p stream \"\\q\" end", 1, "answer: bad stream piece: unterminated"},
+        {"answer GET /p stream a end", 1, R"(answer: bad stream piece "a")"},
+        {"fire", 1, R"(fire: missing event name (usage: fire EVENT JSON))"},
+        {"fire OnX", 1, "fire: missing JSON value"},
+        {"fire OnX [1,", 1, "fire: bad JSON value: "},
+        {"run-deferred now", 1, R"(run-deferred: unexpected argument "now")"},
     };
     for (const Case& c : cases) {
         ScenarioError error;
@@ -59,6 +93,31 @@ TEST(Scenario, RejectsMalformedLinesWithTheirNumber) {
         EXPECT_EQ(error.line, c.line) << c.text;
         EXPECT_EQ(error.reason.rfind(c.reason, 0), 0u)
             << "scenario " << c.text << " gave: " << error.reason;
+    }
+}
+
+TEST(Scenario, AcceptsEveryFormOfTheNewCommands) {
+    const std::optional<Scenario> scenario = Scenario::Parse(
+        "serve /a {\"x\": \"# not a comment\"}\n"
+        "answer POST /b value [1, 2]\n"
+        "answer DELETE /c error 503 Service  unavailable, try later\n"
+        "answer GET /d stream \"[1,\" more fail \"2]\" end\n"
+        "answer GET /e stream length=99 \"a \\\" b\" end\n"
+        "fire OnX {\"uri\": \"/a\"}\n"
+        "run-deferred\n");
+    ASSERT_TRUE(scenario.has_value());
+    EXPECT_EQ(Commands(*scenario),
+              (std::vector<std::string>{"1 serve", "2 answer", "3 answer", "4 answer", "5 answer",
+                                        "6 fire", "7 run-deferred"}));
+}
+
+TEST(Scenario, ListsTheUsageOfEveryForm) {
+    const std::vector<std::string> usage = Scenario::Usage();
+    for (const char* line :
+         {"serve PATH JSON", "answer METHOD PATH value JSON",
+          "answer METHOD PATH error STATUS MESSAGE...",
+          "answer METHOD PATH stream [length=N] PIECE...", "fire EVENT JSON", "run-deferred"}) {
+        EXPECT_NE(std::find(usage.begin(), usage.end(), line), usage.end()) << line;
     }
 }
 
@@ -86,6 +145,91 @@ TEST(Scenario, PlaysMisplacedStepsAndLetsTheHostReportThem) {
           "host: Start called again on a started module\n", "-> GetMemoryStats()\n",
           "host: Shutdown skipped: the module was already shut down\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << "missing " << line << "in\n" << text;
+    }
+}
+
+// Plays `text` against the fake plug-in and returns the transcript.
+std::string Play(const std::string& text, TranscriptFormat format = TranscriptFormat::Text) {
+    const std::optional<Scenario> scenario = Scenario::Parse(text);
+    EXPECT_TRUE(scenario.has_value()) << text;
+    TestHost host(format);
+    EXPECT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
+    ScenarioContext context{host};
+    ScenarioError error;
+    EXPECT_TRUE(scenario.has_value() && scenario->Run(context, &error)) << error.ToString();
+    return host.GetTranscript().Text();
+}
+
+void ExpectLines(const std::string& text, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        EXPECT_NE(text.find(line + "\n"), std::string::npos) << "missing " << line << " in\n"
+                                                             << text;
+    }
+}
+
+TEST(Scenario, AnswersThePluginsRequestAsScripted) {
+    struct Case {
+        const char* answer;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"serve /fake/v1/thing {\"pong\": true}",
+         {R"(plugin <- 200 {"pong":true})",
+          R"(plugin -> Log(ALWAYS, "fake plug-in started, response 200 body=type 10 released"))"}},
+        {"answer GET /fake/v1/thing value \"pong\"",
+         {R"(plugin <- 200 "pong")",
+          R"(plugin -> Log(ALWAYS, "fake plug-in started, response 200 body=text:pong released"))"}},
+        {"answer GET /fake/v1/thing error 503 busy, # try later",
+         {R"(plugin <- 503 error="busy, # try later")"}},
+        {"answer GET /fake/v1/thing stream \"ab\" more fail",
+         {"plugin <- 200 stream=1 pieces=2 length=2"}},
+        {"answer GET /fake/v1/thing stream length=7 \"ab\" end",
+         {"plugin <- 200 stream=1 pieces=1 length=7"}},
+        {"serve /fake/v1/other 1\nanswer POST /fake/v1/thing value 1",
+         {R"(plugin <- 404 error="No handler for GET /fake/v1/thing")"}},
+        {"serve /fake/v1/thing 1\nserve /fake/v1/thing 2", {"plugin <- 200 2"}},
+    };
+    for (const Case& c : cases) {
+        ExpectLines(Play(std::string(c.answer) + "\nload\nstart\nstop\n"), c.lines);
+    }
+}
+
+TEST(Scenario, FiresEventsAndRunsDeferredCalls) {
+    const std::string text = Play(
+        "load\nstart 4\nfire OnFakeEvent \"hi\"\nfire OnNobody {}\nrun-deferred\n"
+        "run-deferred\nstop\n");
+    ExpectLines(text,
+                {
+                    R"(-> Event("OnFakeEvent", "hi"))",
+                    "-> EventCallback(subscription=1, handle=4, flags=1)",
+                    R"(plugin -> Log(OKAY, "event OnFakeEvent userData=module payload=text:hi"))",
+                    "<- delivered 1",
+                    R"(-> Event("OnNobody", {}))",
+                    "<- delivered 0",
+                    R"(-> DeferredCall("FakeDeferred", id=1))",
+                    R"(plugin -> Log(OKAY, "deferred FakeDeferred userData=module"))",
+                    "host: no deferred calls queued",
+                });
+}
+
+TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
+    const std::string text = Play(
+        "answer GET /fake/v1/thing stream \"ab\" end\nload\nstart\nfire OnFakeEvent 1\n"
+        "run-deferred\nrun-deferred\nstop\n",
+        TranscriptFormat::Json);
+    std::vector<std::string> calls;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+        const std::string line = text.substr(begin, end - begin);
+        rapidjson::Document document;
+        document.Parse(line.c_str());
+        ASSERT_FALSE(document.HasParseError()) << line;
+        calls.push_back(std::string(document["line"].GetString()) + " " +
+                        document["call"].GetString());
+    }
+    for (const char* call : {"return SendRequest", "call Event", "call EventCallback",
+                             "return Event", "call DeferredCall", "note DeferredCall"}) {
+        EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
     }
 }
 

@@ -49,6 +49,14 @@ std::string Summary(const HostCall& call) {
         case HostCallKind::Log:
             text << " " << LogLevelName(call.level) << " " << call.text;
             break;
+        case HostCallKind::StreamRead:
+            text << " stream=" << call.streamId << " capacity=" << call.capacity << " "
+                 << (call.succeeded ? QuoteJson(call.text) : "failed")
+                 << (call.more ? " more" : " end");
+            break;
+        case HostCallKind::StreamRelease:
+            text << " stream=" << call.streamId;
+            break;
         case HostCallKind::Yield:
         case HostCallKind::EndWait:
             break;

@@ -1,0 +1,332 @@
+// The host's scripted side: streamed answers, answers by method and path, and stale deliveries
+// for safety tests. The plug-in's side is played in process through the host's function table,
+// or by the fake plug-in.
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host/test_host.h"
+
+namespace {
+
+using namespace Velto::TestHost;
+
+constexpr uint32_t kGet = 2;
+constexpr uint32_t kPost = 6;
+
+// Sends one request as the plug-in would; `response` must stay where it is until released.
+void Send(TestHost& host, HostResponse* response, uint32_t method, const char* path) {
+    HostRequest request{};
+    request.method = method;
+    request.path = path;
+    *response = HostResponse{};
+    host.Api()->SendRequest(host.Api(), response, &request);
+}
+
+// The status and the error message or body JSON of an answer.
+std::string Outcome(const HostResponse& response) {
+    std::string text = std::to_string(response.statusCode) + " ";
+    if (response.errorMessage != nullptr) {
+        return text + response.errorMessage;
+    }
+    return text + HostValueTree::CopyOf(response.body).ToJson();
+}
+
+std::string SendAndRelease(TestHost& host, uint32_t method, const char* path) {
+    HostResponse response;
+    Send(host, &response, method, path);
+    std::string outcome = Outcome(response);
+    response.release(&response);
+    return outcome;
+}
+
+// One read of a streamed answer as "bytes+" (more follows), "bytes." (the end) or "fail".
+std::string ReadOnce(HostResponse& response, uint32_t capacity) {
+    std::vector<uint8_t> buffer(capacity);
+    uint32_t size = capacity;
+    uint8_t more = 7;
+    if (response.streamRead(response.stream, buffer.data(), &size, &more) == 0) {
+        return "fail";
+    }
+    return std::string(buffer.begin(), buffer.begin() + size) + (more != 0 ? "+" : ".");
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+HostAnswer ThreePieces() {
+    return HostAnswer::Stream(
+        {StreamPiece{"[1,", true}, StreamPiece{"2345]", false}, StreamPiece{"", false, true}}, 8);
+}
+
+TEST(StreamedAnswer, FillsTheStreamFieldsAndLeavesTheBodyNull) {
+    TestHost host;
+    host.SetAnswer(kGet, "/s", ThreePieces());
+    HostResponse response;
+    Send(host, &response, kGet, "/s");
+    // The record is packed: its fields are read by value.
+    const uint32_t bodyType = response.body.type;
+    const uint32_t status = response.statusCode;
+    const uint32_t lengthLow = response.streamLengthLow;
+    const uint32_t lengthHigh = response.streamLengthHigh;
+    const bool hasError = response.errorMessage != nullptr;
+    const bool hasStream = response.stream != nullptr && response.streamRead != nullptr &&
+                           response.streamRelease != nullptr;
+    EXPECT_EQ(bodyType, 0u);
+    EXPECT_FALSE(hasError);
+    EXPECT_EQ(status, 200u);
+    EXPECT_TRUE(hasStream);
+    EXPECT_EQ(lengthLow, 8u);
+    EXPECT_EQ(lengthHigh, 0u);
+    EXPECT_EQ(host.Calls().at(0).response.streamId, 1u);
+    EXPECT_EQ(host.UnreleasedStreams(), 1u);
+    response.release(&response);
+    EXPECT_EQ(host.UnreleasedResponses(), 0u);
+    EXPECT_EQ(host.UnreleasedStreams(), 1u) << "the stream is released on its own";
+}
+
+TEST(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
+    TestHost host;
+    host.SetAnswer(kGet, "/s", ThreePieces());
+    HostResponse response;
+    Send(host, &response, kGet, "/s");
+    void* stream = response.stream;
+    auto release = response.streamRelease;
+    auto read = response.streamRead;
+    EXPECT_EQ(ReadOnce(response, 4), "[1,+");
+    EXPECT_EQ(ReadOnce(response, 4), "2345+");
+    EXPECT_EQ(ReadOnce(response, 4), "].") << "the piece's own flag comes with its last part";
+    EXPECT_EQ(ReadOnce(response, 4), "fail");
+    EXPECT_EQ(ReadOnce(response, 4), ".");
+    response.release(&response);
+    release(stream);
+    EXPECT_EQ(host.UnreleasedStreams(), 0u);
+    release(stream);  // a second release is ignored
+    uint8_t buffer[4];
+    uint32_t size = 4;
+    uint8_t more = 1;
+    EXPECT_EQ(read(stream, buffer, &size, &more), 0) << "a released stream fails every read";
+    EXPECT_EQ(size, 0u);
+
+    std::vector<std::string> calls;
+    for (const HostCall& call : host.Calls()) {
+        if (call.kind == HostCallKind::SendRequest) {
+            continue;
+        }
+        calls.push_back(std::string(HostCallKindName(call.kind)) + " " +
+                        std::to_string(call.streamId) + " " + std::to_string(call.capacity) + " " +
+                        call.text + (call.succeeded ? "" : " failed") + (call.more ? " more" : ""));
+    }
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"StreamRead 1 4 [1, more", "StreamRead 1 4 2345 more",
+                                        "StreamRead 1 4 ]", "StreamRead 1 4  failed",
+                                        "StreamRead 1 4 ", "StreamRelease 1 0  failed"}));
+}
+
+TEST(StreamedAnswer, WritesReadsAndReleasesInBothTranscriptForms) {
+    for (TranscriptFormat format : {TranscriptFormat::Text, TranscriptFormat::Json}) {
+        TestHost host(format);
+        host.SetAnswer(kGet, "/s", ThreePieces());
+        HostResponse response;
+        Send(host, &response, kGet, "/s");
+        ReadOnce(response, 4);
+        ReadOnce(response, 4);
+        ReadOnce(response, 4);
+        ReadOnce(response, 4);
+        response.streamRelease(response.stream);
+        response.release(&response);
+        const std::vector<std::string>& lines = host.GetTranscript().Lines();
+        if (format == TranscriptFormat::Text) {
+            for (const char* line : {
+                     R"(plugin <- 200 stream=1 pieces=3 length=8)",
+                     "plugin -> StreamRead(stream=1, capacity=4)",
+                     "plugin <- read bytes=3 more=true",
+                     "plugin <- read failed bytes=0 more=false",
+                     "plugin -> StreamRelease(stream=1)",
+                 }) {
+                EXPECT_TRUE(Contains(lines, line)) << "missing line: " << line;
+            }
+            continue;
+        }
+        std::vector<std::string> calls;
+        for (const std::string& line : lines) {
+            rapidjson::Document document;
+            document.Parse(line.c_str());
+            ASSERT_FALSE(document.HasParseError()) << line;
+            calls.push_back(std::string(document["line"].GetString()) + " " +
+                            document["call"].GetString());
+        }
+        EXPECT_EQ(calls, (std::vector<std::string>{
+                             "call SendRequest", "return SendRequest", "call StreamRead",
+                             "return StreamRead", "call StreamRead", "return StreamRead",
+                             "call StreamRead", "return StreamRead", "call StreamRead",
+                             "return StreamRead", "call StreamRelease"}));
+    }
+}
+
+TEST(StreamedAnswer, IsFreedByTheHostWhenThePluginNeverReleasesIt) {
+    HostResponse response;
+    void* stream = nullptr;
+    uint8_t (*read)(void*, uint8_t*, uint32_t*, uint8_t*) = nullptr;
+    {
+        TestHost host;
+        host.SetAnswer(kGet, "/s", ThreePieces());
+        Send(host, &response, kGet, "/s");
+        stream = response.stream;
+        read = response.streamRead;
+        EXPECT_EQ(ReadOnce(response, 2), "[1+");
+        EXPECT_EQ(host.UnreleasedStreams(), 1u);
+        EXPECT_EQ(host.UnreleasedResponses(), 1u);
+    }
+    // The host is gone: its routines must not reach it any more.
+    uint8_t buffer[4];
+    uint32_t size = 4;
+    uint8_t more = 1;
+    EXPECT_EQ(read(stream, buffer, &size, &more), 0);
+    response.streamRelease(stream);
+    response.release(&response);
+}
+
+TEST(StreamedAnswer, FailsAReadWithoutASizeOrFlagAndSaysSo) {
+    TestHost host;
+    host.SetAnswer(kGet, "/s", ThreePieces());
+    HostResponse response;
+    Send(host, &response, kGet, "/s");
+    uint8_t buffer[4];
+    uint32_t size = 4;
+    uint8_t more = 0;
+    EXPECT_EQ(response.streamRead(response.stream, buffer, nullptr, &more), 0);
+    EXPECT_EQ(response.streamRead(response.stream, buffer, &size, nullptr), 0);
+    EXPECT_EQ(size, 0u);
+    size = 4;
+    EXPECT_EQ(response.streamRead(response.stream, nullptr, &size, &more), 0);
+    EXPECT_TRUE(Contains(host.GetTranscript().Lines(),
+                         "host: the plug-in passed a null buffer, size or more-flag; the read "
+                         "fails"));
+    EXPECT_EQ(ReadOnce(response, 4), "[1,+") << "failed calls use up no piece";
+    response.streamRelease(response.stream);
+    response.release(&response);
+}
+
+TEST(ScriptedAnswers, MatchMethodAndPathUntilReplaced) {
+    TestHost host;
+    int handled = 0;
+    host.SetRequestHandler([&](const RecordedRequest&) -> std::optional<HostAnswer> {
+        ++handled;
+        return std::nullopt;
+    });
+    host.SetAnswer(kGet, "/a", HostAnswer::Value(HostValueTree::Signed(1)));
+    host.SetAnswer(kPost, "/a", HostAnswer::Error(503, "busy"));
+    EXPECT_EQ(SendAndRelease(host, kGet, "/a"), "200 1");
+    EXPECT_EQ(SendAndRelease(host, kGet, "/a"), "200 1") << "the same answer every time";
+    EXPECT_EQ(SendAndRelease(host, kPost, "/a"), "503 busy");
+    EXPECT_EQ(handled, 0) << "scripted answers come before the handler";
+    EXPECT_EQ(SendAndRelease(host, kGet, "/a?x=1"), "404 No handler for GET /a?x=1");
+    EXPECT_EQ(SendAndRelease(host, 7, "/a"), "404 No handler for PUT /a");
+    EXPECT_EQ(handled, 2);
+    host.SetAnswer(kGet, "/a", HostAnswer::Value(HostValueTree::Text("two")));
+    EXPECT_EQ(SendAndRelease(host, kGet, "/a"), R"(200 "two")");
+    host.ClearAnswers();
+    EXPECT_EQ(SendAndRelease(host, kGet, "/a"), "404 No handler for GET /a");
+    EXPECT_EQ(host.UnreleasedResponses(), 0u);
+}
+
+TEST(ScriptedAnswers, StreamAFreshCopyToEveryMatchingRequest) {
+    TestHost host;
+    host.SetAnswer(kGet, "/s", HostAnswer::Stream({StreamPiece{"ab", false}}));
+    HostResponse first;
+    HostResponse second;
+    Send(host, &first, kGet, "/s");
+    Send(host, &second, kGet, "/s");
+    const bool distinct = first.stream != second.stream;
+    EXPECT_TRUE(distinct);
+    EXPECT_EQ(ReadOnce(first, 4), "ab.");
+    EXPECT_EQ(ReadOnce(second, 4), "ab.");
+    EXPECT_EQ(host.UnreleasedStreams(), 2u);
+    for (HostResponse* response : {&first, &second}) {
+        response->streamRelease(response->stream);
+        response->release(response);
+    }
+    EXPECT_EQ(host.UnreleasedStreams(), 0u);
+}
+
+// A callback the test subscribes as if it were the plug-in's.
+std::vector<void*> gSeenUserData;
+void SeeUserData(Velto::Client::HostEvent* event) {
+    void* userData = event->userData;  // the record is packed: read by value
+    gSeenUserData.push_back(userData);
+}
+
+class StaleDelivery : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gSeenUserData.clear();
+        ASSERT_TRUE(host_.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
+        ASSERT_EQ(host_.Load(), LoadResult::Accepted);
+        ASSERT_TRUE(host_.Start());
+        host_.Api()->Subscribe(host_.Api(), "OnStale", 1, &SeeUserData, &marker_, 2);
+    }
+
+    std::vector<std::string> Logs() const {
+        std::vector<std::string> logs;
+        for (const HostCall& call : host_.Calls()) {
+            if (call.kind == HostCallKind::Log) {
+                logs.push_back(call.text);
+            }
+        }
+        return logs;
+    }
+
+    TestHost host_;
+    int marker_ = 0;
+};
+
+TEST_F(StaleDelivery, DropsCallbacksAtShutdownByDefault) {
+    ASSERT_TRUE(host_.Shutdown());
+    EXPECT_TRUE(host_.Subscriptions().empty());
+    EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree()), 0u);
+    EXPECT_EQ(host_.RunDeferredCalls(), 0u);
+    EXPECT_TRUE(gSeenUserData.empty());
+}
+
+TEST_F(StaleDelivery, KeepsCallbacksPastShutdownWhenAsked) {
+    host_.SetKeepCallbacksAfterShutdown(true);
+    ASSERT_TRUE(host_.Shutdown());
+    EXPECT_EQ(host_.Subscriptions().size(), 1u);
+    EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree()), 1u);
+    host_.ClearCalls();
+    EXPECT_EQ(host_.RunDeferredCalls(), 1u);
+    EXPECT_EQ(Logs(), std::vector<std::string>{"deferred FakeDeferred userData=other"});
+    EXPECT_EQ(gSeenUserData, std::vector<void*>{&marker_});
+    const std::vector<std::string>& lines = host_.GetTranscript().Lines();
+    for (const char* note :
+         {"host: kept 1 subscription(s) and 1 deferred call(s) the module left, for stale "
+          "delivery",
+          "host: stale delivery: 1 callback(s) into a module that was shut down"}) {
+        EXPECT_TRUE(Contains(lines, note)) << "missing note: " << note;
+    }
+    host_.Unload();
+    EXPECT_TRUE(host_.Subscriptions().empty()) << "the code of the callbacks is gone";
+    EXPECT_TRUE(Contains(host_.GetTranscript().Lines(),
+                         R"(host: dropped 1 subscription(s) the module left: "OnStale")"));
+}
+
+TEST_F(StaleDelivery, DeliversTheChosenUserDataInsteadOfTheSubscriptions) {
+    void* madeUp = reinterpret_cast<void*>(uintptr_t{0x1000});
+    EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree(), nullptr), 1u);
+    EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree(), madeUp), 1u);
+    EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree()), 1u);
+    EXPECT_EQ(gSeenUserData, (std::vector<void*>{nullptr, madeUp, &marker_}));
+    host_.ClearCalls();
+    EXPECT_EQ(host_.FireEvent("OnFakeEvent", HostValueTree(), nullptr), 1u);
+    EXPECT_EQ(Logs(), std::vector<std::string>{"event OnFakeEvent userData=other payload=type 0"});
+    const std::vector<std::string>& lines = host_.GetTranscript().Lines();
+    EXPECT_TRUE(Contains(lines, R"(-> Event("OnStale", null, userData=4096))"));
+    EXPECT_TRUE(Contains(lines, "-> EventCallback(subscription=2, handle=1, flags=2)"));
+}
+
+}  // namespace
