@@ -1,24 +1,29 @@
 #include "runtime/app_module.h"
 
+#include <mutex>
+#include <unordered_set>
+
+#include "binding/builtins.h"
 #include "diagnostics/log_target.h"
 #include "diagnostics/plugin_logging.h"
 #include "runtime/plugin_exports.h"
 #include "runtime/plugin_log_target.h"
+#include "runtime/service_proxy.h"
 
 namespace Velto::Client {
 
-AppModule::AppModule(std::string shortName, std::string type)
-    : shortName_(std::move(shortName)), type_(std::move(type)), exports_(MakePluginExportTable()) {
-    StartLogging();
-}
-
-AppModule::~AppModule() {
-    // The target must leave the logger before the module's reference to the logger goes.
-    logTarget_.reset();
-    StopLogging();
-}
-
 namespace {
+
+// The modules alive in the process: the host's callbacks check their user data against it.
+struct LiveModules {
+    std::mutex lock;
+    std::unordered_set<const void*> modules;
+};
+
+LiveModules& Live() {
+    static LiveModules live;
+    return live;
+}
 
 // Calls one slot of the host's table, unless there is no table yet or the host left the slot
 // empty.
@@ -30,6 +35,48 @@ void CallHost(HostApi* api, Args... args) {
 }
 
 }  // namespace
+
+AppModule::AppModule(std::string shortName, std::string type)
+    : shortName_(std::move(shortName)),
+      type_(std::move(type)),
+      exports_(MakePluginExportTable()),
+      serviceProxy_(std::make_unique<ServiceProxy>()) {
+    StartLogging();
+    RegisterBuiltins(registry_);
+    LiveModules& live = Live();
+    const std::lock_guard<std::mutex> guard(live.lock);
+    live.modules.insert(this);
+}
+
+AppModule::~AppModule() {
+    {
+        LiveModules& live = Live();
+        const std::lock_guard<std::mutex> guard(live.lock);
+        live.modules.erase(this);
+    }
+    deferredCalls_.DisarmAll();
+    // The target must leave the logger before the module's reference to the logger goes.
+    logTarget_.reset();
+    StopLogging();
+}
+
+AppModule* AppModule::FromUserData(void* userData) noexcept {
+    LiveModules& live = Live();
+    const std::lock_guard<std::mutex> guard(live.lock);
+    return live.modules.count(userData) != 0 ? static_cast<AppModule*>(userData) : nullptr;
+}
+
+void AppModule::Shutdown() {
+    for (const auto& [eventName, handler] : hostHandlers_) {
+        HostUnsubscribe(eventName.c_str(), connectionHandle_);
+    }
+    hostHandlers_.clear();
+    lcdsHandlers_.clear();
+    serviceProxy_->Clear();
+    exactHandlers_.clear();
+    patternHandlers_.clear();
+    deferredCalls_.DisarmAll();
+}
 
 HostApi* AppModule::Api() const {
     return hostContext_ != nullptr ? hostContext_->api : nullptr;
@@ -73,6 +120,12 @@ void AppModule::HostEndWait() {
     CallHost<&HostApi::EndWait>(Api());
 }
 
+void AppModule::YieldOnce() {
+    HostBeginWait("Wait: yield", 0);
+    HostYield();
+    HostEndWait();
+}
+
 void AppModule::RegisterTypes() {}
 
 bool AppModule::OnStart() {
@@ -86,7 +139,30 @@ bool AppModule::Start(HostContext* context) {
     hostContext_ = context;
     connectionHandle_ = context->handle;
     InstallPluginLogTarget(logTarget_, context->api);
+    SubscribeServiceProxyEvents();
     return OnStart();
+}
+
+void AppModule::SubscribeServiceProxyEvents() {
+    ServiceProxy* proxy = serviceProxy_.get();
+    RegisterHostHandler<PluginServiceProxyResponse>(
+        "OnServiceProxyUuidEvent",
+        [proxy](const PluginServiceProxyResponse& response) {
+            proxy->OnServiceProxyUuidEvent(response);
+        },
+        1);
+    RegisterHostHandler<PluginServiceProxyResponse>(
+        "OnServiceProxyMethodEvent",
+        [proxy](const PluginServiceProxyResponse& response) {
+            proxy->OnServiceProxyMethodEvent(response);
+        },
+        1);
+    RegisterHostHandler<PluginServiceProxyResponse>(
+        "OnServiceProxyAsyncEvent",
+        [proxy](const PluginServiceProxyResponse& response) {
+            proxy->OnServiceProxyAsyncEvent(response);
+        },
+        1);
 }
 
 }  // namespace Velto::Client

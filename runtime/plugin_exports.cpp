@@ -14,7 +14,9 @@ void ShutdownModule(void* module) noexcept {
     if (module == nullptr) {
         return;
     }
-    delete static_cast<AppModule*>(module);
+    AppModule* appModule = static_cast<AppModule*>(module);
+    appModule->Shutdown();
+    delete appModule;
 }
 
 void GetMemoryStats(void*, MemoryStats* out) noexcept {

@@ -40,6 +40,7 @@ void* CompleteHandshake(PluginLoadContext* context, std::unique_ptr<AppModule> m
     module->SetHostVersion(host);
     module->SetIdentity(MakePluginIdentity(module->ShortName(), module->Type()));
     module->SetApiTags({"Plugins", "Plugin " + module->ShortName()});
+    RegisterRuntimeTypes(module->Registry());
     module->RegisterTypes();
     WriteBack(*context, *module);
     return module.release();

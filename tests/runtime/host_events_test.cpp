@@ -1,0 +1,210 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/runtime/runtime_fixture.h"
+
+namespace Velto::Client::Testing {
+namespace {
+
+constexpr uint32_t kGet = static_cast<uint32_t>(HttpMethod::Get);
+constexpr char kUri[] = "/mek-x/v1/greeting";
+constexpr char kEvent[] = "OnJsonApiEvent_mek-x_v1_greeting";
+
+// The payload of a resource event as the host sends it.
+std::string EventJson(const std::string& uri, const std::string& type, const std::string& data) {
+    return R"({"uri": ")" + uri + R"(", "eventType": ")" + type + R"(", "data": )" + data + "}";
+}
+
+class HostEventsTest : public RuntimeFixture {
+  protected:
+    // Subscribes a handler that records what it receives.
+    void Watch(const std::string& uri, std::vector<TypedResourceEvent<Greeting>>& seen) {
+        module_->SubscribeResource<Greeting>(
+            uri, [&seen](const TypedResourceEvent<Greeting>& event) { seen.push_back(event); });
+    }
+
+    std::size_t Fire(const std::string& name, const std::string& json) {
+        return host_.FireEvent(name, Json(json));
+    }
+};
+
+TEST_F(HostEventsTest, SubscriptionsAreCountedPerEventName) {
+    std::vector<TypedResourceEvent<Greeting>> first;
+    std::vector<TypedResourceEvent<Greeting>> second;
+    Watch(kUri, first);
+    Watch(kUri, second);
+    ASSERT_EQ(CallsOf(HostCallKind::Subscribe).size(), 1u);
+    const HostCall subscribe = CallsOf(HostCallKind::Subscribe)[0];
+    EXPECT_EQ(subscribe.name, kEvent);
+    EXPECT_EQ(subscribe.handle, 7u);
+    EXPECT_EQ(subscribe.flags, 0u);
+
+    EXPECT_EQ(Fire(kEvent, EventJson(kUri, "Update", R"({"text": "a", "count": 1})")), 1u);
+    EXPECT_TRUE(first.empty()) << "a later handler replaces the earlier one";
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].eventType, PluginResourceEventType::Update);
+    EXPECT_EQ(second[0].data.text, "a");
+
+    module_->Unsubscribe(kUri);
+    EXPECT_TRUE(CallsOf(HostCallKind::Unsubscribe).empty()) << "one subscription is left";
+    module_->Unsubscribe(kUri);
+    ASSERT_EQ(CallsOf(HostCallKind::Unsubscribe).size(), 1u);
+    EXPECT_EQ(CallsOf(HostCallKind::Unsubscribe)[0].handle, 7u);
+    module_->Unsubscribe(kUri);
+    module_->Unsubscribe("/never/subscribed");
+    EXPECT_EQ(CallsOf(HostCallKind::Unsubscribe).size(), 1u) << "no underflow, no host call";
+
+    module_->Subscribe(kUri);
+    EXPECT_EQ(CallsOf(HostCallKind::Subscribe).size(), 2u) << "counting starts again from 0";
+}
+
+TEST_F(HostEventsTest, AnExactUriIsFetchedAtOnceAndDeliveredAsCreate) {
+    host_.SetAnswer(kGet, kUri, HostAnswer::Value(Json(R"({"text": "now", "count": 5})")));
+    std::vector<TypedResourceEvent<Greeting>> seen;
+    Watch(kUri, seen);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].uri, kUri);
+    EXPECT_EQ(seen[0].eventType, PluginResourceEventType::Create);
+    EXPECT_EQ(seen[0].data.count, 5);
+    EXPECT_EQ(Kinds(),
+              (std::vector<HostCallKind>{HostCallKind::Subscribe, HostCallKind::SendRequest}));
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+
+    std::vector<TypedResourceEvent<Greeting>> none;
+    Watch("/mek-x/v1/missing", none);
+    EXPECT_TRUE(none.empty()) << "a failed fetch delivers nothing";
+    Fire("OnJsonApiEvent_mek-x_v1_missing",
+         EventJson("/mek-x/v1/missing", "Update", R"({"text": "later"})"));
+    ASSERT_EQ(none.size(), 1u) << "later events are delivered";
+}
+
+TEST_F(HostEventsTest, EventsReachExactAndPatternHandlersByPath) {
+    std::vector<TypedResourceEvent<Greeting>> exact;
+    std::vector<TypedResourceEvent<Greeting>> pattern;
+    Watch("/mek-x/v1/items/42", exact);
+    Watch("/mek-x/v1/items/*", pattern);
+    EXPECT_EQ(CallsOf(HostCallKind::SendRequest).size(), 1u) << "patterns are not fetched";
+    const std::string name = "OnJsonApiEvent_mek-x_v1_items";
+    EXPECT_EQ(CallsOf(HostCallKind::Subscribe).size(), 1u) << "both share one event name";
+
+    Fire(name, EventJson("mek-x/v1/items/42", "Update", R"({"count": 1})"));
+    Fire(name, EventJson("/mek-x/v1/items/7", "Update", R"({"count": 2})"));
+    Fire(name, EventJson("/mek-x/v1/items/7/parts", "Update", R"({"count": 3})"));
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_EQ(exact[0].uri, "mek-x/v1/items/42") << "the record keeps the uri as sent";
+    ASSERT_EQ(pattern.size(), 2u);
+    EXPECT_EQ(pattern[0].data.count, 1);
+    EXPECT_EQ(pattern[1].data.count, 2);
+}
+
+TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {
+    std::vector<TypedResourceEvent<Greeting>> seen;
+    Watch(kUri, seen);
+    const struct {
+        const char* payload;
+        std::size_t delivered;
+    } cases[] = {
+        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Delete", "data": "not a record"})", 1},
+        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Update", "data": "not a record"})", 0},
+        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Explode", "data": {}})", 0},
+        {R"([1, 2, 3])", 0},
+        {R"({"uri": "/mek-x/v1/other", "eventType": "Update", "data": {}})", 0},
+        {R"({"uri": "/mek-x/v1/greeting", "eventType": 1, "data": {"count": 9}})", 1},
+    };
+    for (const auto& entry : cases) {
+        seen.clear();
+        Fire(kEvent, entry.payload);
+        EXPECT_EQ(seen.size(), entry.delivered) << entry.payload;
+    }
+    seen.clear();
+    Fire(kEvent, cases[0].payload);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].eventType, PluginResourceEventType::Delete);
+    EXPECT_EQ(seen[0].data.text, "");
+    EXPECT_EQ(seen[0].data.count, 0);
+}
+
+TEST_F(HostEventsTest, StaleOrForeignDeliveriesAreIgnored) {
+    std::vector<TypedResourceEvent<Greeting>> seen;
+    Watch(kUri, seen);
+    const std::string payload = EventJson(kUri, "Update", R"({"count": 1})");
+    int foreign = 0;
+    host_.FireEvent(kEvent, Json(payload), nullptr);
+    host_.FireEvent(kEvent, Json(payload), &foreign);
+    EXPECT_TRUE(seen.empty());
+
+    host_.SetKeepCallbacksAfterShutdown(true);
+    module_->Shutdown();
+    const std::size_t unsubscribed = CallsOf(HostCallKind::Unsubscribe).size();
+    EXPECT_EQ(unsubscribed, 4u) << "the resource event and the three service-proxy events";
+    host_.FireEvent(kEvent, Json(payload));
+    EXPECT_TRUE(seen.empty()) << "no handler after Shutdown";
+
+    module_.reset();
+    host_.FireEvent(kEvent, Json(payload));
+    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u"})"));
+    EXPECT_TRUE(seen.empty()) << "nothing reaches a destroyed module";
+}
+
+TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
+    int runs = 0;
+    const auto now = AppModule::MonotonicClock::now();
+    EXPECT_EQ(module_->Schedule(
+                  "past", [&] { ++runs; }, now - std::chrono::seconds(3)),
+              1u);
+    EXPECT_EQ(module_->Schedule(
+                  "soon", [&] { ++runs; }, now + std::chrono::seconds(2)),
+              2u);
+    EXPECT_EQ(module_->Schedule("empty", {}, now), 0u);
+    const std::vector<HostCall> scheduled = CallsOf(HostCallKind::ScheduleCall);
+    ASSERT_EQ(scheduled.size(), 2u);
+    EXPECT_EQ(scheduled[0].name, "past");
+    EXPECT_EQ(scheduled[0].delaySeconds, 0.0);
+    EXPECT_GT(scheduled[1].delaySeconds, 1.5);
+    EXPECT_LE(scheduled[1].delaySeconds, 2.0);
+    EXPECT_EQ(scheduled[1].zero, 0u);
+
+    EXPECT_EQ(host_.RunDeferredCalls(), 2u);
+    EXPECT_EQ(runs, 2);
+}
+
+TEST_F(HostEventsTest, DeferredCallsNeverRunAfterShutdown) {
+    int runs = 0;
+    module_->Schedule(
+        "later", [&] { ++runs; }, AppModule::MonotonicClock::now());
+    module_->Schedule(
+        "much later", [&] { ++runs; }, AppModule::MonotonicClock::now());
+    host_.SetKeepCallbacksAfterShutdown(true);
+    module_->Shutdown();
+    host_.RunDeferredCalls();
+    EXPECT_EQ(runs, 0);
+
+    module_->Schedule(
+        "after", [&] { ++runs; }, AppModule::MonotonicClock::now());
+    module_.reset();
+    host_.RunDeferredCalls();
+    EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
+}
+
+TEST_F(HostEventsTest, ADeferredCallMayScheduleAnotherAndExceptionsStayInside) {
+    std::vector<std::string> order;
+    module_->Schedule(
+        "outer",
+        [&] {
+            order.push_back("outer");
+            module_->Schedule(
+                "inner", [&] { order.push_back("inner"); }, AppModule::MonotonicClock::now());
+            throw std::runtime_error("outer failed");
+        },
+        AppModule::MonotonicClock::now());
+    EXPECT_EQ(host_.RunDeferredCalls(), 1u);
+    EXPECT_EQ(host_.RunDeferredCalls(), 1u);
+    EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner"}));
+    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].text, "Unhandled exception in deferred call: outer failed");
+}
+
+}  // namespace
+}  // namespace Velto::Client::Testing

@@ -1,0 +1,193 @@
+#include <string>
+#include <vector>
+
+#include "runtime/event_names.h"
+#include "runtime/service_proxy.h"
+#include "tests/runtime/runtime_fixture.h"
+
+namespace Velto::Client::Testing {
+namespace {
+
+constexpr uint32_t kPost = static_cast<uint32_t>(HttpMethod::Post);
+constexpr char kInvoke[] = "/mek-login/v1/session/invoke";
+constexpr char kGreetingClass[] = "com.example.GreetingDTO";
+
+class LcdsTest : public RuntimeFixture {
+  protected:
+    LcdsTest() {
+        module_->RegisterLcdsStruct<Greeting>(kGreetingClass, "LcdsGreeting")
+            .Field<std::string>("text", offsetof(Greeting, text))
+            .Field<int32_t>("count", offsetof(Greeting, count));
+    }
+
+    void AnswerInvoke(const std::string& json) {
+        host_.SetAnswer(kPost, kInvoke, HostAnswer::Value(Json(json)));
+    }
+
+    template <class T, class... Args>
+    MaybeType<Failure, T> Call(const Args&... args) {
+        return module_->Await(module_->CallLcds<T>("greetingService", "greet", args...));
+    }
+};
+
+TEST_F(LcdsTest, ACallPostsServiceMethodAndArgumentsAndChecksTheClass) {
+    AnswerInvoke(R"({"typeName": "com.example.GreetingDTO", "body": {"text": "hi", "count": 2}})");
+    MaybeType<Failure, Greeting> greeting = Call<Greeting>(int32_t{5}, std::string("x"));
+    ASSERT_FALSE(greeting.IsFailure()) << greeting.GetFailure().Message();
+    EXPECT_EQ(greeting.Value().text, "hi");
+    EXPECT_EQ(Kinds(), (std::vector<HostCallKind>{HostCallKind::SendRequest}))
+        << "the future is ready: no wait";
+    const TestHost::RecordedRequest request = CallsOf(HostCallKind::SendRequest)[0].request;
+    EXPECT_EQ(request.method, kPost);
+    EXPECT_EQ(request.path, kInvoke);
+    ASSERT_EQ(request.arguments.size(), 3u);
+    EXPECT_EQ(request.arguments[0].value.ToJson(), R"("greetingService")");
+    EXPECT_EQ(request.arguments[1].value.ToJson(), R"("greet")");
+    EXPECT_EQ(request.arguments[2].value.ToJson(), R"([5,"x"])");
+
+    host_.ClearCalls();
+    ASSERT_FALSE(Call<Greeting>().IsFailure());
+    EXPECT_EQ(CallsOf(HostCallKind::SendRequest)[0].request.arguments[2].value.ToJson(), "[]");
+}
+
+TEST_F(LcdsTest, FailuresCarryTheirTextsWithCodeZero) {
+    const struct {
+        const char* answer;  // null: the host has no answer (404)
+        const char* message;
+    } cases[] = {
+        {R"({"typeName": "com.example.Other", "body": {"text": "hi"}})",
+         "Expected 'com.example.GreetingDTO' as LCDS response for greetingService.greet, but got "
+         "'com.example.Other'"},
+        {R"({"typeName": "com.example.GreetingDTO"})", ""},
+        {R"({"typeName": "com.example.GreetingDTO", "body": {"count": "many"}})",
+         "Couldn't convert LCDS DTO "},
+    };
+    for (const auto& entry : cases) {
+        AnswerInvoke(entry.answer);
+        MaybeType<Failure, Greeting> result = Call<Greeting>();
+        ASSERT_TRUE(result.IsFailure()) << entry.answer;
+        EXPECT_EQ(result.GetFailure().Code(), 0u);
+        EXPECT_TRUE(std::string(result.GetFailure().Message()).starts_with(entry.message))
+            << result.GetFailure().Message();
+    }
+    host_.ClearAnswers();
+    MaybeType<Failure, Greeting> refused = Call<Greeting>();
+    ASSERT_TRUE(refused.IsFailure());
+    EXPECT_EQ(refused.GetFailure().Code(), 404u) << "the request failure passes unchanged";
+
+    MaybeType<Failure, Greeting> unconvertible = Call<Greeting>(Unregistered{});
+    ASSERT_TRUE(unconvertible.IsFailure());
+    EXPECT_TRUE(std::string(unconvertible.GetFailure().Message())
+                    .starts_with("Couldn't convert LCDS call parameters: "))
+        << unconvertible.GetFailure().Message();
+}
+
+TEST_F(LcdsTest, ARecordWithoutAClassAcceptsAnyTypeName) {
+    AnswerInvoke(R"({"typeName": "anything.At.All", "body": {"mood": "Busy"}})");
+    MaybeType<Failure, Status> status = Call<Status>();
+    ASSERT_FALSE(status.IsFailure()) << status.GetFailure().Message();
+    EXPECT_EQ(status.Value().mood, Mood::Busy);
+}
+
+TEST_F(LcdsTest, MessagesAreDispatchedLaterToTheCurrentHandlerOfTheirClass) {
+    std::vector<std::string> seen;
+    const auto watch = [&](const std::string& tag) {
+        module_->SubscribeLcds<Greeting>(kGreetingClass, [&seen, tag](const Greeting& greeting) {
+            seen.push_back(tag + ":" + greeting.text);
+        });
+    };
+    watch("first");
+    watch("second");
+    const std::string eventName = LcdsEventName(kGreetingClass);
+    const std::vector<HostCall> subscribes = CallsOf(HostCallKind::Subscribe);
+    ASSERT_EQ(subscribes.size(), 2u) << "LCDS subscriptions are not counted";
+    EXPECT_EQ(subscribes[1].name, eventName);
+    EXPECT_EQ(subscribes[1].flags, 1u);
+
+    const std::string message =
+        R"({"clientId": "c", "subtopic": "s", "typeName": "com.example.GreetingDTO",
+            "body": {"text": "hello"}})";
+    const std::string otherClass =
+        R"({"typeName": "com.example.Unknown", "body": {"text": "nobody"}})";
+    const std::string badBody = R"({"typeName": "com.example.GreetingDTO", "body": [1]})";
+    host_.FireEvent(eventName, Json(message));
+    host_.FireEvent(eventName, Json(otherClass));
+    host_.FireEvent(eventName, Json(badBody));
+    const std::vector<HostCall> scheduled = CallsOf(HostCallKind::ScheduleCall);
+    ASSERT_EQ(scheduled.size(), 2u) << "a class without a handler schedules nothing";
+    EXPECT_EQ(scheduled[0].name, "Event: OnLcdsEvent (com.example.GreetingDTO)");
+    EXPECT_EQ(scheduled[0].delaySeconds, 0.0);
+    EXPECT_TRUE(seen.empty()) << "dispatch waits for the deferred call";
+
+    watch("third");
+    EXPECT_EQ(host_.RunDeferredCalls(), 2u);
+    EXPECT_EQ(seen, (std::vector<std::string>{"third:hello"})) << "the bad body is dropped";
+}
+
+using ServiceProxyTest = RuntimeFixture;
+
+TEST_F(ServiceProxyTest, StartSubscribesToTheThreeServiceProxyEvents) {
+    TestHost::TestHost host;
+    HostContext context{host.Api(), 3};
+    RuntimeTestModule module;
+    RegisterRuntimeTypes(module.Registry());
+    ASSERT_TRUE(module.Start(&context));
+    std::vector<std::string> names;
+    for (const HostCall& call : host.Calls()) {
+        if (call.kind == HostCallKind::Subscribe) {
+            names.push_back(call.name);
+            EXPECT_EQ(call.flags, 1u);
+            EXPECT_EQ(call.handle, 3u);
+        }
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent",
+                                        "OnServiceProxyAsyncEvent"}));
+}
+
+TEST_F(ServiceProxyTest, ResponsesAreStoredUntilAPendingRequestTakesThem) {
+    ServiceProxy& proxy = module_->GetServiceProxy();
+    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u1", "payload": "one"})"));
+    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u1", "payload": "two"})"));
+    ASSERT_EQ(proxy.StoredResponses().size(), 1u);
+    EXPECT_EQ(proxy.StoredResponses().at("u1").payload, "two");
+
+    std::vector<std::string> fulfilled;
+    proxy.AddPendingRequest("store.buy", [&](const ServiceProxy::Response& response) {
+        fulfilled.push_back(response.payload);
+    });
+    host_.FireEvent("OnServiceProxyMethodEvent",
+                    Json(R"({"serviceName": "store", "methodName": "buy", "payload": "ok"})"));
+    EXPECT_EQ(fulfilled, (std::vector<std::string>{"ok"}));
+    EXPECT_EQ(proxy.PendingRequestCount(), 0u);
+    EXPECT_EQ(proxy.StoredResponses().count("store.buy"), 0u);
+    EXPECT_EQ(proxy.StoredResponses().count("u1"), 1u);
+    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].level, 3);
+    EXPECT_EQ(logs[0].text, "Fulfilled service proxy request: store.buy");
+}
+
+TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLoggedAsMissing) {
+    host_.FireEvent("OnServiceProxyAsyncEvent",
+                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
+    std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].level, 2);
+    EXPECT_EQ(logs[0].text,
+              "Could not find registered handler for async service proxy event "
+              "chat.ping");
+
+    int calls = 0;
+    module_->GetServiceProxy().AddAsyncHandler("chat.ping",
+                                               [&](const ServiceProxy::Response&) { ++calls; });
+    host_.ClearCalls();
+    host_.FireEvent("OnServiceProxyAsyncEvent",
+                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(CallsOf(HostCallKind::Log).empty());
+    EXPECT_TRUE(module_->GetServiceProxy().StoredResponses().empty()) << "async is not stored";
+}
+
+}  // namespace
+}  // namespace Velto::Client::Testing

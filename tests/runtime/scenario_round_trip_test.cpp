@@ -1,0 +1,117 @@
+// The road of one event, played by a scenario against a small module that does what a feature
+// does: a served login packet is fetched at start, a fired update triggers an LCDS call whose
+// canned answer is awaited and published, and an LCDS message is dispatched from a deferred call.
+#include <string>
+#include <vector>
+
+#include "host/scenario.h"
+#include "tests/runtime/runtime_fixture.h"
+
+namespace Velto::Client::Testing {
+namespace {
+
+struct LoginPacket {
+    uint64_t timeUntilFirstWinOfDay = 0;
+};
+
+struct Boosts {
+    uint64_t summonerId = 0;
+    int32_t xpBoostPerWinCount = 0;
+};
+
+constexpr char kBoostsClass[] = "com.example.boost.BoostsDTO";
+
+class BoostsLikeModule final : public AppModule {
+  public:
+    BoostsLikeModule() : AppModule("scenario-test", "backend") {}
+
+    void RegisterTypes() override {
+        Registry()
+            .RegisterStruct<LoginPacket>("LoginPacket")
+            .Field<uint64_t>("timeUntilFirstWinOfDay",
+                             offsetof(LoginPacket, timeUntilFirstWinOfDay));
+        RegisterLcdsStruct<Boosts>(kBoostsClass, "TestLcdsBoosts")
+            .Field<uint64_t>("summonerId", offsetof(Boosts, summonerId))
+            .Field<int32_t>("xpBoostPerWinCount", offsetof(Boosts, xpBoostPerWinCount));
+    }
+
+    bool OnStart() override {
+        SubscribeResource<LoginPacket>(
+            "/mek-login/v1/login-data-packet",
+            [this](const TypedResourceEvent<LoginPacket>& event) {
+                firstWinTimes.push_back(event.data.timeUntilFirstWinOfDay);
+                Refresh();
+            });
+        SubscribeLcds<Boosts>(kBoostsClass, [this](const Boosts& boosts) { Publish(boosts); });
+        return true;
+    }
+
+    std::vector<uint64_t> firstWinTimes;
+
+  private:
+    void Refresh() {
+        MaybeType<Failure, Boosts> boosts =
+            Await(CallLcds<Boosts>("inventoryService", "getSummonerActiveBoosts"));
+        if (!boosts.IsFailure()) {
+            Publish(boosts.Value());
+        }
+    }
+    void Publish(const Boosts& boosts) {
+        PublishResource(PluginResourceEventType::Update, "/scenario-test/v1/boosts", boosts);
+    }
+};
+
+std::vector<std::string> Play(TestHost::TestHost& host, const std::string& text) {
+    TestHost::ScenarioError error;
+    std::optional<TestHost::Scenario> scenario = TestHost::Scenario::Parse(text, &error);
+    EXPECT_TRUE(scenario.has_value()) << error.ToString();
+    TestHost::ScenarioContext context{host};
+    host.GetTranscript().Clear();
+    EXPECT_TRUE(scenario.has_value() && scenario->Run(context, &error)) << error.ToString();
+    return host.GetTranscript().Lines();
+}
+
+TEST(ScenarioRoundTrip, AServedPacketAnAnsweredLcdsCallAndALcdsMessageReachTheHost) {
+    TestHost::TestHost host;
+    Play(host,
+         "serve /mek-login/v1/login-data-packet {\"timeUntilFirstWinOfDay\": 5400000}\n"
+         "answer POST /mek-login/v1/session/invoke value {\"typeName\": "
+         "\"com.example.boost.BoostsDTO\", \"body\": {\"summonerId\": 42, "
+         "\"xpBoostPerWinCount\": 3}}\n");
+    BoostsLikeModule module;
+    RegisterRuntimeTypes(module.Registry());
+    module.RegisterTypes();
+    HostContext context{host.Api(), 1};
+    ASSERT_TRUE(module.Start(&context));
+    EXPECT_EQ(module.firstWinTimes, (std::vector<uint64_t>{5400000})) << "fetched at start";
+
+    host.ClearCalls();
+    Play(host,
+         "fire OnJsonApiEvent_mek-login_v1_login-data-packet {\"uri\": "
+         "\"/mek-login/v1/login-data-packet\", \"eventType\": \"Update\", \"data\": "
+         "{\"timeUntilFirstWinOfDay\": 60000}}\n"
+         "fire OnLcdsEvent_com_example_boost_BoostsDTO {\"typeName\": "
+         "\"com.example.boost.BoostsDTO\", \"body\": {\"summonerId\": 42, "
+         "\"xpBoostPerWinCount\": 4}}\n"
+         "run-deferred\n");
+    EXPECT_EQ(module.firstWinTimes, (std::vector<uint64_t>{5400000, 60000}));
+    std::vector<std::string> published;
+    for (const HostCall& call : host.Calls()) {
+        if (call.kind == HostCallKind::SendEvent) {
+            published.push_back(call.name + " " + call.payload.ToJson());
+        }
+    }
+    const std::string update = R"({"data":{"summonerId":42,"xpBoostPerWinCount":)";
+    const std::string tail = R"(},"eventType":"Update","uri":"/scenario-test/v1/boosts"})";
+    EXPECT_EQ(published, (std::vector<std::string>{
+                             "OnJsonApiEvent_scenario-test_v1_boosts " + update + "3" + tail,
+                             "OnJsonApiEvent " + update + "3" + tail,
+                             "OnJsonApiEvent_scenario-test_v1_boosts " + update + "4" + tail,
+                             "OnJsonApiEvent " + update + "4" + tail,
+                         }));
+    EXPECT_EQ(host.UnreleasedResponses(), 0u);
+    module.Shutdown();
+}
+
+}  // namespace
+}  // namespace Velto::Client::Testing

@@ -1,0 +1,203 @@
+#include <future>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "diagnostics/memory_statistics.h"
+#include "tests/runtime/runtime_fixture.h"
+
+namespace Velto::Client::Testing {
+namespace {
+
+using TestHost::StreamPiece;
+
+constexpr uint32_t kGet = static_cast<uint32_t>(HttpMethod::Get);
+constexpr uint32_t kPost = static_cast<uint32_t>(HttpMethod::Post);
+
+using AwaitTest = RuntimeFixture;
+
+TEST_F(AwaitTest, AReadyFutureReturnsWithoutAnyHostCall) {
+    std::promise<int> promise;
+    promise.set_value(42);
+    EXPECT_EQ(module_->Await(promise.get_future()), 42);
+    EXPECT_TRUE(host_.Calls().empty());
+}
+
+TEST_F(AwaitTest, ALateFutureOpensOneWaitAndYieldsUntilReady) {
+    std::promise<std::string> promise;
+    int yields = 0;
+    host_.SetYieldHook([&] {
+        if (++yields == 3) {
+            promise.set_value("done");
+        }
+    });
+    EXPECT_EQ(module_->Await(promise.get_future()), "done");
+    EXPECT_EQ(Kinds(), (std::vector<HostCallKind>{HostCallKind::BeginWait, HostCallKind::Yield,
+                                                  HostCallKind::Yield, HostCallKind::Yield,
+                                                  HostCallKind::EndWait}));
+    const HostCall& begin = host_.Calls().front();
+    EXPECT_EQ(begin.text,
+              std::string("Wait: future<") + StaticType::Name<std::string>().name + ">");
+    EXPECT_EQ(begin.zero, 0u);
+    EXPECT_EQ(host_.OpenWaits(), 0);
+}
+
+TEST_F(AwaitTest, FutureErrorsAreReportedAndThrownOnOtherErrorsPassUnchanged) {
+    std::future<int> empty;
+    try {
+        module_->Await(std::move(empty));
+        FAIL() << "no exception";
+    } catch (const std::future_error& error) {
+        EXPECT_EQ(error.code(), std::future_errc::no_state);
+    }
+    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_NE(logs[0].text.find("ALE-6D828C10"), std::string::npos) << logs[0].text;
+
+    std::future<int> broken;
+    {
+        std::promise<int> promise;
+        broken = promise.get_future();
+    }
+    EXPECT_THROW(module_->Await(std::move(broken)), std::future_error);
+
+    host_.ClearCalls();
+    std::promise<int> failing;
+    failing.set_exception(std::make_exception_ptr(std::runtime_error("producer failed")));
+    EXPECT_THROW(module_->Await(failing.get_future()), std::runtime_error);
+    EXPECT_TRUE(CallsOf(HostCallKind::Log).empty());
+}
+
+TEST_F(AwaitTest, YieldOnceBracketsOneYield) {
+    module_->YieldOnce();
+    EXPECT_EQ(Kinds(), (std::vector<HostCallKind>{HostCallKind::BeginWait, HostCallKind::Yield,
+                                                  HostCallKind::EndWait}));
+    EXPECT_EQ(host_.Calls().front().text, "Wait: yield");
+}
+
+using RequestTest = RuntimeFixture;
+
+TEST_F(RequestTest, ArgumentsTravelAsPositionalHostValuesWithTheConnectionHandle) {
+    host_.SetAnswer(kPost, "/mek-x/v1/echo", HostAnswer::Value(Json("true")));
+    const MaybeType<Failure, void> sent = module_->SendApiRequest(
+        HttpMethod::Post, "/mek-x/v1/echo", Greeting{"hi", 2}, Mood::Busy, std::string("text"));
+    ASSERT_FALSE(sent.IsFailure()) << sent.GetFailure().Message();
+    const std::vector<HostCall> requests = CallsOf(HostCallKind::SendRequest);
+    ASSERT_EQ(requests.size(), 1u);
+    const TestHost::RecordedRequest& request = requests[0].request;
+    EXPECT_EQ(request.method, kPost);
+    EXPECT_EQ(request.callContext, 7u);
+    EXPECT_FALSE(request.hasFunctionContext);
+    EXPECT_TRUE(request.headers.empty());
+    EXPECT_FALSE(request.body.has_value());
+    ASSERT_EQ(request.arguments.size(), 3u);
+    EXPECT_FALSE(request.arguments[0].name.has_value());
+    EXPECT_EQ(request.arguments[0].value.ToJson(), R"({"count":2,"text":"hi"})");
+    EXPECT_EQ(request.arguments[1].value.ToJson(), R"("Busy")");
+    EXPECT_EQ(request.arguments[2].value.ToJson(), R"("text")");
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+}
+
+TEST_F(RequestTest, FailuresNameTheMethodAndPathWithTheirCodes) {
+    host_.SetAnswer(kGet, "/mek-x/v1/missing", HostAnswer::Error(404, "Resource not found"));
+    host_.SetAnswer(kGet, "/mek-x/v1/number", HostAnswer::Value(Json("\"not a number\"")));
+    const struct {
+        MaybeType<Failure, Greeting> result;
+        uint32_t code;
+        std::string message;
+    } cases[] = {
+        {module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/missing"), 404,
+         "Error response for GET /mek-x/v1/missing: Resource not found"},
+        {module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/number"), 0,
+         "Error converting response for GET /mek-x/v1/number: Couldn't assign value to "
+         "'<result>' of type Greeting because the input not a structure."},
+        {module_->CallApi<Greeting>(HttpMethod::Post, "/mek-x/v1/any", Unregistered{}), 400,
+         "Request not sent: Error converting parameters for POST /mek-x/v1/any: "},
+    };
+    for (const auto& entry : cases) {
+        ASSERT_TRUE(entry.result.IsFailure()) << entry.message;
+        EXPECT_EQ(entry.result.GetFailure().Code(), entry.code) << entry.message;
+        EXPECT_TRUE(std::string(entry.result.GetFailure().Message()).starts_with(entry.message))
+            << entry.result.GetFailure().Message();
+    }
+    EXPECT_EQ(CallsOf(HostCallKind::SendRequest).size(), 2u)
+        << "the unconvertible call is not sent";
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+}
+
+TEST_F(RequestTest, ABodyConvertsIntoTheRecordOrStaysDynamic) {
+    host_.SetAnswer(kGet, "/mek-x/v1/greeting",
+                    HostAnswer::Value(Json(R"({"text": "hello", "count": 3, "extra": 1})")));
+    MaybeType<Failure, Greeting> greeting =
+        module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/greeting");
+    ASSERT_FALSE(greeting.IsFailure()) << greeting.GetFailure().Message();
+    EXPECT_EQ(greeting.Value().text, "hello");
+    EXPECT_EQ(greeting.Value().count, 3);
+
+    MaybeType<Failure, BindingProperty> dynamic =
+        module_->CallApi<BindingProperty>(HttpMethod::Get, "/mek-x/v1/greeting");
+    ASSERT_FALSE(dynamic.IsFailure());
+    EXPECT_EQ(dynamic.Value().Find("extra").GetSigned(), 1);
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+}
+
+struct StreamCase {
+    const char* name;
+    std::vector<StreamPiece> pieces;
+    uint32_t declaredLength;
+    std::size_t yields;
+    bool succeeds;
+    std::string message;  // the failure's message, or the text of the "size" member read back
+};
+
+TEST_F(RequestTest, StreamedBodiesAreReadInFullBuffersYieldingOnShortReads) {
+    const std::string full = R"({"size": ")" + std::string(4096 - 13, 'x') + R"(", "n": 1})";
+    const std::string head = full.substr(0, 4096);
+    const std::string tail = full.substr(4096);
+    const std::string exact = R"({"size": ")" + std::string(4096 - 12, 'y') + R"("})";
+    const StreamCase cases[] = {
+        {"short read with more", {{head, true}, {tail, true}, {"", false}}, 0, 1, true, ""},
+        {"exactly one buffer", {{exact, true}, {"", false}}, 4096, 0, true, ""},
+        {"several short reads",
+         {{"{\"si", true}, {"ze\": \"a\"}", true}, {"", false}},
+         3,
+         2,
+         true,
+         ""},
+        {"failed read",
+         {{"{", true}, {"", false, true}},
+         0,
+         1,
+         false,
+         "Error reading streamed response for GET /mek-x/v1/stream: Stream read error"},
+        {"not JSON",
+         {{"{\"size\":", false}},
+         0,
+         0,
+         false,
+         "Error reading streamed response for GET /mek-x/v1/stream: Error: "},
+    };
+    for (const StreamCase& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        host_.ClearCalls();
+        host_.SetAnswer(kGet, "/mek-x/v1/stream",
+                        HostAnswer::Stream(entry.pieces, entry.declaredLength));
+        MaybeType<Failure, BindingProperty> body =
+            module_->CallApi<BindingProperty>(HttpMethod::Get, "/mek-x/v1/stream");
+        EXPECT_EQ(CallsOf(HostCallKind::Yield).size(), entry.yields);
+        EXPECT_EQ(CallsOf(HostCallKind::BeginWait).size(), entry.yields);
+        EXPECT_EQ(host_.UnreleasedStreams(), 0u);
+        EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+        ASSERT_EQ(body.IsFailure(), !entry.succeeds);
+        if (body.IsFailure()) {
+            EXPECT_EQ(body.GetFailure().Code(), 0u);
+            EXPECT_TRUE(std::string(body.GetFailure().Message()).starts_with(entry.message))
+                << body.GetFailure().Message();
+        } else {
+            EXPECT_EQ(body.Value().Find("size").Kind(), ValueKind::String);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Velto::Client::Testing
