@@ -131,23 +131,14 @@ bool ParseStart(Arguments& arguments, Scenario::Action* action, std::string* rea
     return true;
 }
 
-bool ParseMemory(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+// A command without arguments that runs one step of the host (its result is in the transcript).
+template <auto Step>
+bool ParseHostStep(Arguments& arguments, Scenario::Action* action, std::string* reason) {
     if (!NoMoreArguments(arguments, reason)) {
         return false;
     }
     *action = [](ScenarioContext& context, std::string*) {
-        context.host.GetMemoryStats();
-        return true;
-    };
-    return true;
-}
-
-bool ParseStop(Arguments& arguments, Scenario::Action* action, std::string* reason) {
-    if (!NoMoreArguments(arguments, reason)) {
-        return false;
-    }
-    *action = [](ScenarioContext& context, std::string*) {
-        context.host.Shutdown();
+        (context.host.*Step)();
         return true;
     };
     return true;
@@ -341,17 +332,6 @@ bool ParseFire(Arguments& arguments, Scenario::Action* action, std::string* reas
     return true;
 }
 
-bool ParseRunDeferred(Arguments& arguments, Scenario::Action* action, std::string* reason) {
-    if (!NoMoreArguments(arguments, reason)) {
-        return false;
-    }
-    *action = [](ScenarioContext& context, std::string*) {
-        context.host.RunDeferredCalls();
-        return true;
-    };
-    return true;
-}
-
 struct Command {
     std::string_view name;
     std::string_view usage;
@@ -363,14 +343,14 @@ struct Command {
 constexpr Command kCommands[] = {
     {"load", "load [MAJOR.MINOR.PATCH]", &ParseLoad},
     {"start", "start [HANDLE]", &ParseStart},
-    {"memory", "memory", &ParseMemory},
-    {"stop", "stop", &ParseStop},
+    {"memory", "memory", &ParseHostStep<&TestHost::GetMemoryStats>},
+    {"stop", "stop", &ParseHostStep<&TestHost::Shutdown>},
     {"serve", "serve PATH JSON", &ParseServe},
     {"answer", "answer METHOD PATH value JSON", &ParseAnswer},
     {"answer", "answer METHOD PATH error STATUS MESSAGE...", &ParseAnswer},
     {"answer", "answer METHOD PATH stream [length=N] PIECE...", &ParseAnswer},
     {"fire", "fire EVENT JSON", &ParseFire},
-    {"run-deferred", "run-deferred", &ParseRunDeferred},
+    {"run-deferred", "run-deferred", &ParseHostStep<&TestHost::RunDeferredCalls>},
 };
 
 // The usage of every form of a command, joined by " | ".

@@ -1,13 +1,13 @@
 #include "runtime/app_module.h"
 
 #include <mutex>
-#include <unordered_set>
 
 #include "binding/builtins.h"
 #include "diagnostics/log_target.h"
 #include "diagnostics/plugin_logging.h"
 #include "runtime/plugin_exports.h"
 #include "runtime/plugin_log_target.h"
+#include "runtime/pointer_registry.h"
 #include "runtime/service_proxy.h"
 
 namespace Velto::Client {
@@ -15,13 +15,8 @@ namespace Velto::Client {
 namespace {
 
 // The modules alive in the process: the host's callbacks check their user data against it.
-struct LiveModules {
-    std::mutex lock;
-    std::unordered_set<const void*> modules;
-};
-
-LiveModules& Live() {
-    static LiveModules live;
+PointerRegistry& LiveModules() {
+    static PointerRegistry live;
     return live;
 }
 
@@ -43,16 +38,16 @@ AppModule::AppModule(std::string shortName, std::string type)
       serviceProxy_(std::make_unique<ServiceProxy>()) {
     StartLogging();
     RegisterBuiltins(registry_);
-    LiveModules& live = Live();
+    PointerRegistry& live = LiveModules();
     const std::lock_guard<std::mutex> guard(live.lock);
-    live.modules.insert(this);
+    live.pointers.insert(this);
 }
 
 AppModule::~AppModule() {
     {
-        LiveModules& live = Live();
+        PointerRegistry& live = LiveModules();
         const std::lock_guard<std::mutex> guard(live.lock);
-        live.modules.erase(this);
+        live.pointers.erase(this);
     }
     deferredCalls_.DisarmAll();
     // The target must leave the logger before the module's reference to the logger goes.
@@ -61,9 +56,9 @@ AppModule::~AppModule() {
 }
 
 AppModule* AppModule::FromUserData(void* userData) noexcept {
-    LiveModules& live = Live();
+    PointerRegistry& live = LiveModules();
     const std::lock_guard<std::mutex> guard(live.lock);
-    return live.modules.count(userData) != 0 ? static_cast<AppModule*>(userData) : nullptr;
+    return live.pointers.count(userData) != 0 ? static_cast<AppModule*>(userData) : nullptr;
 }
 
 void AppModule::Shutdown() {

@@ -1,10 +1,10 @@
 #include "runtime/deferred_calls.h"
 
 #include <mutex>
-#include <unordered_set>
 #include <utility>
 
 #include "runtime/guarded_call.h"
+#include "runtime/pointer_registry.h"
 
 namespace Velto::Client {
 
@@ -12,13 +12,8 @@ namespace {
 
 // The deferred-call lock and the entries the host may still run, for every module of the
 // process: the thunk must be able to check an entry before it reads it.
-struct ArmedEntries {
-    std::mutex lock;
-    std::unordered_set<const void*> entries;
-};
-
-ArmedEntries& Armed() {
-    static ArmedEntries armed;
+PointerRegistry& Armed() {
+    static PointerRegistry armed;
     return armed;
 }
 
@@ -29,20 +24,20 @@ DeferredCalls::~DeferredCalls() {
 }
 
 DeferredCalls::Ticket DeferredCalls::Add(Callback callback) {
-    ArmedEntries& armed = Armed();
+    PointerRegistry& armed = Armed();
     const std::lock_guard<std::mutex> guard(armed.lock);
     const uint64_t id = nextId_++;
     Entry& entry = entries_.try_emplace(id, Entry{this, id, std::move(callback)}).first->second;
-    armed.entries.insert(&entry);
+    armed.pointers.insert(&entry);
     return Ticket{id, &entry};
 }
 
 void DeferredCalls::Run(void* userData) noexcept {
-    ArmedEntries& armed = Armed();
+    PointerRegistry& armed = Armed();
     Callback callback;
     {
         const std::lock_guard<std::mutex> guard(armed.lock);
-        if (armed.entries.count(userData) == 0) {
+        if (armed.pointers.count(userData) == 0) {
             return;
         }
         callback = static_cast<Entry*>(userData)->callback;
@@ -51,17 +46,17 @@ void DeferredCalls::Run(void* userData) noexcept {
         RunGuarded("deferred call", callback);
     }
     const std::lock_guard<std::mutex> guard(armed.lock);
-    if (armed.entries.erase(userData) != 0) {
+    if (armed.pointers.erase(userData) != 0) {
         Entry* entry = static_cast<Entry*>(userData);
         entry->owner->entries_.erase(entry->id);
     }
 }
 
 void DeferredCalls::DisarmAll() {
-    ArmedEntries& armed = Armed();
+    PointerRegistry& armed = Armed();
     const std::lock_guard<std::mutex> guard(armed.lock);
     for (const auto& [id, entry] : entries_) {
-        armed.entries.erase(&entry);
+        armed.pointers.erase(&entry);
     }
     entries_.clear();
 }
