@@ -60,7 +60,8 @@ MaybeType<Failure, void> AppModule::SendConvertedRequest(HttpMethod method, cons
         }
     }
     HostRequest request{};
-    request.method = static_cast<uint32_t>(method);
+    // The host knows the codes 1 to 8 only.
+    request.method = static_cast<uint32_t>(MethodFromHost(static_cast<uint32_t>(method)));
     request.path = path.c_str();
     request.arguments = list.Data();
     request.argumentCount = list.Count();

@@ -96,6 +96,10 @@ TEST_F(RequestTest, ArgumentsTravelAsPositionalHostValuesWithTheConnectionHandle
     EXPECT_EQ(request.arguments[1].value.ToJson(), R"("Busy")");
     EXPECT_EQ(request.arguments[2].value.ToJson(), R"("text")");
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+
+    module_->SendApiRequest(static_cast<HttpMethod>(12), "/mek-x/v1/echo");
+    EXPECT_EQ(CallsOf(HostCallKind::SendRequest).back().request.method, 0u)
+        << "a code the host does not know is sent as 0";
 }
 
 TEST_F(RequestTest, FailuresNameTheMethodAndPathWithTheirCodes) {
