@@ -20,7 +20,6 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
