@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "diagnostics/memory_statistics.h"
 
@@ -25,7 +26,6 @@ struct Slab {
 };
 
 struct PagePool {
-    std::mutex mutex;
     Slab* slabs = nullptr;  // sorted by base
     std::size_t slabCount = 0;
     std::size_t slabCapacity = 0;
@@ -44,6 +44,14 @@ union PoolStorage {
 };
 constinit PoolStorage storage;
 PagePool& pool = storage.pool;
+
+// The pool's lock, made on first use and never destroyed, for the same reason; not part of the
+// constant-initialised pool because not every C++ library's mutex can be constant-initialised.
+std::mutex& PoolMutex() {
+    alignas(std::mutex) static unsigned char raw[sizeof(std::mutex)];
+    static std::mutex* const mutex = ::new (raw) std::mutex();
+    return *mutex;
+}
 
 std::size_t SlabIndexAtOrBefore(std::uintptr_t address) {
     std::size_t low = 0;
@@ -122,7 +130,7 @@ void RemoveSlab(std::size_t index) {
 }  // namespace
 
 void* AllocatePage() noexcept {
-    std::lock_guard lock(pool.mutex);
+    std::lock_guard lock(PoolMutex());
     if (pool.pagesFree == 0 && !AddSlab()) {
         return nullptr;
     }
@@ -142,7 +150,7 @@ void ReleasePage(void* page) noexcept {
     if (page == nullptr) {
         return;
     }
-    std::lock_guard lock(pool.mutex);
+    std::lock_guard lock(PoolMutex());
     const auto address = reinterpret_cast<std::uintptr_t>(page);
     const std::size_t index = SlabIndexAtOrBefore(address);
     if (index >= pool.slabCount || address >= pool.slabs[index].base + kPagesPerSlab * kPageSize) {
@@ -168,7 +176,7 @@ void ReleasePage(void* page) noexcept {
 }
 
 PageStatistics ReadPageStatistics() noexcept {
-    std::lock_guard lock(pool.mutex);
+    std::lock_guard lock(PoolMutex());
     return PageStatistics{pool.slabCount, pool.pagesInUse, pool.pagesFree};
 }
 

@@ -4,7 +4,9 @@
 
 namespace Velto::Platform {
 
-SharedLibrary::~SharedLibrary() { Close(); }
+SharedLibrary::~SharedLibrary() {
+    Close();
+}
 
 SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)) {}
@@ -23,6 +25,10 @@ SharedLibrary SharedLibrary::Open(const std::string& path, std::string* error) {
 
 void* SharedLibrary::Symbol(const char* name) const {
     return handle_ != nullptr ? NativeLibrary::Symbol(handle_, name) : nullptr;
+}
+
+void* SharedLibrary::ProcessSymbol(const char* name) {
+    return NativeLibrary::ProcessSymbol(name);
 }
 
 void SharedLibrary::Close() {

@@ -26,6 +26,10 @@ class SharedLibrary {
     // Unloads the library; afterwards every address taken from it is invalid.
     void Close();
 
+    // The address `name` has for the program itself (its own and its libraries' exports, as the
+    // program's own lookups see them); null when it has none.
+    static void* ProcessSymbol(const char* name);
+
   private:
     explicit SharedLibrary(void* handle) : handle_(handle) {}
     void* handle_ = nullptr;
@@ -36,6 +40,7 @@ namespace NativeLibrary {
 void* Open(const std::string& path, std::string* error);
 void* Symbol(void* handle, const char* name);
 void Close(void* handle);
+void* ProcessSymbol(const char* name);
 }  // namespace NativeLibrary
 
 }  // namespace Velto::Platform

@@ -14,8 +14,16 @@ void* Open(const std::string& path, std::string* error) {
     return handle;
 }
 
-void* Symbol(void* handle, const char* name) { return dlsym(handle, name); }
+void* Symbol(void* handle, const char* name) {
+    return dlsym(handle, name);
+}
 
-void Close(void* handle) { dlclose(handle); }
+void Close(void* handle) {
+    dlclose(handle);
+}
+
+void* ProcessSymbol(const char* name) {
+    return dlsym(RTLD_DEFAULT, name);
+}
 
 }  // namespace Velto::Platform::NativeLibrary

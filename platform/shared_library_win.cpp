@@ -43,6 +43,12 @@ void* Symbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
-void Close(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+void Close(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
+
+void* ProcessSymbol(const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
 
 }  // namespace Velto::Platform::NativeLibrary
