@@ -1,6 +1,6 @@
 // The JSON reader and writer against RapidJSON's own document and writer and against
-// nlohmann-json, on three generated documents of about 2 MB each: many small records with
-// repeated keys, a numeric-heavy array, and a string-heavy document.
+// nlohmann-json, on the three shapes of bench/bench_inputs.h: many small records with repeated
+// keys, a numeric-heavy array, and a string-heavy document.
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
@@ -12,75 +12,15 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench/bench_inputs.h"
 #include "bench/side_by_side.h"
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
 
 namespace {
 
-constexpr std::size_t kTargetSize = 2 * 1024 * 1024;
-
-std::string Records() {
-    std::string text = "[";
-    for (int index = 0; text.size() < kTargetSize; ++index) {
-        char record[256];
-        std::snprintf(record, sizeof record,
-                      "%s{\"summonerId\":%d,\"name\":\"player%d\",\"active\":%s,\"xpBoost\":%d.25,"
-                      "\"ipBoostEndDate\":\"2026-12-%02dT20:00:00Z\",\"winCount\":-%d}",
-                      index == 0 ? "" : ",", 100000 + index, index,
-                      index % 2 == 0 ? "true" : "false", index % 97, index % 28 + 1, index % 5);
-        text += record;
-    }
-    return text + "]";
-}
-
-std::string Numbers() {
-    std::string text = "[";
-    uint64_t state = 88172645463325252u;
-    for (int index = 0; text.size() < kTargetSize; ++index) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        char number[64];
-        switch (index % 3) {
-            case 0:
-                std::snprintf(number, sizeof number, "%llu",
-                              static_cast<unsigned long long>(state >> 20));
-                break;
-            case 1:
-                std::snprintf(number, sizeof number, "-%u", static_cast<unsigned>(state % 100000));
-                break;
-            default:
-                std::snprintf(number, sizeof number, "%.17g",
-                              static_cast<double>(state % 1000000007) / 1024.0);
-                break;
-        }
-        if (index != 0) {
-            text += ',';
-        }
-        text += number;
-    }
-    return text + "]";
-}
-
-std::string Strings() {
-    std::string text = "{\"messages\":[";
-    for (int index = 0; text.size() < kTargetSize; ++index) {
-        if (index != 0) {
-            text += ',';
-        }
-        text += "{\"text\":\"Item ";
-        text += std::to_string(index);
-        text +=
-            " \\\"quoted\\\" with a longer description of the boost, caf\\u00e9, and a "
-            "line\\nbreak so escapes are part of the work\",\"locale\":\"en_US\"}";
-    }
-    return text + "]}";
-}
-
 const std::string& Input(int which) {
-    static const std::string inputs[] = {Records(), Numbers(), Strings()};
-    return inputs[which];
+    return Bench::InputsFor(static_cast<Bench::Shape>(which)).json;
 }
 
 void SetBytes(benchmark::State& state, int which) {
@@ -142,9 +82,9 @@ void WriteRapidJson(benchmark::State& state, int which) {
     SetBytes(state, which);
 }
 
-constexpr int kRecords = 0;
-constexpr int kNumbers = 1;
-constexpr int kStrings = 2;
+constexpr int kRecords = static_cast<int>(Bench::Shape::Records);
+constexpr int kNumbers = static_cast<int>(Bench::Shape::Numbers);
+constexpr int kStrings = static_cast<int>(Bench::Shape::Strings);
 
 void ReadJsonRecords(benchmark::State& state) {
     ReadOurs(state, kRecords);

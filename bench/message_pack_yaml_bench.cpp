@@ -1,118 +1,24 @@
 // ReadMessagePack against msgpack-c's unpack, and ReadYaml against a bare libyaml event loop
-// (the floor: parsing alone) and yaml-cpp's Load, on about 2 MB of three shapes of data: many
-// small records with repeated keys, numbers, and strings.
+// (the floor: parsing alone) and yaml-cpp's Load, on the three shapes of bench/bench_inputs.h
+// (the JSON benchmarks' data): many small records with repeated keys, numbers, and strings.
 #define MSGPACK_NO_BOOST
 #include <benchmark/benchmark.h>
 #include <yaml.h>
 
 #include <yaml-cpp/yaml.h>
 #include <cstdint>
-#include <cstdio>
 #include <msgpack.hpp>
 #include <string>
-#include <vector>
 
+#include "bench/bench_inputs.h"
 #include "bench/side_by_side.h"
 #include "formats/message_pack_reader.h"
 #include "formats/yaml_reader.h"
 
 namespace {
 
-constexpr std::size_t kTargetBytes = 2 * 1024 * 1024;
-
-// The same data as MessagePack bytes and as YAML text.
-struct Input {
-    std::string messagePack;
-    std::string yaml;
-};
-
-std::string Word(uint32_t seed, std::size_t length) {
-    std::string text;
-    for (std::size_t index = 0; index < length; ++index) {
-        seed = seed * 1103515245u + 12345u;
-        text += static_cast<char>('a' + (seed >> 16) % 26);
-    }
-    return text;
-}
-
-Input Records() {
-    Input input;
-    msgpack::sbuffer buffer;
-    msgpack::packer<msgpack::sbuffer> packer(buffer);
-    std::size_t count = 0;
-    while (input.yaml.size() < kTargetBytes) {
-        const std::string name = Word(static_cast<uint32_t>(count), 8);
-        const double score = static_cast<double>(count % 1000) / 8.0;
-        char line[256];
-        std::snprintf(line, sizeof(line),
-                      "- id: %zu\n  name: %s\n  active: %s\n  score: %.3f\n  tags: [red, blue]\n",
-                      count, name.c_str(), count % 2 == 0 ? "true" : "false", score);
-        input.yaml += line;
-        ++count;
-    }
-    packer.pack_array(static_cast<uint32_t>(count));
-    for (std::size_t index = 0; index < count; ++index) {
-        packer.pack_map(5);
-        packer.pack("id");
-        packer.pack(static_cast<uint64_t>(index));
-        packer.pack("name");
-        packer.pack(Word(static_cast<uint32_t>(index), 8));
-        packer.pack("active");
-        packer.pack(index % 2 == 0);
-        packer.pack("score");
-        packer.pack(static_cast<double>(index % 1000) / 8.0);
-        packer.pack("tags");
-        packer.pack_array(2);
-        packer.pack("red");
-        packer.pack("blue");
-    }
-    input.messagePack.assign(buffer.data(), buffer.size());
-    return input;
-}
-
-Input Numbers() {
-    Input input;
-    msgpack::sbuffer buffer;
-    msgpack::packer<msgpack::sbuffer> packer(buffer);
-    std::vector<double> values;
-    while (input.yaml.size() < kTargetBytes) {
-        const std::size_t index = values.size();
-        const double value = index % 3 == 0 ? static_cast<double>(index * 7919 % 100000)
-                                            : static_cast<double>(index % 10007) / 16.0 - 300.0;
-        char line[64];
-        std::snprintf(line, sizeof(line), "- %.4f\n", value);
-        input.yaml += line;
-        values.push_back(value);
-    }
-    packer.pack_array(static_cast<uint32_t>(values.size()));
-    for (std::size_t index = 0; index < values.size(); ++index) {
-        if (index % 3 == 0) {
-            packer.pack(static_cast<int64_t>(values[index]));
-        } else {
-            packer.pack(values[index]);
-        }
-    }
-    input.messagePack.assign(buffer.data(), buffer.size());
-    return input;
-}
-
-Input Strings() {
-    Input input;
-    msgpack::sbuffer buffer;
-    msgpack::packer<msgpack::sbuffer> packer(buffer);
-    std::vector<std::string> texts;
-    while (input.yaml.size() < kTargetBytes) {
-        texts.push_back(Word(static_cast<uint32_t>(texts.size()), 10 + texts.size() % 50));
-        input.yaml += "- " + texts.back() + "\n";
-    }
-    packer.pack(texts);
-    input.messagePack.assign(buffer.data(), buffer.size());
-    return input;
-}
-
-const Input& Shape(int shape) {
-    static const Input inputs[] = {Records(), Numbers(), Strings()};
-    return inputs[shape];
+const Bench::Inputs& Shape(int shape) {
+    return Bench::InputsFor(static_cast<Bench::Shape>(shape));
 }
 
 void OurMessagePack(benchmark::State& state, int shape) {
@@ -122,6 +28,9 @@ void OurMessagePack(benchmark::State& state, int shape) {
         const Velto::BindingResult result = Velto::ReadMessagePack(
             reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), consumed);
         benchmark::DoNotOptimize(result.Size());
+        if (!result.succeeded || consumed != bytes.size()) {
+            state.SkipWithError("ReadMessagePack failed");
+        }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
@@ -147,6 +56,9 @@ void OurYaml(benchmark::State& state, int shape) {
     for (auto _ : state) {
         const Velto::BindingResult result = Velto::ReadYaml(text);
         benchmark::DoNotOptimize(result.Size());
+        if (!result.succeeded) {
+            state.SkipWithError("ReadYaml failed");
+        }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "binding/storage_context.h"
+#include "binding/text_order.h"
 
 namespace Velto {
 namespace PropertyDetail {
@@ -34,13 +35,12 @@ struct IndexBlock {
 
 static_assert(alignof(StorageContext) >= 32, "the low five bits of a context pointer are free");
 static_assert(sizeof(ElementBlock) % alignof(BindingProperty) == 0);
-static_assert(sizeof(MemberBlock) % alignof(MemberSlot) == 0);
-static_assert(sizeof(MemberEntry) % 8 == 0, "member blocks come from a class aligned to 8");
+static_assert(sizeof(MemberBlock) % alignof(MemberEntry) == 0);
 
 namespace {
 
 constexpr std::size_t LeafBytes(std::size_t capacity) {
-    return sizeof(MemberBlock) + capacity * sizeof(MemberSlot);
+    return sizeof(MemberBlock) + capacity * sizeof(MemberEntry);
 }
 constexpr std::size_t ElementBytes(std::size_t capacity) {
     return sizeof(ElementBlock) + capacity * sizeof(BindingProperty);
@@ -55,7 +55,9 @@ constexpr std::size_t BlobBytes(std::size_t size) {
 // A leaf fills at most the largest pooled block; a structure beyond that becomes an index of
 // leaves, so inserting anywhere never moves more than one leaf's slots.
 constexpr uint32_t kLeafCapacity = static_cast<uint32_t>(
-    (BlockAllocator::kLargestPooledBlock - sizeof(MemberBlock)) / sizeof(MemberSlot));
+    (BlockAllocator::kLargestPooledBlock - sizeof(MemberBlock)) / sizeof(MemberEntry));
+// A structure's first leaf has room for a few members: most get more than one.
+constexpr std::size_t kFirstLeafMembers = 4;
 
 // Doubles (at least to `required`), then takes whatever the rounded block has room for.
 uint32_t GrownCapacity(std::size_t current, std::size_t required, std::size_t header,
@@ -82,66 +84,22 @@ uint8_t* BytesOf(BlobBlock* block) {
     return reinterpret_cast<uint8_t*>(block + 1);
 }
 
-// Equality of two texts without a library call for the short names members usually have.
-bool SameText(std::string_view first, std::string_view second) {
-    if (first.size() != second.size()) {
-        return false;
-    }
-    if (first.size() > 16) {
-        return std::memcmp(first.data(), second.data(), first.size()) == 0;
-    }
-    for (std::size_t index = 0; index < first.size(); ++index) {
-        if (first[index] != second[index]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 struct Position {
     uint32_t leaf;
     uint32_t index;
     bool found;
 };
 
-// A name being looked up, with its prefix computed once.
-struct Key {
-    explicit Key(std::string_view text) : name(text), prefix(0) {
-        const std::size_t count = std::min<std::size_t>(text.size(), kPrefixBytes);
-        for (std::size_t index = 0; index < count; ++index) {
-            prefix |= uint64_t{static_cast<unsigned char>(text[index])} << (56 - 8 * index);
-        }
-    }
-    static constexpr std::size_t kPrefixBytes = 8;
-    std::string_view name;
-    uint64_t prefix;
-};
-
-// Byte-wise order of a member's name against the key's. Different prefixes decide it, since the
-// zero padding sorts before any byte a longer name may have in its place; equal ones leave only
-// the bytes after the prefix, and then the lengths.
-int Compare(const MemberSlot& slot, const Key& key) {
-    if (slot.prefix != key.prefix) {
-        return slot.prefix < key.prefix ? -1 : 1;
-    }
-    const std::string_view name = slot.entry->Name();
-    const std::size_t common = std::min(name.size(), key.name.size());
-    if (common > Key::kPrefixBytes) {
-        const int tail =
-            std::memcmp(name.data() + Key::kPrefixBytes, key.name.data() + Key::kPrefixBytes,
-                        common - Key::kPrefixBytes);
-        if (tail != 0) {
-            return tail;
-        }
-    }
-    return name.size() < key.name.size() ? -1 : (name.size() > key.name.size() ? 1 : 0);
+// Byte-wise order of a member's name against `name`.
+int Compare(const MemberEntry& entry, std::string_view name) {
+    return CompareText(entry.Name(), name);
 }
 
-// Where the key's name is, or where it belongs, in the leaf.
-Position LocateInLeaf(MemberBlock* leaf, uint32_t leafIndex, const Key& key) {
-    MemberSlot* slots = Slots(leaf);
+// Where `name` is, or where it belongs, in the leaf.
+Position LocateInLeaf(MemberBlock* leaf, uint32_t leafIndex, std::string_view name) {
+    MemberEntry* entries = Entries(leaf);
     // Members often arrive in order: check the end first.
-    const int last = Compare(slots[leaf->size - 1], key);
+    const int last = Compare(entries[leaf->size - 1], name);
     if (last <= 0) {
         return last == 0 ? Position{leafIndex, leaf->size - 1, true}
                          : Position{leafIndex, leaf->size, false};
@@ -150,26 +108,26 @@ Position LocateInLeaf(MemberBlock* leaf, uint32_t leafIndex, const Key& key) {
     uint32_t high = leaf->size - 1;
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        if (Compare(slots[middle], key) < 0) {
+        if (Compare(entries[middle], name) < 0) {
             low = middle + 1;
         } else {
             high = middle;
         }
     }
-    return Position{leafIndex, low, Compare(slots[low], key) == 0};
+    return Position{leafIndex, low, Compare(entries[low], name) == 0};
 }
 
 MemberEntry& EntryAt(MemberBlock* block, Position position) {
     MemberBlock* leaf = IsIndex(block) ? IndexLeaves(block)[position.leaf] : block;
-    return *Slots(leaf)[position.index].entry;
+    return Entries(leaf)[position.index];
 }
 
-Position Locate(MemberBlock* block, const Key& key) {
+Position Locate(MemberBlock* block, std::string_view name) {
     if (block == nullptr || block->size == 0) {
         return Position{0, 0, false};
     }
     if (!IsIndex(block)) {
-        return LocateInLeaf(block, 0, key);
+        return LocateInLeaf(block, 0, name);
     }
     // The first leaf whose last member is not before the key; the last leaf when all are.
     MemberBlock** leaves = IndexLeaves(block);
@@ -179,13 +137,13 @@ Position Locate(MemberBlock* block, const Key& key) {
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
         MemberBlock* leaf = leaves[middle];
-        if (Compare(Slots(leaf)[leaf->size - 1], key) < 0) {
+        if (Compare(Entries(leaf)[leaf->size - 1], name) < 0) {
             low = middle + 1;
         } else {
             high = middle;
         }
     }
-    return LocateInLeaf(leaves[low], low, key);
+    return LocateInLeaf(leaves[low], low, name);
 }
 
 }  // namespace
@@ -270,12 +228,10 @@ struct Access {
     }
 
     static void ReleaseLeaf(StorageContext& context, MemberBlock* leaf) {
-        MemberSlot* slots = Slots(leaf);
+        MemberEntry* entries = Entries(leaf);
         for (uint32_t index = 0; index < leaf->size; ++index) {
-            MemberEntry* entry = slots[index].entry;
-            ReleaseIn(context, entry->value_);
-            context.Release(entry->name_);
-            context.Blocks().Release(entry, sizeof(MemberEntry));
+            ReleaseIn(context, entries[index].value_);
+            context.Release(entries[index].name_);
         }
         context.Blocks().Release(leaf, LeafBytes(leaf->capacity));
     }
@@ -398,7 +354,7 @@ struct Access {
     // Grows a leaf that is not full-sized; false when memory is exhausted.
     static bool GrowLeaf(BlockAllocator& blocks, MemberBlock*& leaf, std::size_t required) {
         const uint32_t grown = GrownCapacity(leaf->capacity, required, sizeof(MemberBlock),
-                                             sizeof(MemberSlot), kLeafCapacity);
+                                             sizeof(MemberEntry), kLeafCapacity);
         void* moved = blocks.Reallocate(leaf, LeafBytes(leaf->capacity), LeafBytes(grown));
         if (moved == nullptr) {
             return false;
@@ -408,14 +364,16 @@ struct Access {
         return true;
     }
 
-    static void InsertInLeaf(MemberBlock* leaf, uint32_t index, MemberSlot slot) {
-        MemberSlot* slots = Slots(leaf);
+    // Opens a gap at `index` and returns it, still to be constructed. Members move bytewise:
+    // they hold no pointers to themselves.
+    static MemberEntry* InsertInLeaf(MemberBlock* leaf, uint32_t index) {
+        MemberEntry* entries = Entries(leaf);
         if (index < leaf->size) {
-            std::memmove(slots + index + 1, slots + index,
-                         (leaf->size - index) * sizeof(MemberSlot));
+            std::memmove(static_cast<void*>(entries + index + 1), entries + index,
+                         (leaf->size - index) * sizeof(MemberEntry));
         }
-        slots[index] = slot;
         ++leaf->size;
+        return entries + index;
     }
 
     // Turns a full single leaf into an index of one leaf.
@@ -431,15 +389,15 @@ struct Access {
         return index;
     }
 
-    // Places `entry` at `position` of `value`'s structure; false when memory is exhausted.
-    static bool Place(BindingProperty& value, Position position, MemberSlot entry,
-                      BlockAllocator& blocks) {
+    // The room for a new member at `position` of `value`'s structure, still to be constructed;
+    // null, with the structure as it was, when memory is exhausted.
+    static MemberEntry* Place(BindingProperty& value, Position position, BlockAllocator& blocks) {
         MemberBlock* block = value.payload_.structure;
         if (block == nullptr) {
-            block = NewLeaf(blocks, GrownCapacity(0, 1, sizeof(MemberBlock), sizeof(MemberSlot),
-                                                  kLeafCapacity));
+            block = NewLeaf(blocks, GrownCapacity(0, kFirstLeafMembers, sizeof(MemberBlock),
+                                                  sizeof(MemberEntry), kLeafCapacity));
             if (block == nullptr) {
-                return false;
+                return nullptr;
             }
             value.payload_.structure = block;
         }
@@ -447,37 +405,35 @@ struct Access {
             if (block->size < block->capacity ||
                 (block->capacity < kLeafCapacity && GrowLeaf(blocks, block, block->size + 1u))) {
                 value.payload_.structure = block;
-                InsertInLeaf(block, position.index, entry);
-                return true;
+                return InsertInLeaf(block, position.index);
             }
             if (block->capacity < kLeafCapacity) {
-                return false;
+                return nullptr;
             }
             IndexBlock* index = MakeIndex(blocks, block);
             if (index == nullptr) {
-                return false;
+                return nullptr;
             }
             value.payload_.structure = &index->head;
         }
-        return PlaceInIndex(value, position, entry, blocks);
+        return PlaceInIndex(value, position, blocks);
     }
 
-    static bool PlaceInIndex(BindingProperty& value, Position position, MemberSlot entry,
-                             BlockAllocator& blocks) {
+    static MemberEntry* PlaceInIndex(BindingProperty& value, Position position,
+                                     BlockAllocator& blocks) {
         auto* index = reinterpret_cast<IndexBlock*>(value.payload_.structure);
         MemberBlock*& leaf = IndexLeaves(&index->head)[position.leaf];
         if (leaf->size < leaf->capacity ||
             (leaf->capacity < kLeafCapacity && GrowLeaf(blocks, leaf, leaf->size + 1u))) {
             ++index->head.size;
-            InsertInLeaf(leaf, position.index, entry);
-            return true;
+            return InsertInLeaf(leaf, position.index);
         }
         if (leaf->capacity < kLeafCapacity || !EnsureLeafSlot(blocks, value)) {
-            return false;
+            return nullptr;
         }
         MemberBlock* added = NewLeaf(blocks, kLeafCapacity);
         if (added == nullptr) {
-            return false;
+            return nullptr;
         }
         index = reinterpret_cast<IndexBlock*>(value.payload_.structure);
         MemberBlock** leaves = IndexLeaves(&index->head);
@@ -487,7 +443,8 @@ struct Access {
         const bool appending =
             position.leaf + 1 == index->leafCount && position.index == full->size;
         const uint32_t keep = appending ? full->size : full->size / 2;
-        std::memcpy(Slots(added), Slots(full) + keep, (full->size - keep) * sizeof(MemberSlot));
+        std::memcpy(static_cast<void*>(Entries(added)), Entries(full) + keep,
+                    (full->size - keep) * sizeof(MemberEntry));
         added->size = full->size - keep;
         full->size = keep;
         std::memmove(leaves + position.leaf + 2, leaves + position.leaf + 1,
@@ -496,11 +453,9 @@ struct Access {
         ++index->leafCount;
         ++index->head.size;
         if (!appending && position.index <= keep) {
-            InsertInLeaf(full, position.index, entry);
-        } else {
-            InsertInLeaf(added, position.index - keep, entry);
+            return InsertInLeaf(full, position.index);
         }
-        return true;
+        return InsertInLeaf(added, position.index - keep);
     }
 
     static bool EnsureLeafSlot(BlockAllocator& blocks, BindingProperty& value) {
@@ -534,23 +489,12 @@ struct Access {
     // reference is dropped and the result is null.
     static BindingProperty* AddMember(BindingProperty& value, Position position,
                                       const InternedText* name, StorageContext* context) {
-        return AddMember(value, position, name, Key(name->View()).prefix, context);
-    }
-
-    // The same with the name's prefix already computed.
-    static BindingProperty* AddMember(BindingProperty& value, Position position,
-                                      const InternedText* name, uint64_t prefix,
-                                      StorageContext* context) {
-        BlockAllocator& blocks = context->Blocks();
-        // The member's own block first, so a failure leaves the structure as it was.
-        void* memory = blocks.Allocate(sizeof(MemberEntry));
-        const MemberSlot slot{prefix, static_cast<MemberEntry*>(memory)};
-        if (memory == nullptr || !Place(value, position, slot, blocks)) {
-            blocks.Release(memory, sizeof(MemberEntry));
+        MemberEntry* slot = Place(value, position, context->Blocks());
+        if (slot == nullptr) {
             context->Release(name);
             return nullptr;
         }
-        MemberEntry* entry = ::new (memory) MemberEntry();
+        MemberEntry* entry = ::new (static_cast<void*>(slot)) MemberEntry();
         MakeChild(&entry->value_, context);
         entry->name_ = name;
         return &entry->value_;
@@ -570,7 +514,7 @@ struct Access {
             return false;
         }
         const uint32_t capacity =
-            GrownCapacity(0, wanted, sizeof(MemberBlock), sizeof(MemberSlot), kLeafCapacity);
+            GrownCapacity(0, wanted, sizeof(MemberBlock), sizeof(MemberEntry), kLeafCapacity);
         if (block == nullptr) {
             block = NewLeaf(context->Blocks(), capacity);
         } else if (!GrowLeaf(context->Blocks(), block, capacity)) {
@@ -719,16 +663,14 @@ struct Access {
     static BindingProperty& FindOrAddMember(BindingProperty& value, std::string_view name,
                                             Intern intern) {
         if (value.Kind() == ValueKind::Structure) {
-            const Key key(name);
-            const Position position = Locate(value.payload_.structure, key);
+            const Position position = Locate(value.payload_.structure, name);
             if (position.found) {
                 return EntryAt(value.payload_.structure, position).Value();
             }
             StorageContext* context = EnsureContext(value);
             const InternedText* interned = context != nullptr ? intern(*context) : nullptr;
             BindingProperty* member =
-                interned != nullptr ? AddMember(value, position, interned, key.prefix, context)
-                                    : nullptr;
+                interned != nullptr ? AddMember(value, position, interned, context) : nullptr;
             return member != nullptr ? *member : Scratch();
         }
         // The name may be a text of this very value: intern it before the payload goes.
@@ -1029,6 +971,13 @@ const BindingProperty& BindingProperty::At(std::size_t index) const noexcept {
 
 BindingProperty& BindingProperty::Append() noexcept {
     MakeCollection();
+    // Readers append element after element: skip the general path while there is room.
+    PropertyDetail::ElementBlock* block = payload_.collection;
+    if (block != nullptr && block->size < block->capacity) {
+        BindingProperty* element = PropertyDetail::ElementsOf(block) + block->size++;
+        Access::MakeChild(element, Context());
+        return *element;
+    }
     return At(Size());
 }
 
@@ -1064,8 +1013,7 @@ BindingProperty& BindingProperty::Member(std::string_view name, uint32_t hash) n
 
 const BindingProperty& BindingProperty::Find(std::string_view name) const noexcept {
     PropertyDetail::MemberBlock* block = Access::Structure(*this);
-    const PropertyDetail::Position position =
-        PropertyDetail::Locate(block, PropertyDetail::Key(name));
+    const PropertyDetail::Position position = PropertyDetail::Locate(block, name);
     return position.found ? PropertyDetail::EntryAt(block, position).Value() : EmptyValue();
 }
 
@@ -1073,8 +1021,8 @@ const BindingProperty& BindingProperty::FindNear(std::string_view name,
                                                  std::size_t position) const noexcept {
     PropertyDetail::MemberBlock* block = Access::Structure(*this);
     if (block != nullptr && !PropertyDetail::IsIndex(block) && position < block->size) {
-        const MemberEntry& entry = *PropertyDetail::Slots(block)[position].entry;
-        if (PropertyDetail::SameText(entry.Name(), name)) {
+        const MemberEntry& entry = PropertyDetail::Entries(block)[position];
+        if (SameText(entry.Name(), name)) {
             return entry.Value();
         }
     }

@@ -5,7 +5,9 @@
 // (a text, a blob, an enum payload, elements or members) and destroys it with itself, and every
 // element and member refers to its root's context. Texts are interned per tree, so a member name
 // repeated in a hundred thousand records is stored once; payload blocks come from the tree's
-// block allocator.
+// block allocator. A structure keeps its members, name and value side by side, in arrays sorted
+// by name (one array, or an index of arrays for large structures); a member added after the last
+// one is appended without moving the others.
 //
 // Layout: 16 bytes, 8-aligned, on every build (records embed values and count that size). The
 // first 8 bytes are the payload; the other 8 hold the context pointer with the kind in bits 0..3
@@ -24,10 +26,14 @@
 // - When memory runs out the value keeps its kind with nothing in it (an empty text, blob,
 //   collection or structure, enum 0); mutable access that cannot create an element or member
 //   returns a detached scratch value whose content is discarded.
-// - A member stays where it is for the life of its structure: references to members survive
-//   insertions of other members. Elements live in one array, so references to elements (and
-//   element spans) are valid until the collection next grows. Texts and blobs read from a value
-//   are valid until that value changes.
+// - Members and elements live in arrays: references to a member (and member ranges) are valid
+//   until its structure next gains a member, references to elements (and element spans) until
+//   the collection next grows. Take a reference after the insertion, not before:
+//   `tree.Member("b") = tree.Find("a")` may read a moved member when "b" is new; write
+//   `BindingProperty& b = tree.Member("b"); b = tree.Find("a");`. Adding to a structure or
+//   collection moves only its direct children, never what they hold, so references to values
+//   further down stay valid. Texts and blobs read from a value are valid until that value
+//   changes.
 // - Walks recurse on nesting depth; readers of outside input bound the depth they build.
 // - Not thread-safe: one tree, one thread. No operation throws.
 #pragma once
@@ -74,8 +80,7 @@ struct EnumValue {
 };
 
 namespace PropertyDetail {
-// The head of a structure's member block: a leaf of member slots in name order, or an index of
-// leaves.
+// The head of a structure's member block: a leaf of members in name order, or an index of leaves.
 struct MemberBlock {
     uint32_t size;      // members held (in all leaves, for an index)
     uint32_t capacity;  // slots (or leaves) the block has room for; kIndexBit marks an index
@@ -251,7 +256,7 @@ class alignas(8) BindingProperty {
 static_assert(sizeof(BindingProperty) == 16, "records embed values and count their size");
 static_assert(alignof(BindingProperty) == 8, "records embed values and count their alignment");
 
-// One member of a structure: its interned name and its value, in a block of its own.
+// One member of a structure: its value and its interned name, held in its structure's leaf.
 class MemberEntry {
   public:
     MemberEntry(const MemberEntry&) = delete;
@@ -270,19 +275,14 @@ class MemberEntry {
     const InternedText* name_ = nullptr;
 };
 
+static_assert(sizeof(MemberEntry) == 24, "leaves hold members side by side");
+
 namespace PropertyDetail {
 
 inline constexpr uint32_t kIndexBit = 0x80000000u;
 
-// One member of a leaf: the first 8 bytes of its name as a big-endian number (zero-padded), so
-// most comparisons need not reach the text, and the member itself.
-struct MemberSlot {
-    uint64_t prefix;
-    MemberEntry* entry;
-};
-
-inline MemberSlot* Slots(MemberBlock* leaf) noexcept {
-    return reinterpret_cast<MemberSlot*>(leaf + 1);
+inline MemberEntry* Entries(MemberBlock* leaf) noexcept {
+    return reinterpret_cast<MemberEntry*>(leaf + 1);
 }
 
 // Walks the leaves of a member block in order.
@@ -292,7 +292,7 @@ class MemberIterator {
     MemberIterator(MemberBlock* const* leaves, uint32_t leaf) noexcept
         : leaves_(leaves), leaf_(leaf) {}
 
-    Entry& operator*() const noexcept { return *Slots(leaves_[leaf_])[index_].entry; }
+    Entry& operator*() const noexcept { return Entries(leaves_[leaf_])[index_]; }
     Entry* operator->() const noexcept { return &**this; }
     MemberIterator& operator++() noexcept {
         if (++index_ == leaves_[leaf_]->size) {

@@ -9,8 +9,7 @@ namespace Velto {
 // The entry of a storage context's text table; the NUL-terminated characters follow the entry.
 // Only the owning StorageContext changes it.
 struct InternedText {
-    InternedText* next;  // chain of the text table's bucket
-    uint32_t hash;       // Fnv1a of the characters
+    uint32_t hash;  // TextHash of the characters; 0 for the empty text
     uint32_t references;
     uint32_t length;
 

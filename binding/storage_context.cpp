@@ -3,7 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "binding/fnv1a.h"
+#include "binding/text_hash.h"
+#include "binding/text_order.h"
 #include "diagnostics/memory_statistics.h"
 
 namespace Velto {
@@ -16,28 +17,15 @@ struct EmptyTextStorage {
 static_assert(offsetof(EmptyTextStorage, text) == sizeof(InternedText),
               "the characters of a text follow its entry");
 
-constinit const EmptyTextStorage kEmptyText{{nullptr, kFnv1aOffsetBasis, 0, 0}, {'\0'}};
+constinit const EmptyTextStorage kEmptyText{{0, 0, 0}, {'\0'}};
 
-constexpr uint32_t kInitialBuckets = 16;
+constexpr uint32_t kInitialSlots = 32;
 constexpr std::size_t kLongestText = 0x7FFFFFFF;
 
-// Entries hold a pointer, so their blocks are rounded to the pointer's alignment.
+// Blocks of entries are rounded to the entry's alignment.
 std::size_t EntrySize(std::size_t length) {
     const std::size_t size = sizeof(InternedText) + length + 1;
     return (size + alignof(InternedText) - 1) & ~(alignof(InternedText) - 1);
-}
-
-// Equality without a library call for the short texts field names are.
-bool SameCharacters(std::string_view first, std::string_view second) {
-    if (first.size() != second.size()) {
-        return false;
-    }
-    for (std::size_t index = 0; index < first.size(); ++index) {
-        if (first[index] != second[index]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -68,51 +56,52 @@ void StorageContext::Destroy(StorageContext* context) noexcept {
 }
 
 const InternedText* StorageContext::Intern(std::string_view text) noexcept {
-    return Intern(text, Fnv1a(text));
-}
-
-const InternedText* StorageContext::Intern(std::string_view text, uint32_t hash) noexcept {
     if (text.empty()) {
         return &EmptyText();
     }
-    if (text.size() > kLongestText || (buckets_ == nullptr && !GrowBuckets())) {
+    if (text.size() > kLongestText || (slots_ == nullptr && !GrowTable())) {
         return nullptr;
     }
-    InternedText*& bucket = buckets_[hash & (bucketCount_ - 1)];
-    for (InternedText* entry = bucket; entry != nullptr; entry = entry->next) {
-        if (entry->hash == hash && entry->View() == text) {
-            ++entry->references;
-            return entry;
+    const uint32_t hash = TextHash(text);
+    const uint32_t mask = slotCount_ - 1;
+    uint32_t index = hash & mask;
+    for (; slots_[index].text != nullptr; index = (index + 1) & mask) {
+        const TextSlot& slot = slots_[index];
+        if (slot.hash == hash && SameText(slot.text->View(), text)) {
+            ++const_cast<InternedText*>(slot.text)->references;
+            return slot.text;
+        }
+    }
+    // Keep the table at most three quarters full; a failed growth is fine while a slot is free.
+    if ((textCount_ + 1u) * 4u > slotCount_ * 3u) {
+        if (GrowTable()) {
+            index = FreeSlot(hash);
+        } else if (textCount_ + 1u >= slotCount_) {
+            return nullptr;
         }
     }
     auto* entry = static_cast<InternedText*>(blocks_.Allocate(EntrySize(text.size())));
     if (entry == nullptr) {
         return nullptr;
     }
-    entry->next = bucket;
     entry->hash = hash;
     entry->references = 1;
     entry->length = static_cast<uint32_t>(text.size());
     char* characters = reinterpret_cast<char*>(entry + 1);
     std::memcpy(characters, text.data(), text.size());
     characters[text.size()] = '\0';
-    bucket = entry;
+    slots_[index] = TextSlot{hash, entry};
     ++textCount_;
-    // A failed growth only makes chains longer.
-    if (textCount_ > bucketCount_) {
-        GrowBuckets();
-    }
     return entry;
 }
 
 const InternedText* StorageContext::InternStable(std::string_view text, uint32_t hash) noexcept {
-    StableSlot& slot =
-        stable_[(reinterpret_cast<std::uintptr_t>(text.data()) >> 3) & (kStableSlots - 1)];
-    if (slot.characters == text.data() && SameCharacters(slot.text->View(), text)) {
+    StableSlot& slot = stable_[hash & (kStableSlots - 1)];
+    if (slot.characters == text.data() && SameText(slot.text->View(), text)) {
         ++const_cast<InternedText*>(slot.text)->references;
         return slot.text;
     }
-    const InternedText* interned = Intern(text, hash);
+    const InternedText* interned = Intern(text);
     if (interned == nullptr || interned == &EmptyText()) {
         return interned;
     }
@@ -138,45 +127,70 @@ void StorageContext::Release(const InternedText* text) noexcept {
     if (--entry->references != 0) {
         return;
     }
-    InternedText** link = &buckets_[entry->hash & (bucketCount_ - 1)];
-    while (*link != entry) {
-        link = &(*link)->next;
+    const uint32_t mask = slotCount_ - 1;
+    uint32_t index = entry->hash & mask;
+    while (slots_[index].text != entry) {
+        index = (index + 1) & mask;
     }
-    *link = entry->next;
+    Erase(index);
     --textCount_;
     blocks_.Release(entry, EntrySize(entry->length));
 }
 
-bool StorageContext::GrowBuckets() noexcept {
-    const uint32_t count = bucketCount_ != 0 ? bucketCount_ * 2 : kInitialBuckets;
-    if (count < bucketCount_) {
-        return false;
+uint32_t StorageContext::FreeSlot(uint32_t hash) const noexcept {
+    const uint32_t mask = slotCount_ - 1;
+    uint32_t index = hash & mask;
+    while (slots_[index].text != nullptr) {
+        index = (index + 1) & mask;
     }
-    auto** buckets = static_cast<InternedText**>(blocks_.Allocate(count * sizeof(InternedText*)));
-    if (buckets == nullptr) {
-        return false;
-    }
-    std::memset(buckets, 0, count * sizeof(InternedText*));
-    for (uint32_t index = 0; index < bucketCount_; ++index) {
-        for (InternedText* entry = buckets_[index]; entry != nullptr;) {
-            InternedText* next = entry->next;
-            InternedText*& bucket = buckets[entry->hash & (count - 1)];
-            entry->next = bucket;
-            bucket = entry;
-            entry = next;
+    return index;
+}
+
+// Frees the slot, moving back later texts of its run whose home is not between the freed slot
+// and where they are, so that every text stays reachable from its home without tombstones.
+void StorageContext::Erase(uint32_t slot) noexcept {
+    const uint32_t mask = slotCount_ - 1;
+    uint32_t hole = slot;
+    for (uint32_t next = (hole + 1) & mask; slots_[next].text != nullptr;
+         next = (next + 1) & mask) {
+        const uint32_t home = slots_[next].hash & mask;
+        const bool stays = ((next - home) & mask) < ((next - hole) & mask);
+        if (!stays) {
+            slots_[hole] = slots_[next];
+            hole = next;
         }
     }
-    blocks_.Release(buckets_, bucketCount_ * sizeof(InternedText*));
-    buckets_ = buckets;
-    bucketCount_ = count;
+    slots_[hole] = TextSlot{0, nullptr};
+}
+
+bool StorageContext::GrowTable() noexcept {
+    const uint32_t count = slotCount_ != 0 ? slotCount_ * 2 : kInitialSlots;
+    if (count < slotCount_) {
+        return false;
+    }
+    auto* slots = static_cast<TextSlot*>(blocks_.Allocate(count * sizeof(TextSlot)));
+    if (slots == nullptr) {
+        return false;
+    }
+    std::memset(static_cast<void*>(slots), 0, count * sizeof(TextSlot));
+    TextSlot* old = slots_;
+    const uint32_t oldCount = slotCount_;
+    slots_ = slots;
+    slotCount_ = count;
+    for (uint32_t index = 0; index < oldCount; ++index) {
+        if (old[index].text != nullptr) {
+            slots_[FreeSlot(old[index].hash)] = old[index];
+        }
+    }
+    blocks_.Release(old, oldCount * sizeof(TextSlot));
     return true;
 }
 
 void StorageContext::Clear() noexcept {
     std::memset(stable_, 0, sizeof stable_);
     blocks_.Clear();
-    buckets_ = nullptr;
-    bucketCount_ = 0;
+    slots_ = nullptr;
+    slotCount_ = 0;
     textCount_ = 0;
 }
 

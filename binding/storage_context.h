@@ -1,10 +1,11 @@
 // The storage shared by all values of one tree: its interned texts and its block allocator.
 //
 // A root value creates its context when it first needs storage and destroys it with itself,
-// which frees every text and block of the tree at once. Interning looks a text up by FNV-1a hash
-// and content, inserts it with count 0 when absent and adds one reference; releasing removes one
-// and erases the entry at zero. The empty text is never interned: every empty string is the one
-// process-wide EmptyText(). Not thread-safe: one tree, one thread.
+// which frees every text and block of the tree at once. Interning looks a text up by TextHash and
+// content in an open-addressed table that keeps each entry's hash beside its pointer (a probe
+// past another text reads no entry), inserts it with count 0 when absent and adds one reference;
+// releasing removes one and erases the entry at zero. The empty text is never interned: every
+// empty string is the one process-wide EmptyText(). Not thread-safe: one tree, one thread.
 #pragma once
 
 #include <cstddef>
@@ -31,12 +32,11 @@ class alignas(32) StorageContext {
     // The entry for `text` with one more reference; EmptyText() for the empty text; null when
     // memory is exhausted or the text is longer than 2^31 bytes.
     const InternedText* Intern(std::string_view text) noexcept;
-    // Intern(text) for a caller that already knows `hash`, which must be Fnv1a(text).
-    const InternedText* Intern(std::string_view text, uint32_t hash) noexcept;
-    // Intern(text, hash) through a small cache keyed by the address of the characters, for texts
-    // interned again and again from one place (a record's field names). A hit is checked against
-    // the cached text's content, so a reused address never yields another text. The cache holds
-    // one reference to each text in it.
+    // Intern(text) through a small cache keyed by the address of the characters, for texts
+    // interned again and again from one place (a record's field names); `hash`, any number fixed
+    // for the text (field descriptors keep its Fnv1a), picks the cache slot. A hit is checked
+    // against the cached text's content, so a reused address never yields another text. The
+    // cache holds one reference to each text in it.
     const InternedText* InternStable(std::string_view text, uint32_t hash) noexcept;
     // One more reference to an entry of this context (or to EmptyText()).
     void Retain(const InternedText* text) noexcept;
@@ -55,7 +55,14 @@ class alignas(32) StorageContext {
     StorageContext() noexcept = default;
     ~StorageContext() = default;
 
-    bool GrowBuckets() noexcept;
+    struct TextSlot {
+        uint32_t hash;
+        const InternedText* text;  // null for a free slot
+    };
+
+    bool GrowTable() noexcept;
+    uint32_t FreeSlot(uint32_t hash) const noexcept;
+    void Erase(uint32_t slot) noexcept;
 
     struct StableSlot {
         const char* characters;
@@ -65,8 +72,8 @@ class alignas(32) StorageContext {
 
     void* raw_ = nullptr;  // the heap block holding the aligned context
     StableSlot stable_[kStableSlots] = {};
-    InternedText** buckets_ = nullptr;
-    uint32_t bucketCount_ = 0;  // a power of two, or 0 before the first text
+    TextSlot* slots_ = nullptr;
+    uint32_t slotCount_ = 0;  // a power of two, or 0 before the first text
     uint32_t textCount_ = 0;
     BlockAllocator blocks_;
 };

@@ -31,8 +31,17 @@ bool IsBlank(const char* text) {
     return *text == '\0';
 }
 
-// Texts of the tree end at their first NUL, as they would in a C string.
+// Texts of the tree end at their first NUL, as they would in a C string. Keys and short texts
+// are scanned inline: a library call would cost more than the scan.
 std::string_view Terminated(const char* text, rapidjson::SizeType length) {
+    constexpr rapidjson::SizeType kInlineScan = 32;
+    if (length <= kInlineScan) {
+        rapidjson::SizeType size = 0;
+        while (size < length && text[size] != '\0') {
+            ++size;
+        }
+        return std::string_view(text, size);
+    }
     const void* nul = std::memchr(text, '\0', length);
     return std::string_view(
         text,

@@ -7,7 +7,7 @@
 
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
-#include "tests/formats/same_tree.h"
+#include "tests/binding/same_tree.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ void CheckRoundTrip(const Velto::BindingProperty& tree, const char* newline) {
     const std::string text = Velto::WriteJson(tree, nullptr, newline);
     const Velto::BindingResult again = Velto::ReadJson(text);
     Check(again.succeeded);
-    Check(FormatsTesting::SameTree(tree, again, FormatsTesting::Integers::SignedZeroIsUnsigned));
+    Check(TreeTesting::SameTree(tree, again,
+                                {.integers = TreeTesting::Integers::SignedZeroIsUnsigned}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "binding/binding_result.h"
 #include "binding/page_allocator.h"
 #include "diagnostics/memory_statistics.h"
+#include "tests/binding/same_tree.h"
 
 namespace {
 
@@ -32,44 +33,9 @@ std::vector<std::string> MemberNames(const BindingProperty& value) {
     return names;
 }
 
-// Structural equality, for checking copies.
+// Structural equality for checking copies; floats compare with ==, as a copy must keep them.
 bool Same(const BindingProperty& left, const BindingProperty& right) {
-    if (left.Kind() != right.Kind() || left.Size() != right.Size()) {
-        return false;
-    }
-    switch (left.Kind()) {
-        case ValueKind::Bool:
-            return left.GetBool() == right.GetBool();
-        case ValueKind::Signed:
-            return left.GetSigned() == right.GetSigned();
-        case ValueKind::Unsigned:
-            return left.GetUnsigned() == right.GetUnsigned();
-        case ValueKind::Float:
-            return left.GetFloat() == right.GetFloat();
-        case ValueKind::String:
-            return left.GetString() == right.GetString();
-        case ValueKind::Blob:
-            return std::ranges::equal(left.GetBlob(), right.GetBlob());
-        case ValueKind::Enum:
-            return left.GetEnum().value == right.GetEnum().value &&
-                   left.GetEnum().identity == right.GetEnum().identity;
-        case ValueKind::Collection:
-            for (std::size_t index = 0; index < left.Size(); ++index) {
-                if (!Same(left.At(index), right.At(index))) {
-                    return false;
-                }
-            }
-            return true;
-        case ValueKind::Structure:
-            for (const Velto::MemberEntry& member : left.Members()) {
-                if (!Same(member.Value(), right.Find(member.Name()))) {
-                    return false;
-                }
-            }
-            return true;
-        default:
-            return true;
-    }
+    return TreeTesting::SameTree(left, right, {.floats = TreeTesting::Floats::Equal});
 }
 
 // A tree with every kind in it.
@@ -377,7 +343,9 @@ TEST(BindingProperty, AssigningAcrossTreesCopiesDeeplyAndLeavesTheSourceIntact) 
 TEST(BindingProperty, CopiesWithinOneTreeShareTheirTexts) {
     BindingProperty tree;
     tree.Member("a") = "shared text";
-    tree.Member("b") = tree.Find("a");
+    // Created first: a new member may move "a".
+    BindingProperty& b = tree.Member("b");
+    b = tree.Find("a");
     EXPECT_EQ(tree.Find("a").GetString().data(), tree.Find("b").GetString().data());
     tree.Member("a") = 1;
     EXPECT_EQ(tree.Find("b").GetString(), "shared text") << "the text outlives one holder";
@@ -411,10 +379,25 @@ TEST(BindingProperty, MovingAnElementOutOfATreeCopiesItAndEmptiesTheElement) {
     EXPECT_TRUE(taken.At(2).IsEmpty());
 }
 
+TEST(BindingProperty, NewMembersMoveOnlyTheirStructuresDirectChildren) {
+    BindingProperty tree;
+    BindingProperty& deep = tree.Member("m").Member("deep");
+    deep = "kept";
+    const BindingProperty* element = &tree.Member("n").At(2);
+    for (int index = 0; index < 500; ++index) {
+        tree.Member(std::to_string(index)) = index;
+    }
+    EXPECT_EQ(&tree.Find("m").Find("deep"), &deep) << "inside a member that moved";
+    EXPECT_EQ(&tree.Find("n").At(2), element);
+    EXPECT_EQ(deep.GetString(), "kept");
+    EXPECT_EQ(tree.Size(), 502u);
+}
+
 TEST(BindingProperty, MovingWithinATreeHandsThePayloadOver) {
     BindingProperty tree = SampleTree();
     const BindingProperty* firstItem = &tree.Find("list").At(0);
-    tree.Member("moved") = std::move(tree.Member("list"));
+    BindingProperty& moved = tree.Member("moved");
+    moved = std::move(tree.Member("list"));
     EXPECT_TRUE(tree.Find("list").IsEmpty());
     EXPECT_EQ(&tree.Find("moved").At(0), firstItem) << "the elements did not move";
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/fnv1a.h"
 #include "binding/page_allocator.h"
+#include "binding/text_hash.h"
 #include "diagnostics/memory_statistics.h"
 
 namespace {
@@ -47,7 +47,7 @@ TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
     EXPECT_EQ(first->references, 2u);
-    EXPECT_EQ(first->hash, Velto::Fnv1a("alpha"));
+    EXPECT_EQ(first->hash, Velto::TextHash("alpha"));
     EXPECT_EQ(first->View(), "alpha");
     EXPECT_EQ(first->Text()[5], '\0') << "texts are NUL-terminated";
     EXPECT_EQ(context->TextCount(), 1u);
@@ -78,7 +78,7 @@ TEST(StorageContext, EmptyTextIsOneSharedTextThatIsNeverCounted) {
     first->Retain(&Velto::EmptyText());
     EXPECT_EQ(Velto::EmptyText().references, 0u);
     EXPECT_EQ(Velto::EmptyText().length, 0u);
-    EXPECT_EQ(Velto::EmptyText().hash, Velto::kFnv1aOffsetBasis);
+    EXPECT_EQ(Velto::EmptyText().hash, 0u);
     EXPECT_STREQ(Velto::EmptyText().Text(), "");
 }
 
@@ -96,6 +96,46 @@ TEST(StorageContext, ManyTextsStayFindableAcrossTableGrowth) {
     const InternedText* heapText = context->Intern(longText);
     ASSERT_NE(heapText, nullptr);
     EXPECT_EQ(heapText->View(), longText);
+}
+
+TEST(StorageContext, ReleasedTextsLeaveTheOthersFindable) {
+    ContextPointer context = NewContext();
+    std::vector<const InternedText*> texts;
+    for (int index = 0; index < 3000; ++index) {
+        texts.push_back(context->Intern("t" + std::to_string(index)));
+    }
+    for (int index = 0; index < 3000; index += 3) {
+        context->Release(texts[index]);
+    }
+    EXPECT_EQ(context->TextCount(), 2000u);
+    for (int index = 0; index < 3000; ++index) {
+        const InternedText* again = context->Intern("t" + std::to_string(index));
+        if (index % 3 != 0) {
+            EXPECT_EQ(again, texts[index]) << index;
+            EXPECT_EQ(again->references, 2u) << index;
+        } else {
+            EXPECT_EQ(again->references, 1u) << index;
+        }
+    }
+    EXPECT_EQ(context->TextCount(), 3000u);
+}
+
+TEST(TextHash, DependsOnEveryByteAndTheLengthButNotTheAddress) {
+    const std::string base = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGH";
+    std::set<uint32_t> hashes;
+    for (std::size_t length = 0; length <= base.size(); ++length) {
+        const std::string text = base.substr(0, length);
+        const std::string copy = "." + text;
+        EXPECT_EQ(Velto::TextHash(text), Velto::TextHash(std::string_view(copy).substr(1)))
+            << length;
+        hashes.insert(Velto::TextHash(text));
+        for (std::size_t changed = 0; changed < length; ++changed) {
+            std::string other = text;
+            other[changed] = static_cast<char>(other[changed] ^ 0x80);
+            EXPECT_NE(Velto::TextHash(other), Velto::TextHash(text)) << length << " " << changed;
+        }
+    }
+    EXPECT_EQ(hashes.size(), base.size() + 1) << "every length hashes differently";
 }
 
 TEST(StorageContext, ClearDropsEveryTextAndBlock) {

@@ -11,7 +11,7 @@
 
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
-#include "tests/formats/same_tree.h"
+#include "tests/binding/same_tree.h"
 
 namespace {
 
@@ -106,9 +106,9 @@ TEST(JsonRoundTrip, WrittenRandomTreesReadBackEqual) {
             ASSERT_TRUE(read.succeeded)
                 << "round " << round << ": " << read.FailureMessage() << "\n"
                 << text;
-            ASSERT_TRUE(FormatsTesting::SameTree(tree, read)) << "round " << round << " wrote\n"
-                                                              << text << "\nand read back\n"
-                                                              << Velto::WriteJson(read);
+            ASSERT_TRUE(TreeTesting::SameTree(tree, read)) << "round " << round << " wrote\n"
+                                                           << text << "\nand read back\n"
+                                                           << Velto::WriteJson(read);
         }
     }
 }

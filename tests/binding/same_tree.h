@@ -1,4 +1,4 @@
-// Structural equality of two value trees, for round-trip checks of the codecs.
+// Structural equality of two value trees, for checks of copies, moves and codec round trips.
 #pragma once
 
 #include <algorithm>
@@ -8,11 +8,19 @@
 
 #include "binding/binding_property.h"
 
-namespace FormatsTesting {
+namespace TreeTesting {
+
+// How floats compare: bit for bit (so -0.0 differs from 0.0 and a NaN equals itself), or with ==.
+enum class Floats { BitForBit, Equal };
 
 // How integer kinds compare: exactly, or with a signed zero equal to an unsigned one (JSON's "-0"
 // reads as signed zero, which writes as "0" and reads back unsigned).
 enum class Integers { Exact, SignedZeroIsUnsigned };
+
+struct Comparison {
+    Floats floats = Floats::BitForBit;
+    Integers integers = Integers::Exact;
+};
 
 inline bool IsSignedZero(const Velto::BindingProperty& value) {
     return value.Kind() == Velto::ValueKind::Signed && value.GetSigned() == 0;
@@ -22,12 +30,19 @@ inline bool IsUnsignedZero(const Velto::BindingProperty& value) {
     return value.Kind() == Velto::ValueKind::Unsigned && value.GetUnsigned() == 0;
 }
 
-// Same kinds, same scalars (floats compared bit for bit, so -0.0 differs from 0.0), same texts
-// and bytes, same elements in order, same member names and values.
+inline bool SameFloat(double left, double right, Floats floats) {
+    return floats == Floats::Equal
+               ? left == right
+               : std::bit_cast<uint64_t>(left) == std::bit_cast<uint64_t>(right);
+}
+
+// Same kinds, same scalars, same texts and bytes, same elements in order, same member names in
+// the same order with the same values.
 inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingProperty& right,
-                     Integers integers = Integers::Exact) {
+                     Comparison comparison = {}) {
     using Velto::ValueKind;
-    if (integers == Integers::SignedZeroIsUnsigned && IsSignedZero(left) && IsUnsignedZero(right)) {
+    if (comparison.integers == Integers::SignedZeroIsUnsigned && IsSignedZero(left) &&
+        IsUnsignedZero(right)) {
         return true;
     }
     if (left.Kind() != right.Kind() || left.Size() != right.Size()) {
@@ -43,8 +58,7 @@ inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingPro
         case ValueKind::Unsigned:
             return left.GetUnsigned() == right.GetUnsigned();
         case ValueKind::Float:
-            return std::bit_cast<uint64_t>(left.GetFloat()) ==
-                   std::bit_cast<uint64_t>(right.GetFloat());
+            return SameFloat(left.GetFloat(), right.GetFloat(), comparison.floats);
         case ValueKind::String:
             return left.GetString() == right.GetString();
         case ValueKind::Blob:
@@ -54,7 +68,7 @@ inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingPro
                    left.GetEnum().identity == right.GetEnum().identity;
         case ValueKind::Collection:
             for (std::size_t index = 0; index < left.Size(); ++index) {
-                if (!SameTree(left.At(index), right.At(index), integers)) {
+                if (!SameTree(left.At(index), right.At(index), comparison)) {
                     return false;
                 }
             }
@@ -63,7 +77,7 @@ inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingPro
             auto other = right.Members().begin();
             for (const Velto::MemberEntry& member : left.Members()) {
                 if (member.Name() != other->Name() ||
-                    !SameTree(member.Value(), other->Value(), integers)) {
+                    !SameTree(member.Value(), other->Value(), comparison)) {
                     return false;
                 }
                 ++other;
@@ -74,4 +88,4 @@ inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingPro
     return false;
 }
 
-}  // namespace FormatsTesting
+}  // namespace TreeTesting

@@ -1,0 +1,57 @@
+#include "binding/text_order.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+int Sign(int order) {
+    return (order > 0) - (order < 0);
+}
+
+TEST(CompareBytes, AgreesWithMemcmpForEveryLengthAndDifferingByte) {
+    const std::string base = "abcdefghijklmnopqrstuvwx";
+    for (std::size_t length = 0; length <= base.size(); ++length) {
+        EXPECT_EQ(Velto::CompareBytes(base.data(), base.data(), length), 0) << length;
+        for (std::size_t changed = 0; changed < length; ++changed) {
+            for (const char replacement : {'\x01', 'a', 'z', '\x80', '\xff'}) {
+                std::string other = base.substr(0, length);
+                other[changed] = replacement;
+                const int expected = Sign(std::memcmp(base.data(), other.data(), length));
+                EXPECT_EQ(Sign(Velto::CompareBytes(base.data(), other.data(), length)), expected)
+                    << "length " << length << ", byte " << changed;
+                EXPECT_EQ(Sign(Velto::CompareBytes(other.data(), base.data(), length)), -expected)
+                    << "length " << length << ", byte " << changed;
+            }
+        }
+    }
+}
+
+TEST(CompareText, OrdersByUnsignedBytesThenLength) {
+    struct Case {
+        const char* first;
+        const char* second;
+        int order;
+    };
+    const Case cases[] = {
+        {"", "", 0},
+        {"", "a", -1},
+        {"a", "", 1},
+        {"ab", "abc", -1},
+        {"abcdefgh", "abcdefghi", -1},
+        {"Z", "a", -1},
+        {"\xc3\xa9", "z", 1},
+        {"summonerId", "summonerIc", 1},
+        {"name", "name", 0},
+        {"ipBoostEndDate", "ipBoostEndDatf", -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Sign(Velto::CompareText(c.first, c.second)), c.order)
+            << "\"" << c.first << "\" vs \"" << c.second << "\"";
+        EXPECT_EQ(Velto::SameText(c.first, c.second), c.order == 0) << c.first;
+    }
+}
+
+}  // namespace
