@@ -21,13 +21,18 @@ std::vector<Comparison>& Comparisons() {
     return comparisons;
 }
 
-// Keeps each benchmark's real time per iteration while the console reporter prints as usual.
+// Keeps each benchmark's fastest CPU time per iteration over its repetitions (the least disturbed
+// run on a busy machine) while the console reporter prints as usual.
 class RecordingReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                timePerIteration_[run.benchmark_name()] = run.GetAdjustedRealTime();
+                const double time = run.GetAdjustedCPUTime();
+                const auto [slot, added] = timePerIteration_.emplace(run.benchmark_name(), time);
+                if (!added && time < slot->second) {
+                    slot->second = time;
+                }
             }
         }
         ConsoleReporter::ReportRuns(runs);

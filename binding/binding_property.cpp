@@ -527,6 +527,99 @@ struct Access {
         return true;
     }
 
+    // Assembly from children made elsewhere.
+
+    static bool AdoptElements(BindingProperty& value, BindingProperty* elements,
+                              std::size_t count) {
+        if (count == 0) {
+            SetKind(value, ValueKind::Collection);
+            return true;
+        }
+        StorageContext* context = EnsureContext(value);
+        if (context == nullptr || count > BindingProperty::kMaxElements) {
+            return false;
+        }
+        const uint32_t capacity = GrownCapacity(
+            0, count, sizeof(ElementBlock), sizeof(BindingProperty), BindingProperty::kMaxElements);
+        auto* block =
+            static_cast<ElementBlock*>(context->Blocks().Allocate(ElementBytes(capacity)));
+        if (block == nullptr) {
+            return false;
+        }
+        block->size = static_cast<uint32_t>(count);
+        block->capacity = capacity;
+        std::memcpy(static_cast<void*>(ElementsOf(block)), elements,
+                    count * sizeof(BindingProperty));
+        Install(value, ValueKind::Collection, {.collection = block});
+        return true;
+    }
+
+    // Fills `leaf` with the `count` members that `order` lists from `first` on.
+    static void FillLeaf(MemberBlock* leaf, BindingProperty* values,
+                         const InternedText* const* names, const uint32_t* order, std::size_t first,
+                         std::size_t count) {
+        MemberEntry* entries = Entries(leaf);
+        for (std::size_t member = 0; member < count; ++member) {
+            const uint32_t from = order[first + member];
+            MemberEntry* entry = ::new (static_cast<void*>(entries + member)) MemberEntry();
+            std::memcpy(static_cast<void*>(&entry->value_), values + from, sizeof(BindingProperty));
+            entry->name_ = names[from];
+        }
+        leaf->size = static_cast<uint32_t>(count);
+    }
+
+    static bool AdoptMembers(BindingProperty& value, BindingProperty* values,
+                             const InternedText* const* names, const uint32_t* order,
+                             std::size_t count) {
+        if (count == 0) {
+            SetKind(value, ValueKind::Structure);
+            return true;
+        }
+        StorageContext* context = EnsureContext(value);
+        if (context == nullptr) {
+            return false;
+        }
+        BlockAllocator& blocks = context->Blocks();
+        if (count <= kLeafCapacity) {
+            MemberBlock* leaf = NewLeaf(blocks, GrownCapacity(0, count, sizeof(MemberBlock),
+                                                              sizeof(MemberEntry), kLeafCapacity));
+            if (leaf == nullptr) {
+                return false;
+            }
+            FillLeaf(leaf, values, names, order, 0, count);
+            Install(value, ValueKind::Structure, {.structure = leaf});
+            return true;
+        }
+        // Full leaves, as members given in order fill them.
+        const std::size_t leafCount = (count + kLeafCapacity - 1) / kLeafCapacity;
+        const auto capacity = static_cast<uint32_t>(std::max<std::size_t>(leafCount, 4));
+        auto* index = static_cast<IndexBlock*>(blocks.Allocate(IndexBytes(capacity)));
+        if (index == nullptr) {
+            return false;
+        }
+        MemberBlock** leaves = IndexLeaves(&index->head);
+        for (std::size_t leaf = 0; leaf < leafCount; ++leaf) {
+            leaves[leaf] = NewLeaf(blocks, kLeafCapacity);
+            if (leaves[leaf] == nullptr) {
+                for (std::size_t made = 0; made < leaf; ++made) {
+                    blocks.Release(leaves[made], LeafBytes(kLeafCapacity));
+                }
+                blocks.Release(index, IndexBytes(capacity));
+                return false;
+            }
+        }
+        for (std::size_t leaf = 0; leaf < leafCount; ++leaf) {
+            const std::size_t first = leaf * kLeafCapacity;
+            FillLeaf(leaves[leaf], values, names, order, first,
+                     std::min<std::size_t>(kLeafCapacity, count - first));
+        }
+        index->head = MemberBlock{static_cast<uint32_t>(count), capacity | kIndexBit};
+        index->leafCount = static_cast<uint32_t>(leafCount);
+        index->reserved = 0;
+        Install(value, ValueKind::Structure, {.structure = &index->head});
+        return true;
+    }
+
     // Copies.
 
     // Makes `target`, an empty value, a deep copy of `source` in `target`'s context.
@@ -1044,6 +1137,19 @@ ConstMemberRange BindingProperty::Members() const noexcept {
     uint32_t count = 0;
     PropertyDetail::MemberBlock* const* leaves = Access::Leaves(*this, count);
     return ConstMemberRange(leaves, count);
+}
+
+StorageContext* BindingProperty::Storage() noexcept {
+    return Access::EnsureContext(*this);
+}
+
+bool BindingProperty::AdoptElements(BindingProperty* elements, std::size_t count) noexcept {
+    return Access::AdoptElements(*this, elements, count);
+}
+
+bool BindingProperty::AdoptMembers(BindingProperty* values, const InternedText* const* names,
+                                   const uint32_t* order, std::size_t count) noexcept {
+    return Access::AdoptMembers(*this, values, names, order, count);
 }
 
 const BindingProperty& BindingProperty::EmptyValue() noexcept {

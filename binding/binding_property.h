@@ -41,6 +41,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -52,6 +53,7 @@
 namespace Velto {
 
 class StorageContext;
+class TreeAssembler;
 class MemberEntry;
 class MemberRange;
 class ConstMemberRange;
@@ -227,6 +229,21 @@ class alignas(8) BindingProperty {
 
   private:
     friend struct PropertyDetail::Access;
+    friend class TreeAssembler;
+
+    // For TreeAssembler, which makes children in stacks of its own and hands each container its
+    // children once, when it is complete. Children move bytewise.
+    //
+    // This root's context, created when missing; null when memory is exhausted.
+    StorageContext* Storage() noexcept;
+    // This value, an empty child, becomes a collection of the `count` values at `elements`, moved
+    // in. False, with nothing moved, when memory runs out.
+    bool AdoptElements(BindingProperty* elements, std::size_t count) noexcept;
+    // This value, an empty child, becomes a structure of `count` members: value values[order[k]]
+    // named names[order[k]], whose references it takes over; the names, all different, must come
+    // sorted. False, with nothing moved, when memory runs out.
+    bool AdoptMembers(BindingProperty* values, const InternedText* const* names,
+                      const uint32_t* order, std::size_t count) noexcept;
 
     static constexpr uint64_t kKindMask = 0x0F;
     static constexpr uint64_t kOwnsContextBit = 0x10;
@@ -247,6 +264,35 @@ class alignas(8) BindingProperty {
 
     StorageContext* Context() const noexcept {
         return reinterpret_cast<StorageContext*>(static_cast<uintptr_t>(meta_ & kContextMask));
+    }
+
+    // For TreeAssembler: raw memory at `slot` becomes a child value of `context`, empty or
+    // holding the scalar given.
+    static void MakeChild(void* slot, StorageContext* context) noexcept {
+        Fill(slot, context, ValueKind::Empty, Payload{});
+    }
+    static void MakeChild(void* slot, StorageContext* context, bool value) noexcept {
+        Fill(slot, context, ValueKind::Bool, Payload{.boolean = value});
+    }
+    static void MakeChild(void* slot, StorageContext* context, int64_t value) noexcept {
+        Fill(slot, context, ValueKind::Signed, Payload{.signedValue = value});
+    }
+    static void MakeChild(void* slot, StorageContext* context, uint64_t value) noexcept {
+        Fill(slot, context, ValueKind::Unsigned, Payload{.unsignedValue = value});
+    }
+    static void MakeChild(void* slot, StorageContext* context, double value) noexcept {
+        Fill(slot, context, ValueKind::Float, Payload{.floatValue = value});
+    }
+    // `text`, interned in `context`, with the reference it holds.
+    static void MakeChild(void* slot, StorageContext* context, const InternedText* text) noexcept {
+        Fill(slot, context, ValueKind::String, Payload{.text = text});
+    }
+    static void Fill(void* slot, StorageContext* context, ValueKind kind,
+                     Payload payload) noexcept {
+        auto* value = ::new (slot) BindingProperty();
+        value->payload_ = payload;
+        value->meta_ = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(context)) |
+                       static_cast<uint64_t>(kind);
     }
 
     Payload payload_;

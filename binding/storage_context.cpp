@@ -113,12 +113,6 @@ const InternedText* StorageContext::InternStable(std::string_view text, uint32_t
     return interned;
 }
 
-void StorageContext::Retain(const InternedText* text) noexcept {
-    if (text != nullptr && text != &EmptyText()) {
-        ++const_cast<InternedText*>(text)->references;
-    }
-}
-
 void StorageContext::Release(const InternedText* text) noexcept {
     if (text == nullptr || text == &EmptyText()) {
         return;

@@ -38,8 +38,13 @@ class alignas(32) StorageContext {
     // against the cached text's content, so a reused address never yields another text. The
     // cache holds one reference to each text in it.
     const InternedText* InternStable(std::string_view text, uint32_t hash) noexcept;
-    // One more reference to an entry of this context (or to EmptyText()).
-    void Retain(const InternedText* text) noexcept;
+    // One more reference to an entry of this context (or to EmptyText(), the one text of
+    // length 0, which is never counted).
+    void Retain(const InternedText* text) noexcept {
+        if (text != nullptr && text->length != 0) {
+            ++const_cast<InternedText*>(text)->references;
+        }
+    }
     // One reference less; the entry is erased at zero. Null and EmptyText() are ignored.
     void Release(const InternedText* text) noexcept;
 

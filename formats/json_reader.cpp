@@ -3,6 +3,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "binding/tree_assembler.h"
 #include "diagnostics/bounded_print.h"
 #include "formats/nesting_limit.h"
 
@@ -31,25 +33,44 @@ bool IsBlank(const char* text) {
     return *text == '\0';
 }
 
-// Texts of the tree end at their first NUL, as they would in a C string. Keys and short texts
-// are scanned inline: a library call would cost more than the scan.
-std::string_view Terminated(const char* text, rapidjson::SizeType length) {
-    constexpr rapidjson::SizeType kInlineScan = 32;
-    if (length <= kInlineScan) {
-        rapidjson::SizeType size = 0;
-        while (size < length && text[size] != '\0') {
-            ++size;
+// Whether any of the `length` bytes at `text` is NUL, a word at a time (overlapping words at the
+// end rather than a byte loop).
+bool HasNul(const char* text, std::size_t length) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    const auto load = [text](std::size_t offset, auto word) {
+        std::memcpy(&word, text + offset, sizeof word);
+        return static_cast<uint64_t>(word);
+    };
+    if (length >= 8) {
+        uint64_t zeros = 0;
+        for (std::size_t offset = 0; offset + 8 < length; offset += 8) {
+            const uint64_t word = load(offset, uint64_t{});
+            zeros |= (word - kOnes) & ~word;
         }
-        return std::string_view(text, size);
+        const uint64_t last = load(length - 8, uint64_t{});
+        return (((last - kOnes) & ~last) | zeros) & kHighs;
     }
-    const void* nul = std::memchr(text, '\0', length);
-    return std::string_view(
-        text,
-        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length);
+    if (length >= 4) {
+        const uint64_t word = load(0, uint32_t{}) | (load(length - 4, uint32_t{}) << 32);
+        return ((word - kOnes) & ~word & kHighs) != 0;
+    }
+    for (std::size_t offset = 0; offset < length; ++offset) {
+        if (text[offset] == '\0') {
+            return true;
+        }
+    }
+    return false;
 }
 
-bool IsNumberCharacter(char c) {
-    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+// Texts of the tree end at their first NUL, as they would in a C string.
+std::string_view Terminated(const char* text, rapidjson::SizeType length) {
+    if (!HasNul(text, length)) {
+        return std::string_view(text, length);
+    }
+    return std::string_view(
+        text,
+        static_cast<std::size_t>(static_cast<const char*>(std::memchr(text, '\0', length)) - text));
 }
 
 // RapidJSON's English text for `code`. The text for a value after the root keeps the wording
@@ -61,20 +82,79 @@ const char* ParseErrorText(rapidjson::ParseErrorCode code) {
     return rapidjson::GetParseError_En(code);
 }
 
-// The start of the number whose text ends at `end`; `head` is the start of the whole text.
-const char* NumberStart(const char* head, const char* end) {
-    const char* begin = end;
-    while (begin != head && IsNumberCharacter(begin[-1])) {
-        --begin;
+enum class NumberCharacter : uint8_t { None, Digit, Sign, Point, Exponent };
+
+constexpr std::array<NumberCharacter, 256> kNumberCharacters = [] {
+    std::array<NumberCharacter, 256> table{};
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        table[static_cast<unsigned char>(digit)] = NumberCharacter::Digit;
     }
-    return begin;
+    table['-'] = table['+'] = NumberCharacter::Sign;
+    table['.'] = NumberCharacter::Point;
+    table['e'] = table['E'] = NumberCharacter::Exponent;
+    return table;
+}();
+
+// The text of a number the parser has just read.
+struct NumberText {
+    const char* begin;
+    const char* point;     // its decimal point, or null
+    const char* exponent;  // its 'e' or 'E', or null
+    const char* end;
+};
+
+// The number in [begin, end), its point and exponent found.
+NumberText Analyze(const char* begin, const char* end) {
+    NumberText number{begin, nullptr, nullptr, end};
+    for (const char* at = begin; at != end; ++at) {
+        const NumberCharacter character = kNumberCharacters[static_cast<unsigned char>(*at)];
+        if (character == NumberCharacter::Point) {
+            number.point = at;
+        } else if (character == NumberCharacter::Exponent) {
+            number.exponent = at;
+        }
+    }
+    return number;
+}
+
+// Whether RapidJSON's own conversion of `number` is already the nearest double: a significand
+// of at most 15 digits is exact, and so is a power of ten up to 1e22, so its one multiplication
+// or division rounds once, correctly.
+bool ConvertedExactly(const NumberText& number) {
+    constexpr std::ptrdiff_t kExactDigits = 15;
+    constexpr std::ptrdiff_t kExactPower = 22;
+    const char* mantissaEnd = number.exponent != nullptr ? number.exponent : number.end;
+    // JSON allows one leading zero only, before a point; zeros right after that point lead too.
+    const char* first = number.begin + (*number.begin == '-' ? 1 : 0);
+    while (first != mantissaEnd && (*first == '0' || *first == '.')) {
+        ++first;
+    }
+    const std::ptrdiff_t digits =
+        (mantissaEnd - first) - (number.point != nullptr && number.point > first ? 1 : 0);
+    std::ptrdiff_t power = number.point != nullptr ? -(mantissaEnd - number.point - 1) : 0;
+    if (number.exponent != nullptr) {
+        const char* at = number.exponent + 1;
+        const bool negative = *at == '-';
+        at += (*at == '-' || *at == '+') ? 1 : 0;
+        std::ptrdiff_t exponent = 0;
+        for (; at != number.end; ++at) {
+            exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*at - '0'), 100000);
+        }
+        power += negative ? -exponent : exponent;
+    }
+    return digits <= kExactDigits && power >= -kExactPower && power <= kExactPower;
 }
 
 // The double nearest to the number in [begin, end), or `value` when the text does not convert.
 // RapidJSON's default conversion can be a unit in the last place off, so a double written as
 // its shortest text would not read back the same; its exact mode trips over zeros with
-// exponents ("0e-300"), so the value is taken from the text here.
+// exponents ("0e-300"), so the value is taken from the text here unless RapidJSON's is exact
+// (only worth checking for short texts: long ones have too many digits).
 double ExactDouble(double value, const char* begin, const char* end) {
+    constexpr std::ptrdiff_t kShortNumber = 17;
+    if (end - begin <= kShortNumber && ConvertedExactly(Analyze(begin, end))) {
+        return value;
+    }
     double exact = 0.0;
     const std::from_chars_result converted = std::from_chars(begin, end, exact);
     return converted.ec == std::errc() && converted.ptr == end ? exact : value;
@@ -93,26 +173,118 @@ struct TextStream : rapidjson::StringStream {
     using rapidjson::StringStream::StringStream;
 };
 
-// Builds the tree straight from the parser's events. Each value event first finds its target:
-// a new element when the innermost open container is a collection, otherwise the value chosen
-// before (the root, or the member named by the last key).
-class TreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeBuilder> {
+// Places every value where the events say, member by member: a key addresses its member at once,
+// so a repeated key reaches the member the first one made and the last value wins (a container
+// given again keeps what it holds and takes more). The interface is TreeAssembler's.
+class DirectBuilder {
   public:
-    // `stream` is the one the parser reads, so a number event can look back at its text.
-    TreeBuilder(BindingProperty& root, const TextStream& stream) noexcept
-        : stream_(stream), target_(&root) {}
+    explicit DirectBuilder(BindingProperty& root) noexcept : target_(&root) {}
+
+    // The value of the next event: a new element when the innermost open container is a
+    // collection, otherwise the value chosen before (the root, or the member of the last key).
+    BindingProperty* Next() noexcept {
+        if (depth_ == 0 || !open_[depth_ - 1].isCollection) {
+            return target_;
+        }
+        OpenContainer& open = open_[depth_ - 1];
+        BindingProperty& element = open.container->Append();
+        // Append hands out a detached scratch value when the collection cannot grow; taking it
+        // would drop the element silently.
+        if (open.container->Size() != open.elements + 1) {
+            return nullptr;
+        }
+        ++open.elements;
+        return &element;
+    }
+    bool Key(std::string_view name) noexcept {
+        target_ = &open_[depth_ - 1].container->Member(name);
+        // A member that could not be made is a detached scratch root.
+        return !target_->OwnsContext();
+    }
+    bool OpenCollection() noexcept {
+        BindingProperty* target = Open(true);
+        if (target != nullptr) {
+            // A collection given again keeps its elements and takes more.
+            target->MakeCollection();
+            open_[depth_ - 1].elements = target->Size();
+        }
+        return target != nullptr;
+    }
+    bool OpenStructure() noexcept {
+        BindingProperty* target = Open(false);
+        if (target != nullptr) {
+            target->MakeStructure();
+        }
+        return target != nullptr;
+    }
+    template <class Scalar>
+    bool Store(Scalar value) noexcept {
+        BindingProperty* target = Next();
+        if (target != nullptr) {
+            *target = value;
+        }
+        return target != nullptr;
+    }
+    bool StoreText(std::string_view text) noexcept {
+        BindingProperty* target = Next();
+        if (target != nullptr) {
+            target->SetString(text);
+        }
+        return target != nullptr;
+    }
+    bool Close() noexcept {
+        --depth_;
+        return true;
+    }
+    std::size_t Depth() const noexcept { return static_cast<std::size_t>(depth_); }
+    bool RepeatedKey() const noexcept { return false; }
+
+  private:
+    struct OpenContainer {
+        BindingProperty* container;
+        std::size_t elements;  // appended so far; only for collections
+        bool isCollection;
+    };
+
+    BindingProperty* Open(bool isCollection) noexcept {
+        BindingProperty* target = Next();
+        if (target != nullptr) {
+            open_[depth_++] = OpenContainer{target, 0, isCollection};
+        }
+        return target;
+    }
+
+    BindingProperty* target_;
+    int depth_ = 0;
+    std::array<OpenContainer, kMaxNestingDepth> open_;
+};
+
+// The parser's events: numbers, texts, nesting and failures. `Builder` (DirectBuilder or
+// TreeAssembler) places the values.
+template <class Builder>
+class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEvents<Builder>> {
+  public:
+    // `stream` is the one the parser reads, so a number event can see its text.
+    JsonEvents(BindingProperty& root, const TextStream& stream) noexcept
+        : builder_(root), stream_(stream) {}
 
     // Our own reason for stopping the parser, or null when the parser stopped by itself.
     const char* Failure() const noexcept { return failure_; }
+    // Whether the builder stopped at a key given twice in one object.
+    bool RepeatedKey() const noexcept { return builder_.RepeatedKey(); }
 
-    bool Null() noexcept { return Target() != nullptr; }
-    bool Bool(bool value) noexcept { return Store(value); }
-    bool Int(int value) noexcept { return Store(static_cast<int64_t>(value)); }
-    bool Uint(unsigned value) noexcept { return Store(static_cast<uint64_t>(value)); }
-    bool Int64(int64_t value) noexcept { return Store(value); }
-    bool Uint64(uint64_t value) noexcept { return Store(value); }
+    bool Null() noexcept { return Passed(Target() != nullptr); }
+    bool Bool(bool value) noexcept { return Passed(Store(value)); }
+    bool Int(int value) noexcept { return Passed(Store(static_cast<int64_t>(value))); }
+    bool Uint(unsigned value) noexcept { return Passed(Store(static_cast<uint64_t>(value))); }
+    bool Int64(int64_t value) noexcept { return Passed(Store(value)); }
+    bool Uint64(uint64_t value) noexcept { return Passed(Store(value)); }
     bool Double(double value) noexcept {
-        const char* begin = NumberStart(stream_.head_, stream_.src_);
+        // Only spaces and separators lie between the previous token and a number.
+        const char* begin = tokenEnd_;
+        while (kNumberCharacters[static_cast<unsigned char>(*begin)] == NumberCharacter::None) {
+            ++begin;
+        }
         const double exact = ExactDouble(value, begin, stream_.src_);
         // RapidJSON lets some numbers beyond the double range through as infinities, which
         // JSON cannot spell and would write back as null.
@@ -122,101 +294,92 @@ class TreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeB
             failure_ = message_;
             return false;
         }
-        return Store(exact);
+        return Passed(Store(exact));
     }
     bool String(const char* text, rapidjson::SizeType length, bool) noexcept {
-        BindingProperty* target = Target();
-        if (target == nullptr) {
-            return false;
-        }
-        target->SetString(Terminated(text, length));
-        return true;
+        return Passed(Placed(builder_.StoreText(Terminated(text, length))));
     }
 
-    bool StartObject() noexcept {
-        BindingProperty* target = Open(false);
-        if (target != nullptr) {
-            target->MakeStructure();
-        }
-        return target != nullptr;
-    }
+    bool StartObject() noexcept { return Passed(Open(true)); }
     bool Key(const char* text, rapidjson::SizeType length, bool) noexcept {
-        target_ = &open_[depth_ - 1].container->Member(Terminated(text, length));
-        return true;
+        return Passed(Placed(builder_.Key(Terminated(text, length))));
     }
-    bool EndObject(rapidjson::SizeType) noexcept { return Close(); }
-
-    bool StartArray() noexcept {
-        BindingProperty* target = Open(true);
-        if (target != nullptr) {
-            target->MakeCollection();
-        }
-        return target != nullptr;
-    }
-    bool EndArray(rapidjson::SizeType) noexcept { return Close(); }
+    bool EndObject(rapidjson::SizeType) noexcept { return Passed(Placed(builder_.Close())); }
+    bool StartArray() noexcept { return Passed(Open(false)); }
+    bool EndArray(rapidjson::SizeType) noexcept { return Passed(Placed(builder_.Close())); }
 
   private:
-    struct OpenContainer {
-        BindingProperty* container;
-        std::size_t elements;  // appended so far; only for collections
-        bool isCollection;
-    };
+    template <class Scalar>
+    bool Store(Scalar value) noexcept {
+        return Placed(builder_.Store(value));
+    }
 
-    template <class T>
-    bool Store(T value) noexcept {
-        BindingProperty* target = Target();
-        if (target == nullptr) {
-            return false;
-        }
-        *target = value;
-        return true;
+    // Every event notes where its token ended, so that a number event finds where it began.
+    bool Passed(bool result) noexcept {
+        tokenEnd_ = stream_.src_;
+        return result;
     }
 
     BindingProperty* Target() noexcept {
-        if (depth_ == 0 || !open_[depth_ - 1].isCollection) {
-            return target_;
-        }
-        OpenContainer& open = open_[depth_ - 1];
-        BindingProperty& element = open.container->Append();
-        // Append hands out a detached scratch value when the collection cannot grow; taking it
-        // would drop the element silently.
-        if (open.container->Size() != open.elements + 1) {
-            failure_ = "Collection too large to hold in memory.";
-            return nullptr;
-        }
-        ++open.elements;
-        return &element;
-    }
-
-    BindingProperty* Open(bool isCollection) noexcept {
-        if (depth_ == kMaxNestingDepth) {
-            failure_ = kNestingTooDeepMessage;
-            return nullptr;
-        }
-        BindingProperty* target = Target();
-        if (target != nullptr) {
-            open_[depth_++] = OpenContainer{target, 0, isCollection};
-        }
+        BindingProperty* target = builder_.Next();
+        Placed(target != nullptr);
         return target;
     }
 
-    bool Close() noexcept {
-        --depth_;
-        return true;
+    bool Open(bool isStructure) noexcept {
+        if (builder_.Depth() == kMaxNestingDepth) {
+            failure_ = kNestingTooDeepMessage;
+            return false;
+        }
+        return Placed(isStructure ? builder_.OpenStructure() : builder_.OpenCollection());
     }
 
+    // Passes `placed` on; a builder that failed for a reason other than a repeated key ran out
+    // of memory.
+    bool Placed(bool placed) noexcept {
+        if (!placed && !builder_.RepeatedKey()) {
+            BoundedPrint(message_, kMessageSize,
+                         "Not enough memory for the JSON value at offset %u.",
+                         static_cast<unsigned>(stream_.Tell()));
+            failure_ = message_;
+        }
+        return placed;
+    }
+
+    Builder builder_;
     const TextStream& stream_;
-    BindingProperty* target_;
+    const char* tokenEnd_ = stream_.head_;
     const char* failure_ = nullptr;
     char message_[kMessageSize];
-    int depth_ = 0;
-    std::array<OpenContainer, kMaxNestingDepth> open_;
 };
 
 void SetParseFailure(BindingResult& result, const rapidjson::ParseResult& parsed) {
     char message[kMessageSize];
     FormatParseError(message, parsed.Code(), parsed.Offset());
     result.SetFailure(message);
+}
+
+// Parses `text` into `result`, values placed by `Builder`. False, with `result` to be discarded,
+// when the builder stopped at a repeated key.
+template <class Builder>
+bool Parse(const char* text, BindingResult& result) {
+    TextStream stream(text);
+    JsonEvents<Builder> events(result, stream);
+    rapidjson::Reader reader;
+    const rapidjson::ParseResult parsed =
+        reader.Parse<rapidjson::kParseDefaultFlags>(stream, events);
+    if (!parsed.IsError()) {
+        return true;
+    }
+    if (events.RepeatedKey()) {
+        return false;
+    }
+    if (events.Failure() != nullptr) {
+        result.SetFailure(events.Failure());
+    } else {
+        SetParseFailure(result, parsed);
+    }
+    return true;
 }
 
 }  // namespace
@@ -226,17 +389,11 @@ BindingResult ReadJson(const char* text) noexcept {
     if (text == nullptr || IsBlank(text)) {
         return result;
     }
-    TextStream stream(text);
-    TreeBuilder builder(result, stream);
-    rapidjson::Reader reader;
-    const rapidjson::ParseResult parsed =
-        reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
-    if (parsed.IsError()) {
-        if (builder.Failure() != nullptr) {
-            result.SetFailure(builder.Failure());
-        } else {
-            SetParseFailure(result, parsed);
-        }
+    // Assembling containers whole is fast but cannot let a repeated key reach the member its
+    // first occurrence made; the rare text that repeats a key is read again member by member.
+    if (!Parse<TreeAssembler>(text, result)) {
+        result.Reset();
+        Parse<DirectBuilder>(text, result);
     }
     return result;
 }

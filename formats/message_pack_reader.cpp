@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "binding/tree_assembler.h"
 #include "diagnostics/format.h"
 #include "formats/nesting_limit.h"
 
@@ -106,92 +107,163 @@ Bits LoadBigEndian(const uint8_t* bytes) {
     }
 }
 
-struct Frame {
-    BindingProperty* target;
-    uint64_t count;               // elements, or keys plus values
-    uint64_t index;               // how many of them have been started
-    std::string_view pendingKey;  // points into the input
-};
-
-class MessagePackReader {
+// Places every value where the decoder says, member by member, as repeated keys need: a key
+// names the member its value fills once the value starts, a container given again keeps what it
+// holds (its elements are overwritten from the first one on), and nil resets. The interface is
+// TreeAssembler's.
+class DirectBuilder {
   public:
-    MessagePackReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {
-        frames_.reserve(16);
-        frames_.push_back(Frame{&result_, 0, 0, {}});
-    }
+    explicit DirectBuilder(BindingProperty& root) noexcept : root_(root) {}
 
-    BindingResult Run(std::size_t& consumed) {
-        while (position_ < size_ && result_.succeeded) {
-            Target target;
-            if (!NextTarget(target)) {
-                break;
-            }
-            const TypeClass type = kClassOf[data_[position_++]];
-            if (target.isKey) {
-                ReadKey(type);
-            } else {
-                ReadValue(type, target);
-            }
+    BindingProperty* Next() noexcept {
+        if (open_.empty()) {
+            return &root_;
         }
-        consumed = position_;
-        return std::move(result_);
+        OpenContainer& top = open_.back();
+        BindingProperty& child = top.container->Kind() == ValueKind::Collection
+                                     ? top.container->At(top.index++)
+                                     : top.container->Member(top.pendingKey);
+        // A child that could not be made is a detached scratch root; building on it would lose
+        // the value, and the next access would reset it under the containers opened in it.
+        return child.OwnsContext() ? nullptr : &child;
     }
+    template <class Scalar>
+    bool Store(Scalar value) noexcept {
+        BindingProperty* target = Next();
+        if (target != nullptr) {
+            *target = value;
+        }
+        return target != nullptr;
+    }
+    bool StoreText(std::string_view text) noexcept {
+        BindingProperty* target = Next();
+        if (target != nullptr) {
+            target->SetString(text);
+        }
+        return target != nullptr;
+    }
+    bool Key(std::string_view name) noexcept {
+        open_.back().pendingKey = name;
+        return true;
+    }
+    bool OpenCollection() noexcept { return Open(false); }
+    bool OpenStructure() noexcept { return Open(true); }
+    bool Close() noexcept {
+        open_.pop_back();
+        return true;
+    }
+    bool RepeatedKey() const noexcept { return false; }
 
   private:
-    // What the next type byte fills. Elements and members get a frame of their own only when
-    // they turn out to be containers; `isTop` marks the top frame's own target (the root).
-    struct Target {
-        BindingProperty* value = nullptr;
-        bool isTop = false;
-        bool isKey = false;  // the byte must start a key of the top frame's map
+    struct OpenContainer {
+        BindingProperty* container;
+        std::size_t index;            // the next element (collections)
+        std::string_view pendingKey;  // the last key, in the input (structures)
     };
 
-    // Pops finished containers and creates the next element or member; false when the
-    // outermost value is complete or memory ran out.
-    bool NextTarget(Target& target) {
-        while (!frames_.empty()) {
-            Frame& top = frames_.back();
-            const ValueKind kind = top.target->Kind();
-            if (kind == ValueKind::Collection) {
-                if (top.index == top.count) {
-                    frames_.pop_back();
-                    continue;
-                }
-                target.value = &top.target->At(static_cast<std::size_t>(top.index++));
-                return Created(*target.value);
-            }
-            if (kind == ValueKind::Structure) {
-                if (top.index == top.count) {
-                    frames_.pop_back();
-                    continue;
-                }
-                if (top.index++ % 2 == 0) {
-                    target.isKey = true;
-                    return true;
-                }
-                target.value = &top.target->Member(top.pendingKey);
-                return Created(*target.value);
-            }
-            target.value = top.target;
-            target.isTop = true;
-            return true;
+    bool Open(bool isStructure) noexcept {
+        BindingProperty* target = Next();
+        if (target == nullptr) {
+            return false;
         }
-        return false;
+        if (isStructure) {
+            target->MakeStructure();
+        } else {
+            target->MakeCollection();
+        }
+        open_.push_back(OpenContainer{target, 0, {}});
+        return true;
     }
 
-    // When memory runs out (or an array outgrows kMaxElements) the new element is the shared
-    // scratch value, the only root among them: its content would be lost, and the next access
-    // would reset it under any frames built on it.
-    bool Created(const BindingProperty& child) {
-        if (!child.OwnsContext()) {
-            return true;
-        }
-        result_.SetFailure(
-            Format("Not enough memory for the MessagePack value at position %1.", Position()));
-        return false;
+    BindingProperty& root_;
+    std::vector<OpenContainer> open_;
+};
+
+// The decoder: frames count the elements and keys of the open containers, and `Builder`
+// (DirectBuilder or TreeAssembler) places the values.
+template <class Builder>
+class MessagePackReader {
+  public:
+    MessagePackReader(const uint8_t* data, std::size_t size) noexcept
+        : data_(data), size_(size), builder_(result_) {
+        frames_.reserve(16);
     }
 
-    void ReadKey(TypeClass type) {
+    // Decodes one value; false, with the result to be discarded, when the builder stopped at a
+    // repeated key.
+    bool Run(std::size_t& consumed) noexcept {
+        bool started = false;
+        while (position_ < size_ && result_.succeeded) {
+            if (!CloseFinished() || (frames_.empty() && started)) {
+                break;
+            }
+            started = true;
+            bool isKey = false;
+            if (!frames_.empty()) {
+                Frame& top = frames_.back();
+                isKey = top.isMap && top.index % 2 == 0;
+                ++top.index;
+            }
+            const TypeClass type = kClassOf[data_[position_++]];
+            if (isKey) {
+                ReadKey(type);
+            } else {
+                ReadValue(type);
+            }
+        }
+        // Input that ends inside open containers ends them: they hold what was read.
+        while (result_.succeeded && !frames_.empty() && Close()) {
+        }
+        consumed = position_;
+        return !builder_.RepeatedKey();
+    }
+
+    BindingResult& Result() noexcept { return result_; }
+
+  private:
+    struct Frame {
+        uint64_t count;  // elements, or keys plus values
+        uint64_t index;  // how many of them have been started
+        bool isMap;
+    };
+
+    // Closes the containers whose every element or member has been read.
+    bool CloseFinished() noexcept {
+        while (!frames_.empty() && frames_.back().index == frames_.back().count) {
+            if (!Close()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Close() noexcept {
+        frames_.pop_back();
+        return Placed(builder_.Close());
+    }
+
+    // Passes `placed` on; a builder that failed for a reason other than a repeated key ran out
+    // of memory.
+    bool Placed(bool placed) noexcept {
+        if (!placed && !builder_.RepeatedKey()) {
+            result_.SetFailure(
+                Format("Not enough memory for the MessagePack value at position %1.", Position()));
+        }
+        return placed;
+    }
+
+    BindingProperty* Target() noexcept {
+        BindingProperty* target = builder_.Next();
+        Placed(target != nullptr);
+        return target;
+    }
+
+    template <class Scalar>
+    void Store(Scalar value) noexcept {
+        Placed(builder_.Store(value));
+    }
+
+    void ReadKey(TypeClass type) noexcept {
         std::size_t length = 0;
         if (!ReadStringLength(type, length)) {
             if (result_.succeeded) {
@@ -203,12 +275,12 @@ class MessagePackReader {
         }
         std::string_view text;
         if (ReadText(length, text)) {
-            frames_.back().pendingKey = text;
+            Placed(builder_.Key(text));
         }
     }
 
     // The length of a fixstr or str 8/16/32 header; false for other types and on truncation.
-    bool ReadStringLength(TypeClass type, std::size_t& length) {
+    bool ReadStringLength(TypeClass type, std::size_t& length) noexcept {
         switch (type) {
             case TypeClass::FixStr:
                 length = data_[position_ - 1] & 0x1F;
@@ -224,80 +296,73 @@ class MessagePackReader {
         }
     }
 
-    void ReadValue(TypeClass type, const Target& slot) {
-        BindingProperty& target = *slot.value;
+    void ReadValue(TypeClass type) noexcept {
         switch (type) {
             case TypeClass::PositiveFixInt:
-                return Finish(target).SetSigned(data_[position_ - 1]);
+                return Store(int64_t{data_[position_ - 1]});
             case TypeClass::NegativeFixInt:
-                return Finish(target).SetSigned(static_cast<int8_t>(data_[position_ - 1]));
+                return Store(int64_t{static_cast<int8_t>(data_[position_ - 1])});
             case TypeClass::Nil:
-                return Finish(target).Reset();
+                if (BindingProperty* target = Target()) {
+                    target->Reset();
+                }
+                return;
             case TypeClass::False:
-                return Finish(target).SetBool(false);
+                return Store(false);
             case TypeClass::True:
-                return Finish(target).SetBool(true);
+                return Store(true);
             case TypeClass::Float32:
-                return ReadFloat<uint32_t, float>(target);
+                return ReadFloat<uint32_t, float>();
             case TypeClass::Float64:
-                return ReadFloat<uint64_t, double>(target);
+                return ReadFloat<uint64_t, double>();
             case TypeClass::Uint8:
-                return ReadUnsigned<uint8_t>(target);
+                return ReadUnsigned<uint8_t>();
             case TypeClass::Uint16:
-                return ReadUnsigned<uint16_t>(target);
+                return ReadUnsigned<uint16_t>();
             case TypeClass::Uint32:
-                return ReadUnsigned<uint32_t>(target);
+                return ReadUnsigned<uint32_t>();
             case TypeClass::Uint64:
-                return ReadUnsigned<uint64_t>(target);
+                return ReadUnsigned<uint64_t>();
             case TypeClass::Int8:
-                return ReadSigned<uint8_t, int8_t>(target);
+                return ReadSigned<uint8_t, int8_t>();
             case TypeClass::Int16:
-                return ReadSigned<uint16_t, int16_t>(target);
+                return ReadSigned<uint16_t, int16_t>();
             case TypeClass::Int32:
-                return ReadSigned<uint32_t, int32_t>(target);
+                return ReadSigned<uint32_t, int32_t>();
             case TypeClass::Int64:
-                return ReadSigned<uint64_t, int64_t>(target);
+                return ReadSigned<uint64_t, int64_t>();
             case TypeClass::FixStr:
             case TypeClass::Str8:
             case TypeClass::Str16:
             case TypeClass::Str32:
-                return ReadString(type, target);
+                return ReadString(type);
             case TypeClass::Bin8:
-                return ReadBlob<uint8_t>(target);
+                return ReadBlob<uint8_t>();
             case TypeClass::Bin16:
-                return ReadBlob<uint16_t>(target);
+                return ReadBlob<uint16_t>();
             case TypeClass::Bin32:
-                return ReadBlob<uint32_t>(target);
+                return ReadBlob<uint32_t>();
             case TypeClass::FixArray:
-                return OpenArray(slot, data_[position_ - 1] & 0x0F);
+                return Open(false, data_[position_ - 1] & 0x0F);
             case TypeClass::Array16:
-                return ReadArrayHeader<uint16_t>(slot);
+                return ReadHeader<uint16_t>(false);
             case TypeClass::Array32:
-                return ReadArrayHeader<uint32_t>(slot);
+                return ReadHeader<uint32_t>(false);
             case TypeClass::FixMap:
-                return OpenMap(slot, data_[position_ - 1] & 0x0F);
+                return Open(true, data_[position_ - 1] & 0x0F);
             case TypeClass::Map16:
-                return ReadMapHeader<uint16_t>(slot);
+                return ReadHeader<uint16_t>(true);
             case TypeClass::Map32:
-                return ReadMapHeader<uint32_t>(slot);
+                return ReadHeader<uint32_t>(true);
             default:
                 result_.SetFailure(Format("Invalid MessagePack data at position %1.", Position()));
                 return;
         }
     }
 
-    // Completes a scalar (every setter first releases what the target held); the root's frame
-    // is done with it.
-    BindingProperty& Finish(BindingProperty& target) {
-        if (&target == frames_.back().target) {
-            frames_.pop_back();
-        }
-        return target;
-    }
-
     // Reads a big-endian field of type `Bits` at the position; fails when it is truncated.
     template <class Bits>
-    bool ReadBits(Bits& bits) {
+    bool ReadBits(Bits& bits) noexcept {
         constexpr std::size_t kBytes = sizeof(Bits);
         if (size_ - position_ < kBytes) {
             result_.SetFailure(Format(TruncatedFieldMessage(kBytes), Position()));
@@ -308,7 +373,7 @@ class MessagePackReader {
         return true;
     }
 
-    static const char* TruncatedFieldMessage(std::size_t bytes) {
+    static const char* TruncatedFieldMessage(std::size_t bytes) noexcept {
         switch (bytes) {
             case 1:
                 return "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
@@ -325,7 +390,7 @@ class MessagePackReader {
     }
 
     template <class Bits>
-    bool ReadLength(std::size_t& length) {
+    bool ReadLength(std::size_t& length) noexcept {
         Bits bits = 0;
         if (!ReadBits(bits)) {
             return false;
@@ -335,23 +400,23 @@ class MessagePackReader {
     }
 
     template <class Bits>
-    void ReadUnsigned(BindingProperty& target) {
+    void ReadUnsigned() noexcept {
         Bits bits = 0;
         if (ReadBits(bits)) {
-            Finish(target).SetUnsigned(bits);
+            Store(uint64_t{bits});
         }
     }
 
     template <class Bits, class Signed>
-    void ReadSigned(BindingProperty& target) {
+    void ReadSigned() noexcept {
         Bits bits = 0;
         if (ReadBits(bits)) {
-            Finish(target).SetSigned(static_cast<Signed>(bits));
+            Store(int64_t{static_cast<Signed>(bits)});
         }
     }
 
     template <class Bits, class Floating>
-    void ReadFloat(BindingProperty& target) {
+    void ReadFloat() noexcept {
         static_assert(sizeof(Bits) == sizeof(Floating));
         Bits bits = 0;
         if (!ReadBits(bits)) {
@@ -359,12 +424,12 @@ class MessagePackReader {
         }
         Floating value;
         std::memcpy(&value, &bits, sizeof(value));
-        Finish(target).SetFloat(value);
+        Store(static_cast<double>(value));
     }
 
     // Takes `length` bytes at the position as text; fails, before touching any memory, when
     // fewer remain.
-    bool ReadText(std::size_t length, std::string_view& text) {
+    bool ReadText(std::size_t length, std::string_view& text) noexcept {
         if (size_ - position_ < length) {
             result_.SetFailure(
                 Format("Invalid MessagePack data. String of size %1 at position %2 is truncated.",
@@ -376,16 +441,16 @@ class MessagePackReader {
         return true;
     }
 
-    void ReadString(TypeClass type, BindingProperty& target) {
+    void ReadString(TypeClass type) noexcept {
         std::size_t length = 0;
         std::string_view text;
         if (ReadStringLength(type, length) && ReadText(length, text)) {
-            Finish(target).SetString(text);
+            Placed(builder_.StoreText(text));
         }
     }
 
     template <class Bits>
-    void ReadBlob(BindingProperty& target) {
+    void ReadBlob() noexcept {
         std::size_t length = 0;
         if (!ReadLength<Bits>(length)) {
             return;
@@ -398,94 +463,54 @@ class MessagePackReader {
         }
         const std::span<const uint8_t> bytes(data_ + position_, length);
         position_ += length;
-        Finish(target).SetBlob(bytes);
+        if (BindingProperty* target = Target()) {
+            target->SetBlob(bytes);
+        }
     }
 
     template <class Bits>
-    void ReadArrayHeader(const Target& slot) {
+    void ReadHeader(bool isMap) noexcept {
         Bits count = 0;
         if (ReadBits(count)) {
-            OpenArray(slot, count);
+            Open(isMap, count);
         }
     }
 
-    template <class Bits>
-    void ReadMapHeader(const Target& slot) {
-        Bits pairs = 0;
-        if (ReadBits(pairs)) {
-            OpenMap(slot, pairs);
-        }
-    }
-
-    void OpenArray(const Target& slot, uint32_t count) {
-        Frame* frame = Open(slot);
-        if (frame == nullptr) {
-            return;
-        }
-        BindingProperty& target = *frame->target;
-        target.MakeCollection();
-        frame->count = count;
-        const std::size_t room = target.Size() == 0 ? Reservation(count, 1) : 0;
-        if (room > 1) {
-            target.Reserve(room);
-        }
-    }
-
-    void OpenMap(const Target& slot, uint32_t pairs) {
-        Frame* frame = Open(slot);
-        if (frame == nullptr) {
-            return;
-        }
-        BindingProperty& target = *frame->target;
-        target.MakeStructure();
-        frame->count = uint64_t{pairs} * 2;
-        const std::size_t room = target.Size() == 0 ? Reservation(pairs, 2) : 0;
-        if (room > 1) {
-            target.ReserveMembers(room);
-        }
-    }
-
-    // The frame of a container being opened, within the nesting limit; null on failure.
-    Frame* Open(const Target& slot) {
-        const std::size_t depth = frames_.size() + (slot.isTop ? 0 : 1);
-        if (depth > static_cast<std::size_t>(kMaxNestingDepth)) {
+    // Opens an array of `count` elements or a map of `count` pairs, within the nesting limit.
+    // The count only decides when the container ends: what it holds follows the bytes present.
+    void Open(bool isMap, uint32_t count) noexcept {
+        if (frames_.size() == static_cast<std::size_t>(kMaxNestingDepth)) {
             result_.SetFailure(kNestingTooDeepMessage);
-            return nullptr;
+            return;
         }
-        if (slot.isTop) {
-            Frame& top = frames_.back();
-            top.index = 0;
-            return &top;
+        if (Placed(isMap ? builder_.OpenStructure() : builder_.OpenCollection())) {
+            frames_.push_back(Frame{isMap ? uint64_t{count} * 2 : count, 0, isMap});
         }
-        frames_.push_back(Frame{slot.value, 0, 0, {}});
-        return &frames_.back();
     }
 
-    // Room to make ahead for `count` items of at least `bytesEach` bytes: no more than the
-    // remaining input can fill, and no more in total than the input has bytes, so a declared
-    // count never decides the memory taken.
-    std::size_t Reservation(uint32_t count, std::size_t bytesEach) {
-        const std::size_t room = std::min(
-            {static_cast<std::size_t>(count), (size_ - position_) / bytesEach, reservationBudget_});
-        reservationBudget_ -= room;
-        return room;
-    }
-
-    uint64_t Position() const { return position_; }
+    uint64_t Position() const noexcept { return position_; }
 
     const uint8_t* data_;
     std::size_t size_;
     std::size_t position_ = 0;
     BindingResult result_;
+    Builder builder_;
     std::vector<Frame> frames_;
-    std::size_t reservationBudget_ = size_;
 };
 
 }  // namespace
 
 BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed) {
-    MessagePackReader reader(data, size);
-    return reader.Run(consumed);
+    // Assembling containers whole is fast but cannot let a repeated key write into the member
+    // its first occurrence made; the rare input that repeats a key is read again member by
+    // member.
+    MessagePackReader<TreeAssembler> reader(data, size);
+    if (reader.Run(consumed)) {
+        return std::move(reader.Result());
+    }
+    MessagePackReader<DirectBuilder> again(data, size);
+    again.Run(consumed);
+    return std::move(again.Result());
 }
 
 }  // namespace Velto

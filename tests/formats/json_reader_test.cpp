@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "formats/nesting_limit.h"
+#include "tests/binding/same_tree.h"
 
 namespace {
 
@@ -168,6 +173,69 @@ TEST(JsonReader, RepeatedKeyKeepsTheLastValue) {
     EXPECT_EQ(result.Find("a").Kind(), ValueKind::Collection);
     EXPECT_EQ(result.Find("a").At(0).GetUnsigned(), 3u);
     EXPECT_EQ(ReadJson(R"({"a": 1, "a": 2})").Find("a").GetUnsigned(), 2u);
+}
+
+TEST(JsonReader, RepeatedKeysAddressTheSameMemberAtAnyDepth) {
+    struct Case {
+        const char* text;
+        const char* member;  // of the last record
+        const char* expected;
+    };
+    // Records before the repeat establish their keys; a repeated key in a later one, a null
+    // that keeps the earlier value, and containers given again that keep what they hold.
+    const Case cases[] = {
+        {R"([{"a":1,"b":2},{"a":1,"b":2,"a":3}])", "a", "3"},
+        {R"([{"a":1,"b":2},{"a":1,"a":null}])", "a", "1"},
+        {R"([{"a":{"x":1}},{"a":{"x":1},"a":{"y":2}}])", "a", R"({"x":1,"y":2})"},
+        {R"([{"a":[1]},{"a":[1],"a":[2]}])", "a", "[1,2]"},
+        {R"([{"a":[1]},{"a":[1],"a":5}])", "a", "5"},
+    };
+    for (const Case& c : cases) {
+        const BindingResult result = ReadJson(c.text);
+        ASSERT_TRUE(result.succeeded) << c.text << result.FailureMessage();
+        const BindingResult expected = ReadJson(c.expected);
+        const BindingProperty& last = result.At(result.Size() - 1);
+        EXPECT_EQ(last.Size(), last.Find("b").IsEmpty() ? 1u : 2u) << c.text;
+        EXPECT_TRUE(TreeTesting::SameTree(last.Find(c.member), expected)) << c.text;
+    }
+}
+
+TEST(JsonReader, FloatsAreTheNearestDoubleToTheirText) {
+    std::vector<std::string> texts = {
+        "0.1",
+        "12.25",
+        "-0.0",
+        "1e22",
+        "1e23",
+        "123456789012345e-22",
+        "1234567890123456e-22",
+        "9007199254740993.0",
+        "0.30000000000000004",
+        "5e-324",
+        "2.2250738585072011e-308",
+        "1.7976931348623157e308",
+        "0.000001e5",
+        "100000000000000000000000e-3",
+        "7.0e+0",
+        "-4.35",
+    };
+    // Random doubles written with 15 digits (RapidJSON's own conversion is exact), 17 digits
+    // (it is not always) and with large exponents.
+    std::mt19937_64 random(11);
+    for (int index = 0; index < 3000; ++index) {
+        const double value =
+            std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 200) - 150);
+        char text[40];
+        std::snprintf(text, sizeof text, index % 2 == 0 ? "%.15g" : "%.17g", value);
+        texts.push_back(std::string(text).find_first_of(".e") == std::string::npos
+                            ? std::string(text) + ".0"
+                            : text);
+    }
+    for (const std::string& text : texts) {
+        const BindingResult result = ReadJson(text);
+        ASSERT_EQ(result.Kind(), ValueKind::Float) << text;
+        EXPECT_EQ(result.GetFloat(), std::strtod(text.c_str(), nullptr)) << text;
+    }
 }
 
 TEST(JsonReader, EscapedNulEndsTextsAndNames) {

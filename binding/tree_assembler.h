@@ -1,0 +1,135 @@
+// Builds a value tree from values met in document order, the way readers of outside input meet
+// them: containers are opened, filled and closed, and each member of a structure is named by a
+// key just before its value.
+//
+// Children wait on the assembler's stacks until their container closes; the container then gets
+// its block once, at its final size, and a structure sorts its members once. A structure whose
+// keys repeat those of the previous structure at the same depth, name for name, reuses that
+// one's interned names and member order, so a collection of records costs one comparison per key
+// and no sorting.
+//
+// A structure given the same key twice is not assembled: Close() fails with RepeatedKey() set,
+// so that a reader can read its input again under its own rules for repeated keys. After any
+// failure the partial tree lies in the root's context; resetting the root drops it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/binding_property.h"
+
+namespace Velto {
+namespace AssemblyDetail {
+
+// A stack of trivially copyable items in one block of the counted heap, grown by doubling.
+template <class T>
+class Stack {
+  public:
+    Stack() noexcept = default;
+    Stack(const Stack&) = delete;
+    Stack& operator=(const Stack&) = delete;
+    ~Stack();
+
+    T* Data() noexcept { return items_; }
+    const T* Data() const noexcept { return items_; }
+    std::size_t Size() const noexcept { return size_; }
+    T& operator[](std::size_t index) noexcept { return items_[index]; }
+    T& Back() noexcept { return items_[size_ - 1]; }
+
+    // A new item at the top, uninitialised; null when memory runs out.
+    T* Push() noexcept {
+        if (size_ == capacity_ && !Grow(size_ + 1)) {
+            return nullptr;
+        }
+        return items_ + size_++;
+    }
+    // Exactly `size` items, the new ones uninitialised; false when memory runs out.
+    bool Resize(std::size_t size) noexcept {
+        if (size > capacity_ && !Grow(size)) {
+            return false;
+        }
+        size_ = size;
+        return true;
+    }
+    void Truncate(std::size_t size) noexcept { size_ = size; }
+
+  private:
+    bool Grow(std::size_t required) noexcept;
+
+    T* items_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// The names and member order of the last structure closed at one depth.
+struct KeyMemory {
+    Stack<const InternedText*> names;  // as the keys came
+    Stack<uint32_t> order;             // positions in `names`, in member order
+};
+
+}  // namespace AssemblyDetail
+
+class TreeAssembler {
+  public:
+    // Assembles into `root`, which must be a root value (it owns its context); it is reset.
+    explicit TreeAssembler(BindingProperty& root) noexcept;
+    TreeAssembler(const TreeAssembler&) = delete;
+    TreeAssembler& operator=(const TreeAssembler&) = delete;
+    ~TreeAssembler();
+
+    // The next value, to be set as a scalar: the root while nothing is open, otherwise the next
+    // element of the open collection or the member named by the last key. Valid until the next
+    // call to the assembler. Null when memory runs out, when the collection already holds
+    // BindingProperty::kMaxElements, or in a structure before the key.
+    BindingProperty* Next() noexcept;
+    // Next(), set to `value` (bool, int64_t, uint64_t or double); false where Next() gives null.
+    template <class Scalar>
+    bool Store(Scalar value) noexcept;
+    // Next(), set to the text; false where Next() gives null or memory runs out.
+    bool StoreText(std::string_view text) noexcept;
+    // Names the next member of the open structure; false when memory runs out.
+    bool Key(std::string_view name) noexcept;
+    // Opens a collection or structure as the next value; false as for Next().
+    bool OpenCollection() noexcept { return Open(false); }
+    bool OpenStructure() noexcept { return Open(true); }
+    // Completes the innermost open container (a key without a value is dropped); false when
+    // memory runs out or a key of the structure repeats.
+    bool Close() noexcept;
+
+    // The number of open containers.
+    std::size_t Depth() const noexcept { return frames_.Size(); }
+    bool RepeatedKey() const noexcept { return repeatedKey_; }
+
+  private:
+    struct alignas(8) ValueSlot {
+        unsigned char bytes[sizeof(BindingProperty)];
+    };
+    struct Frame {
+        std::size_t valueBase;  // its first child in values_
+        std::size_t nameBase;   // its first name in names_ (structures)
+        bool isStructure;
+        bool matchesMemory;  // every key so far repeats the memory of its depth
+    };
+
+    StorageContext* Context() noexcept;
+    // Room for the next child of the open container, not yet made; null as for Next().
+    ValueSlot* NextSlot() noexcept;
+    bool Open(bool isStructure) noexcept;
+    BindingProperty* Values(std::size_t index) noexcept {
+        return reinterpret_cast<BindingProperty*>(values_.Data() + index);
+    }
+    bool CloseStructure(const Frame& frame, BindingProperty& target) noexcept;
+    // Sorts the names of the structure `frame` into `memory`; false when a name repeats.
+    bool Remember(const Frame& frame, AssemblyDetail::KeyMemory& memory) noexcept;
+
+    BindingProperty& root_;
+    StorageContext* context_ = nullptr;
+    AssemblyDetail::Stack<ValueSlot> values_;
+    AssemblyDetail::Stack<const InternedText*> names_;
+    AssemblyDetail::Stack<Frame> frames_;
+    AssemblyDetail::Stack<AssemblyDetail::KeyMemory*> memories_;  // one per depth reached
+    bool repeatedKey_ = false;
+};
+
+}  // namespace Velto

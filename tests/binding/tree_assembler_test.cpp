@@ -1,0 +1,195 @@
+#include "binding/tree_assembler.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/storage_context.h"
+#include "tests/binding/same_tree.h"
+
+namespace Velto {
+namespace {
+
+// One record: its keys in the order given, each with a number.
+using Record = std::vector<std::pair<std::string, int64_t>>;
+
+// The records as a collection of structures, built member by member.
+BindingProperty BuiltByMembers(const std::vector<Record>& records) {
+    BindingProperty tree;
+    tree.MakeCollection();
+    for (const Record& record : records) {
+        BindingProperty& structure = tree.Append();
+        structure.MakeStructure();
+        for (const auto& [key, number] : record) {
+            structure.Member(key) = number;
+        }
+    }
+    return tree;
+}
+
+// The same through the assembler; false when a close fails.
+bool Assemble(const std::vector<Record>& records, BindingProperty& tree) {
+    TreeAssembler assembler(tree);
+    if (!assembler.OpenCollection()) {
+        return false;
+    }
+    for (const Record& record : records) {
+        if (!assembler.OpenStructure()) {
+            return false;
+        }
+        for (const auto& [key, number] : record) {
+            if (!assembler.Key(key) || !assembler.Store(number)) {
+                return false;
+            }
+        }
+        if (!assembler.Close()) {
+            return false;
+        }
+    }
+    return assembler.Close();
+}
+
+Record Numbered(const std::vector<std::string>& keys) {
+    Record record;
+    for (const std::string& key : keys) {
+        record.emplace_back(key, static_cast<int64_t>(record.size()) * 10 + 1);
+    }
+    return record;
+}
+
+TEST(TreeAssembler, StructuresMatchThoseBuiltMemberByMember) {
+    // Sibling records exercise the remembered keys: the same keys again, fewer, more, others,
+    // another order, and keys that match the memory only at the start.
+    const std::vector<std::vector<Record>> cases = {
+        {Numbered({"summonerId", "name", "active", "xpBoost"}),
+         Numbered({"summonerId", "name", "active", "xpBoost"}),
+         Numbered({"summonerId", "name", "active", "xpBoost"})},
+        {Numbered({"b", "a", "c"}), Numbered({"b", "a"}), Numbered({"b", "a", "c", "d"}),
+         Numbered({"c", "a", "b"}), Numbered({"x"}), Numbered({}), Numbered({"b", "a", "c"})},
+        {Numbered({"b", "a", "B"}), Numbered({"ab", "a", "", "abc"}), Numbered({"", "a"})},
+    };
+    for (const std::vector<Record>& records : cases) {
+        BindingProperty assembled;
+        ASSERT_TRUE(Assemble(records, assembled));
+        EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(records)));
+    }
+}
+
+TEST(TreeAssembler, LargeStructuresAndCollectionsKeepEveryChild) {
+    std::vector<std::string> keys;
+    for (int index = 0; index < 1000; ++index) {
+        keys.push_back("key" + std::to_string(index));
+    }
+    std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
+    // More members than one leaf holds, then the same keys in another order.
+    std::vector<Record> records = {Numbered(keys)};
+    std::reverse(keys.begin(), keys.end());
+    records.push_back(Numbered(keys));
+    records.insert(records.end(), 500, Numbered({"z", "y"}));
+
+    BindingProperty assembled;
+    ASSERT_TRUE(Assemble(records, assembled));
+    EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(records)));
+    EXPECT_EQ(assembled.Size(), records.size());
+    // The reversed record numbers its keys backwards.
+    const auto position = std::find(keys.begin(), keys.end(), "key999") - keys.begin();
+    EXPECT_EQ(assembled.At(1).Find("key999").GetSigned(), position * 10 + 1);
+    EXPECT_EQ(assembled.At(1).Size(), 1000u);
+}
+
+TEST(TreeAssembler, NestedContainersTextsAndScalars) {
+    BindingProperty tree;
+    {
+        TreeAssembler assembler(tree);
+        ASSERT_TRUE(assembler.OpenStructure());
+        ASSERT_TRUE(assembler.Key("list"));
+        ASSERT_TRUE(assembler.OpenCollection());
+        ASSERT_TRUE(assembler.Store(true));
+        ASSERT_TRUE(assembler.Store(uint64_t{18446744073709551615u}));
+        ASSERT_TRUE(assembler.Store(-1.5));
+        ASSERT_TRUE(assembler.StoreText("red"));
+        ASSERT_TRUE(assembler.StoreText("red"));
+        ASSERT_NE(assembler.Next(), nullptr);  // stays empty
+        ASSERT_TRUE(assembler.OpenCollection());
+        ASSERT_TRUE(assembler.Close());
+        ASSERT_TRUE(assembler.Close());
+        ASSERT_TRUE(assembler.Key("empty"));
+        ASSERT_TRUE(assembler.OpenStructure());
+        ASSERT_TRUE(assembler.Close());
+        EXPECT_EQ(assembler.Depth(), 1u);
+        ASSERT_TRUE(assembler.Close());
+        EXPECT_EQ(assembler.Depth(), 0u);
+    }
+    BindingProperty expected;
+    BindingProperty& list = expected.Member("list");
+    list.Append() = true;
+    list.Append() = uint64_t{18446744073709551615u};
+    list.Append() = -1.5;
+    list.Append() = "red";
+    list.Append() = "red";
+    list.Append();
+    list.Append().MakeCollection();
+    expected.Member("empty").MakeStructure();
+    EXPECT_TRUE(TreeTesting::SameTree(tree, expected));
+}
+
+TEST(TreeAssembler, ScalarRootsAndMisuse) {
+    BindingProperty tree = "old";
+    {
+        TreeAssembler assembler(tree);
+        EXPECT_TRUE(tree.IsEmpty());  // the root is reset
+        ASSERT_TRUE(assembler.StoreText("text"));
+    }
+    EXPECT_EQ(tree.GetString(), "text");
+
+    TreeAssembler assembler(tree);
+    ASSERT_TRUE(assembler.OpenStructure());
+    // A member's value needs its key first.
+    EXPECT_EQ(assembler.Next(), nullptr);
+    EXPECT_FALSE(assembler.Store(int64_t{1}));
+}
+
+TEST(TreeAssembler, RepeatedKeysFailTheClose) {
+    const std::vector<std::vector<Record>> cases = {
+        {Numbered({"a", "a"})},
+        {Numbered({"a", "b"}), Numbered({"a", "a"})},
+        {Numbered({"a", "b"}), Numbered({"a", "b", "a"})},
+        {Numbered({"b", "c", "a", "c"})},
+    };
+    for (const std::vector<Record>& records : cases) {
+        BindingProperty tree;
+        TreeAssembler assembler(tree);
+        ASSERT_TRUE(assembler.OpenCollection());
+        bool closed = true;
+        for (const Record& record : records) {
+            ASSERT_TRUE(assembler.OpenStructure());
+            for (const auto& [key, number] : record) {
+                ASSERT_TRUE(assembler.Key(key));
+                ASSERT_TRUE(assembler.Store(number));
+            }
+            closed = assembler.Close();
+        }
+        EXPECT_FALSE(closed);
+        EXPECT_TRUE(assembler.RepeatedKey());
+    }
+}
+
+TEST(TreeAssembler, AKeyWithoutAValueIsDropped) {
+    BindingProperty tree;
+    TreeAssembler assembler(tree);
+    ASSERT_TRUE(assembler.OpenStructure());
+    ASSERT_TRUE(assembler.Key("kept"));
+    ASSERT_TRUE(assembler.Store(int64_t{1}));
+    ASSERT_TRUE(assembler.Key("dangling"));
+    ASSERT_TRUE(assembler.Close());
+    EXPECT_EQ(tree.Size(), 1u);
+    EXPECT_EQ(tree.Find("kept").GetSigned(), 1);
+}
+
+}  // namespace
+}  // namespace Velto
