@@ -139,21 +139,34 @@ template bool TreeAssembler::Store(int64_t) noexcept;
 template bool TreeAssembler::Store(uint64_t) noexcept;
 template bool TreeAssembler::Store(double) noexcept;
 
-bool TreeAssembler::Key(std::string_view name) noexcept {
+bool TreeAssembler::RepeatKey(std::string_view name) noexcept {
     Frame& frame = frames_.Back();
+    if (!frame.matchesMemory) {
+        return false;
+    }
     AssemblyDetail::KeyMemory& memory = *memories_[frames_.Size() - 1];
     const std::size_t position = names_.Size() - frame.nameBase;
+    if (position >= memory.names.Size() || !SameText(memory.names[position]->View(), name)) {
+        return false;
+    }
     const InternedText** slot = names_.Push();
     if (slot == nullptr) {
         return false;
     }
-    if (frame.matchesMemory && position < memory.names.Size() &&
-        SameText(memory.names[position]->View(), name)) {
-        *slot = memory.names[position];
-        context_->Retain(*slot);
+    *slot = memory.names[position];
+    context_->Retain(*slot);
+    return true;
+}
+
+bool TreeAssembler::Key(std::string_view name) noexcept {
+    if (RepeatKey(name)) {
         return true;
     }
-    frame.matchesMemory = false;
+    frames_.Back().matchesMemory = false;
+    const InternedText** slot = names_.Push();
+    if (slot == nullptr) {
+        return false;
+    }
     *slot = context_->Intern(name);
     if (*slot == nullptr) {
         names_.Truncate(names_.Size() - 1);

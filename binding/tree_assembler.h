@@ -90,6 +90,9 @@ class TreeAssembler {
     bool StoreText(std::string_view text) noexcept;
     // Names the next member of the open structure; false when memory runs out.
     bool Key(std::string_view name) noexcept;
+    // Key(name) when `name` is the remembered key at this position (a cheap check a reader can
+    // make before preparing a key of its input); false, with nothing changed, otherwise.
+    bool RepeatKey(std::string_view name) noexcept;
     // Opens a collection or structure as the next value; false as for Next().
     bool OpenCollection() noexcept { return Open(false); }
     bool OpenStructure() noexcept { return Open(true); }

@@ -12,10 +12,12 @@
 #include <cstring>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 
 #include "binding/tree_assembler.h"
 #include "diagnostics/bounded_print.h"
 #include "formats/nesting_limit.h"
+#include "formats/placing_builder.h"
 
 namespace Velto {
 namespace {
@@ -176,7 +178,7 @@ struct TextStream : rapidjson::StringStream {
 // Places every value where the events say, member by member: a key addresses its member at once,
 // so a repeated key reaches the member the first one made and the last value wins (a container
 // given again keeps what it holds and takes more). The interface is TreeAssembler's.
-class DirectBuilder {
+class DirectBuilder : public PlacesThroughNext<DirectBuilder> {
   public:
     explicit DirectBuilder(BindingProperty& root) noexcept : target_(&root) {}
 
@@ -214,21 +216,6 @@ class DirectBuilder {
         BindingProperty* target = Open(false);
         if (target != nullptr) {
             target->MakeStructure();
-        }
-        return target != nullptr;
-    }
-    template <class Scalar>
-    bool Store(Scalar value) noexcept {
-        BindingProperty* target = Next();
-        if (target != nullptr) {
-            *target = value;
-        }
-        return target != nullptr;
-    }
-    bool StoreText(std::string_view text) noexcept {
-        BindingProperty* target = Next();
-        if (target != nullptr) {
-            target->SetString(text);
         }
         return target != nullptr;
     }
@@ -302,6 +289,12 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
 
     bool StartObject() noexcept { return Passed(Open(true)); }
     bool Key(const char* text, rapidjson::SizeType length, bool) noexcept {
+        // A remembered key holds no NUL, so a key equal to it needs no cutting.
+        if constexpr (std::is_same_v<Builder, TreeAssembler>) {
+            if (builder_.RepeatKey(std::string_view(text, length))) {
+                return Passed(true);
+            }
+        }
         return Passed(Placed(builder_.Key(Terminated(text, length))));
     }
     bool EndObject(rapidjson::SizeType) noexcept { return Passed(Placed(builder_.Close())); }

@@ -11,7 +11,8 @@
 // success holding an empty value. After the root value only whitespace may follow. Every parse
 // error fails the result with "Error: <reason> at offset <byte offset>." (a number beyond the
 // range of a double is such an error, at the number's offset); containers nested
-// deeper than kMaxNestingDepth fail it with kNestingTooDeepMessage.
+// deeper than kMaxNestingDepth fail it with kNestingTooDeepMessage, and running out of memory
+// with "Not enough memory for the JSON value at offset <byte offset>.".
 //
 // Never throws; thread-safe (each call builds its own tree).
 #pragma once

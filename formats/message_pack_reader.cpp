@@ -11,6 +11,7 @@
 #include "binding/tree_assembler.h"
 #include "diagnostics/format.h"
 #include "formats/nesting_limit.h"
+#include "formats/placing_builder.h"
 
 namespace Velto {
 namespace {
@@ -111,7 +112,7 @@ Bits LoadBigEndian(const uint8_t* bytes) {
 // names the member its value fills once the value starts, a container given again keeps what it
 // holds (its elements are overwritten from the first one on), and nil resets. The interface is
 // TreeAssembler's.
-class DirectBuilder {
+class DirectBuilder : public PlacesThroughNext<DirectBuilder> {
   public:
     explicit DirectBuilder(BindingProperty& root) noexcept : root_(root) {}
 
@@ -126,21 +127,6 @@ class DirectBuilder {
         // A child that could not be made is a detached scratch root; building on it would lose
         // the value, and the next access would reset it under the containers opened in it.
         return child.OwnsContext() ? nullptr : &child;
-    }
-    template <class Scalar>
-    bool Store(Scalar value) noexcept {
-        BindingProperty* target = Next();
-        if (target != nullptr) {
-            *target = value;
-        }
-        return target != nullptr;
-    }
-    bool StoreText(std::string_view text) noexcept {
-        BindingProperty* target = Next();
-        if (target != nullptr) {
-            target->SetString(text);
-        }
-        return target != nullptr;
     }
     bool Key(std::string_view name) noexcept {
         open_.back().pendingKey = name;
