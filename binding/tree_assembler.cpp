@@ -80,42 +80,6 @@ StorageContext* TreeAssembler::Context() noexcept {
     return context_;
 }
 
-TreeAssembler::ValueSlot* TreeAssembler::NextSlot() noexcept {
-    const Frame& frame = frames_.Back();
-    const std::size_t children = values_.Size() - frame.valueBase;
-    if (frame.isStructure ? names_.Size() - frame.nameBase != children + 1
-                          : children >= BindingProperty::kMaxElements) {
-        return nullptr;
-    }
-    return values_.Push();
-}
-
-BindingProperty* TreeAssembler::Next() noexcept {
-    if (frames_.Size() == 0) {
-        return &root_;
-    }
-    ValueSlot* slot = NextSlot();
-    if (slot == nullptr) {
-        return nullptr;
-    }
-    BindingProperty::MakeChild(slot, context_);
-    return reinterpret_cast<BindingProperty*>(slot);
-}
-
-template <class Scalar>
-bool TreeAssembler::Store(Scalar value) noexcept {
-    if (frames_.Size() == 0) {
-        root_ = value;
-        return true;
-    }
-    ValueSlot* slot = NextSlot();
-    if (slot == nullptr) {
-        return false;
-    }
-    BindingProperty::MakeChild(slot, context_, value);
-    return true;
-}
-
 bool TreeAssembler::StoreText(std::string_view text) noexcept {
     if (frames_.Size() == 0) {
         root_.SetString(text);
@@ -131,30 +95,6 @@ bool TreeAssembler::StoreText(std::string_view text) noexcept {
         return false;
     }
     BindingProperty::MakeChild(slot, context_, interned);
-    return true;
-}
-
-template bool TreeAssembler::Store(bool) noexcept;
-template bool TreeAssembler::Store(int64_t) noexcept;
-template bool TreeAssembler::Store(uint64_t) noexcept;
-template bool TreeAssembler::Store(double) noexcept;
-
-bool TreeAssembler::RepeatKey(std::string_view name) noexcept {
-    Frame& frame = frames_.Back();
-    if (!frame.matchesMemory) {
-        return false;
-    }
-    AssemblyDetail::KeyMemory& memory = *memories_[frames_.Size() - 1];
-    const std::size_t position = names_.Size() - frame.nameBase;
-    if (position >= memory.names.Size() || !SameText(memory.names[position]->View(), name)) {
-        return false;
-    }
-    const InternedText** slot = names_.Push();
-    if (slot == nullptr) {
-        return false;
-    }
-    *slot = memory.names[position];
-    context_->Retain(*slot);
     return true;
 }
 
@@ -253,5 +193,12 @@ bool TreeAssembler::Remember(const Frame& frame, AssemblyDetail::KeyMemory& memo
     }
     return true;
 }
+
+// Every stack the assembler keeps, grown here for the inline calls of other files too.
+template class AssemblyDetail::Stack<TreeAssembler::ValueSlot>;
+template class AssemblyDetail::Stack<TreeAssembler::Frame>;
+template class AssemblyDetail::Stack<const InternedText*>;
+template class AssemblyDetail::Stack<uint32_t>;
+template class AssemblyDetail::Stack<AssemblyDetail::KeyMemory*>;
 
 }  // namespace Velto

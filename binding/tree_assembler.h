@@ -18,6 +18,8 @@
 #include <string_view>
 
 #include "binding/binding_property.h"
+#include "binding/storage_context.h"
+#include "binding/text_order.h"
 
 namespace Velto {
 namespace AssemblyDetail {
@@ -134,5 +136,62 @@ class TreeAssembler {
     AssemblyDetail::Stack<AssemblyDetail::KeyMemory*> memories_;  // one per depth reached
     bool repeatedKey_ = false;
 };
+
+// The calls made for every value and key, inline.
+
+inline TreeAssembler::ValueSlot* TreeAssembler::NextSlot() noexcept {
+    const Frame& frame = frames_.Back();
+    const std::size_t children = values_.Size() - frame.valueBase;
+    if (frame.isStructure ? names_.Size() - frame.nameBase != children + 1
+                          : children >= BindingProperty::kMaxElements) {
+        return nullptr;
+    }
+    return values_.Push();
+}
+
+inline BindingProperty* TreeAssembler::Next() noexcept {
+    if (frames_.Size() == 0) {
+        return &root_;
+    }
+    ValueSlot* slot = NextSlot();
+    if (slot == nullptr) {
+        return nullptr;
+    }
+    BindingProperty::MakeChild(slot, context_);
+    return reinterpret_cast<BindingProperty*>(slot);
+}
+
+template <class Scalar>
+inline bool TreeAssembler::Store(Scalar value) noexcept {
+    if (frames_.Size() == 0) {
+        root_ = value;
+        return true;
+    }
+    ValueSlot* slot = NextSlot();
+    if (slot == nullptr) {
+        return false;
+    }
+    BindingProperty::MakeChild(slot, context_, value);
+    return true;
+}
+
+inline bool TreeAssembler::RepeatKey(std::string_view name) noexcept {
+    Frame& frame = frames_.Back();
+    if (!frame.matchesMemory) {
+        return false;
+    }
+    AssemblyDetail::KeyMemory& memory = *memories_[frames_.Size() - 1];
+    const std::size_t position = names_.Size() - frame.nameBase;
+    if (position >= memory.names.Size() || !SameText(memory.names[position]->View(), name)) {
+        return false;
+    }
+    const InternedText** slot = names_.Push();
+    if (slot == nullptr) {
+        return false;
+    }
+    *slot = memory.names[position];
+    context_->Retain(*slot);
+    return true;
+}
 
 }  // namespace Velto

@@ -105,6 +105,15 @@ struct NumberText {
     const char* end;
 };
 
+// The end of the number text at `begin`. A complete number is never followed by a character of
+// a number (such a text fails to parse after the event).
+const char* NumberEnd(const char* begin) {
+    while (kNumberCharacters[static_cast<unsigned char>(*begin)] != NumberCharacter::None) {
+        ++begin;
+    }
+    return begin;
+}
+
 // The number in [begin, end), its point and exponent found.
 NumberText Analyze(const char* begin, const char* end) {
     NumberText number{begin, nullptr, nullptr, end};
@@ -168,12 +177,6 @@ void FormatParseError(char (&message)[Size], rapidjson::ParseErrorCode code, std
     BoundedPrint(message, Size, "Error: %s at offset %u.", ParseErrorText(code),
                  static_cast<unsigned>(offset));
 }
-
-// RapidJSON's string stream, but one its parser reads in place instead of through a local copy
-// (StreamTraits of this type keep the default), so a number event sees where the number ended.
-struct TextStream : rapidjson::StringStream {
-    using rapidjson::StringStream::StringStream;
-};
 
 // Places every value where the events say, member by member: a key addresses its member at once,
 // so a repeated key reaches the member the first one made and the last value wins (a container
@@ -251,8 +254,8 @@ class DirectBuilder : public PlacesThroughNext<DirectBuilder> {
 template <class Builder>
 class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEvents<Builder>> {
   public:
-    // `stream` is the one the parser reads, so a number event can see its text.
-    JsonEvents(BindingProperty& root, const TextStream& stream) noexcept
+    // `stream` is the one the parser reads, so a number event can find its text.
+    JsonEvents(BindingProperty& root, const rapidjson::StringStream& stream) noexcept
         : builder_(root), stream_(stream) {}
 
     // Our own reason for stopping the parser, or null when the parser stopped by itself.
@@ -260,19 +263,17 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
     // Whether the builder stopped at a key given twice in one object.
     bool RepeatedKey() const noexcept { return builder_.RepeatedKey(); }
 
-    bool Null() noexcept { return Passed(Target() != nullptr); }
-    bool Bool(bool value) noexcept { return Passed(Store(value)); }
-    bool Int(int value) noexcept { return Passed(Store(static_cast<int64_t>(value))); }
-    bool Uint(unsigned value) noexcept { return Passed(Store(static_cast<uint64_t>(value))); }
-    bool Int64(int64_t value) noexcept { return Passed(Store(value)); }
-    bool Uint64(uint64_t value) noexcept { return Passed(Store(value)); }
+    bool Null() noexcept { return Target() != nullptr; }
+    bool Bool(bool value) noexcept { return Store(value); }
+    bool Int(int value) noexcept { return Store(static_cast<int64_t>(value)); }
+    bool Uint(unsigned value) noexcept { return Store(static_cast<uint64_t>(value)); }
+    bool Int64(int64_t value) noexcept { return Store(value); }
+    bool Uint64(uint64_t value) noexcept { return Store(value); }
     bool Double(double value) noexcept {
-        // Only spaces and separators lie between the previous token and a number.
-        const char* begin = tokenEnd_;
-        while (kNumberCharacters[static_cast<unsigned char>(*begin)] == NumberCharacter::None) {
-            ++begin;
-        }
-        const double exact = ExactDouble(value, begin, stream_.src_);
+        // The parser works on its own copy of the stream while it reads a token, so the stream
+        // still stands where the number began.
+        const char* begin = stream_.src_;
+        const double exact = ExactDouble(value, begin, NumberEnd(begin));
         // RapidJSON lets some numbers beyond the double range through as infinities, which
         // JSON cannot spell and would write back as null.
         if (!std::isfinite(exact)) {
@@ -281,36 +282,30 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
             failure_ = message_;
             return false;
         }
-        return Passed(Store(exact));
+        return Store(exact);
     }
     bool String(const char* text, rapidjson::SizeType length, bool) noexcept {
-        return Passed(Placed(builder_.StoreText(Terminated(text, length))));
+        return Placed(builder_.StoreText(Terminated(text, length)));
     }
 
-    bool StartObject() noexcept { return Passed(Open(true)); }
+    bool StartObject() noexcept { return Open(true); }
     bool Key(const char* text, rapidjson::SizeType length, bool) noexcept {
         // A remembered key holds no NUL, so a key equal to it needs no cutting.
         if constexpr (std::is_same_v<Builder, TreeAssembler>) {
             if (builder_.RepeatKey(std::string_view(text, length))) {
-                return Passed(true);
+                return true;
             }
         }
-        return Passed(Placed(builder_.Key(Terminated(text, length))));
+        return Placed(builder_.Key(Terminated(text, length)));
     }
-    bool EndObject(rapidjson::SizeType) noexcept { return Passed(Placed(builder_.Close())); }
-    bool StartArray() noexcept { return Passed(Open(false)); }
-    bool EndArray(rapidjson::SizeType) noexcept { return Passed(Placed(builder_.Close())); }
+    bool EndObject(rapidjson::SizeType) noexcept { return Placed(builder_.Close()); }
+    bool StartArray() noexcept { return Open(false); }
+    bool EndArray(rapidjson::SizeType) noexcept { return Placed(builder_.Close()); }
 
   private:
     template <class Scalar>
     bool Store(Scalar value) noexcept {
         return Placed(builder_.Store(value));
-    }
-
-    // Every event notes where its token ended, so that a number event finds where it began.
-    bool Passed(bool result) noexcept {
-        tokenEnd_ = stream_.src_;
-        return result;
     }
 
     BindingProperty* Target() noexcept {
@@ -340,8 +335,7 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
     }
 
     Builder builder_;
-    const TextStream& stream_;
-    const char* tokenEnd_ = stream_.head_;
+    const rapidjson::StringStream& stream_;
     const char* failure_ = nullptr;
     char message_[kMessageSize];
 };
@@ -356,7 +350,7 @@ void SetParseFailure(BindingResult& result, const rapidjson::ParseResult& parsed
 // when the builder stopped at a repeated key.
 template <class Builder>
 bool Parse(const char* text, BindingResult& result) {
-    TextStream stream(text);
+    rapidjson::StringStream stream(text);
     JsonEvents<Builder> events(result, stream);
     rapidjson::Reader reader;
     const rapidjson::ParseResult parsed =

@@ -15,6 +15,7 @@ TEST(CompareBytes, AgreesWithMemcmpForEveryLengthAndDifferingByte) {
     const std::string base = "abcdefghijklmnopqrstuvwx";
     for (std::size_t length = 0; length <= base.size(); ++length) {
         EXPECT_EQ(Velto::CompareBytes(base.data(), base.data(), length), 0) << length;
+        EXPECT_TRUE(Velto::SameBytes(base.data(), base.data(), length)) << length;
         for (std::size_t changed = 0; changed < length; ++changed) {
             for (const char replacement : {'\x01', 'a', 'z', '\x80', '\xff'}) {
                 std::string other = base.substr(0, length);
@@ -23,6 +24,8 @@ TEST(CompareBytes, AgreesWithMemcmpForEveryLengthAndDifferingByte) {
                 EXPECT_EQ(Sign(Velto::CompareBytes(base.data(), other.data(), length)), expected)
                     << "length " << length << ", byte " << changed;
                 EXPECT_EQ(Sign(Velto::CompareBytes(other.data(), base.data(), length)), -expected)
+                    << "length " << length << ", byte " << changed;
+                EXPECT_EQ(Velto::SameBytes(base.data(), other.data(), length), expected == 0)
                     << "length " << length << ", byte " << changed;
             }
         }
