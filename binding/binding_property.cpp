@@ -755,6 +755,9 @@ struct Access {
     template <class Intern>
     static BindingProperty& FindOrAddMember(BindingProperty& value, std::string_view name,
                                             Intern intern) {
+        if (BindingProperty* appended = AppendToLeaf(value, name, intern)) {
+            return *appended;
+        }
         if (value.Kind() == ValueKind::Structure) {
             const Position position = Locate(value.payload_.structure, name);
             if (position.found) {
@@ -774,6 +777,27 @@ struct Access {
                                       ? AddMember(value, Position{0, 0, false}, interned, context)
                                       : nullptr;
         return member != nullptr ? *member : Scratch();
+    }
+
+    // A new last member `name` when it sorts after every member of a single leaf with room
+    // (writers of records visit fields in name order); null when the general path must decide.
+    template <class Intern>
+    static BindingProperty* AppendToLeaf(BindingProperty& value, std::string_view name,
+                                         Intern intern) {
+        MemberBlock* leaf = Structure(value);
+        if (leaf == nullptr || IsIndex(leaf) || leaf->size == 0 || leaf->size == leaf->capacity ||
+            Compare(Entries(leaf)[leaf->size - 1], name) >= 0) {
+            return nullptr;
+        }
+        StorageContext* context = value.Context();
+        const InternedText* interned = intern(*context);
+        if (interned == nullptr) {
+            return nullptr;
+        }
+        MemberEntry* entry = ::new (static_cast<void*>(Entries(leaf) + leaf->size++)) MemberEntry();
+        MakeChild(&entry->value_, context);
+        entry->name_ = interned;
+        return &entry->value_;
     }
 
     // Where failed mutable accesses point: a root of its own whose content is thrown away.
