@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -160,10 +161,12 @@ bool ConvertedExactly(const NumberText& number) {
 // RapidJSON's default conversion can be a unit in the last place off, so a double written as
 // its shortest text would not read back the same; its exact mode trips over zeros with
 // exponents ("0e-300"), so the value is taken from the text here unless RapidJSON's is exact
-// (only worth checking for short texts: long ones have too many digits).
+// (only worth checking for short texts: long ones have too many digits). Arithmetic in x87
+// registers rounds twice, so there RapidJSON's double is never trusted.
 double ExactDouble(double value, const char* begin, const char* end) {
     constexpr std::ptrdiff_t kShortNumber = 17;
-    if (end - begin <= kShortNumber && ConvertedExactly(Analyze(begin, end))) {
+    constexpr bool kRoundsOnce = FLT_EVAL_METHOD == 0;
+    if (kRoundsOnce && end - begin <= kShortNumber && ConvertedExactly(Analyze(begin, end))) {
         return value;
     }
     double exact = 0.0;
