@@ -40,6 +40,8 @@ class TypeBuilder {
 
     // Adds field `name` of native type F at byte `offset`: identity HashCode<F>(), the TypeSpec
     // derived from F (TypeSpecOf), the converter of `Factory`, and `extra` kept as FieldExtra.
+    // For an optional wrapper std::optional<T> the spec is T's and the field is marked optional
+    // whatever `optional` says.
     template <class F, class Factory = FieldConverterFactory<F>>
     TypeBuilder& Field(std::string_view name, uint32_t offset, std::string_view description = {},
                        uint32_t flags = 0, const TypeSpec& extra = {}, bool optional = false);
@@ -149,8 +151,9 @@ class BindingRegistry {
     bool builtinsRegistered_ = false;
 };
 
-// The TypeSpec of native type F: its kind; for vectors and maps the element's kind; for enumerations
-// and records (or vectors and maps of them) the descriptor registered for the type's identity.
+// The TypeSpec of native type F: its kind; for vectors and maps the element's kind; for
+// enumerations and records (or vectors and maps of them) the descriptor registered for the type's
+// identity.
 template <class F>
 TypeSpec TypeSpecOf(const BindingRegistry& registry) {
     using Traits = NativeKind<F>;
@@ -175,9 +178,9 @@ TypeBuilder& TypeBuilder::Field(std::string_view name, uint32_t offset,
     if (existed_) {
         return *this;
     }
-    const TypeSpec spec = TypeSpecOf<F>(*registry_);
-    return AddField(name, offset, description, flags, extra, optional, StaticType::HashCode<F>(),
-                    spec, Factory::Make(spec));
+    const TypeSpec spec = TypeSpecOf<typename Unwrapped<F>::Type>(*registry_);
+    return AddField(name, offset, description, flags, extra, optional || Unwrapped<F>::isOptional,
+                    StaticType::HashCode<F>(), spec, Factory::Make(spec));
 }
 
 // Whether any enumerator of `descriptor` has the number `value`; false for a null descriptor.

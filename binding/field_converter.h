@@ -3,7 +3,8 @@
 //
 // Native types: bool, the integers, float, double, std::string, BindingProperty ("object"),
 // std::vector<uint8_t> (a blob), enumerations, registered records, std::vector<E> and
-// std::unordered_map<std::string, E> of any of these. Dynamic to native follows the converters of
+// std::unordered_map<std::string, E> of any of these; fields may also be std::optional<T> of any
+// of them. Dynamic to native follows the converters of
 // binding/dynamic_to_native.h with each kind's exact limits and type name ("int8": -128..127,
 // "uint32": 0..4294967295, "float": +-3.4028234663852886e38, ...). Vectors and maps are cleared
 // first; "empty" elements and members are skipped (keeping the default element); the first
@@ -11,14 +12,15 @@
 // "bool", "signed" (sign-extended), "unsigned" or "float", texts, deep copies of objects, blobs,
 // enum payloads, structures for records and maps, and collections for vectors.
 //
-// A vector or map of records or enumerations takes the element's descriptor from the TypeSpec it was
-// made with; nesting deeper than one container knows no descriptor, so records and enumerations
+// A vector or map of records or enumerations takes the element's descriptor from the TypeSpec it
+// was made with; nesting deeper than one container knows no descriptor, so records and enumerations
 // there are reported unregistered. Texts for enum inputs are named through the registry of the
 // spec's descriptor, or the registry handed to ToNative.
 #pragma once
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -257,10 +259,65 @@ class TypedFieldConverter final : public FieldConverter {
     TypeSpec spec_;
 };
 
+// The converter of an optional field std::optional<T>: an empty input or an absent value is
+// "no value"; a value present converts as T, and the wrapper is set only when that succeeds.
+template <class T>
+class OptionalFieldConverter final : public FieldConverter {
+  public:
+    explicit OptionalFieldConverter(const TypeSpec& spec) noexcept : spec_(spec) {}
+
+    void FromProperty(BindingResult& status, void* field, const BindingProperty& input,
+                      std::string_view name) const override {
+        auto& wrapper = *static_cast<std::optional<T>*>(field);
+        if (!status.succeeded) {
+            return;
+        }
+        if (input.IsEmpty()) {
+            wrapper.reset();
+            return;
+        }
+        // Into a copy, so that a failed conversion leaves the field as it was.
+        T value = wrapper.has_value() ? *wrapper : T{};
+        const BindingRegistry* registry =
+            spec_.descriptor != nullptr ? spec_.descriptor->registry : nullptr;
+        ReadNative(status, value, input, name, spec_, registry);
+        if (status.succeeded) {
+            wrapper = std::move(value);
+        }
+    }
+
+    void ToProperty(BindingResult& output, const void* field) const override {
+        output.succeeded = true;
+        std::string error;
+        if (!WriteInto(output, field, error)) {
+            output.SetFailure(error);
+        }
+    }
+
+    bool WriteInto(BindingProperty& output, const void* field, std::string& error) const override {
+        const auto& wrapper = *static_cast<const std::optional<T>*>(field);
+        if (!wrapper.has_value()) {
+            output.Reset();
+            return true;
+        }
+        return WriteNative(output, *wrapper, spec_, error);
+    }
+
+  private:
+    TypeSpec spec_;
+};
+
 template <class F>
 struct FieldConverterFactory {
     static std::unique_ptr<FieldConverter> Make(const TypeSpec& spec) {
         return std::make_unique<TypedFieldConverter<F>>(spec);
+    }
+};
+
+template <class T>
+struct FieldConverterFactory<std::optional<T>> {
+    static std::unique_ptr<FieldConverter> Make(const TypeSpec& spec) {
+        return std::make_unique<OptionalFieldConverter<T>>(spec);
     }
 };
 

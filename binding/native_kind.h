@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
@@ -93,6 +94,19 @@ template <class T>
 struct NativeKind {
     static constexpr TypeKind kind = NativeKindDetail::DeduceKind<T>();
     using Element = typename NativeKindDetail::ContainerOf<T>::Element;
+};
+
+// A field's native type T as its kind sees it: T itself, or the value of an optional wrapper
+// (std::optional<T>, a field that may hold no value), whose conversion its own converter does.
+template <class T>
+struct Unwrapped {
+    using Type = T;
+    static constexpr bool isOptional = false;
+};
+template <class T>
+struct Unwrapped<std::optional<T>> {
+    using Type = T;
+    static constexpr bool isOptional = true;
 };
 
 }  // namespace Velto
