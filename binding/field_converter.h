@@ -230,6 +230,15 @@ void FromNative(BindingResult& result, const T& value, const BindingRegistry& re
     }
 }
 
+// ReadNative with the registry of the spec's descriptor, as field converters read.
+template <class T>
+void ReadNativeOfSpec(BindingResult& status, T& output, const BindingProperty& input,
+                      std::string_view name, const TypeSpec& spec) {
+    const BindingRegistry* registry =
+        spec.descriptor != nullptr ? spec.descriptor->registry : nullptr;
+    ReadNative(status, output, input, name, spec, registry);
+}
+
 // The converter of a field of native type F, keeping the field's spec.
 template <class F>
 class TypedFieldConverter final : public FieldConverter {
@@ -238,9 +247,7 @@ class TypedFieldConverter final : public FieldConverter {
 
     void FromProperty(BindingResult& status, void* field, const BindingProperty& input,
                       std::string_view name) const override {
-        const BindingRegistry* registry =
-            spec_.descriptor != nullptr ? spec_.descriptor->registry : nullptr;
-        ReadNative(status, *static_cast<F*>(field), input, name, spec_, registry);
+        ReadNativeOfSpec(status, *static_cast<F*>(field), input, name, spec_);
     }
 
     void ToProperty(BindingResult& output, const void* field) const override {
@@ -278,9 +285,7 @@ class OptionalFieldConverter final : public FieldConverter {
         }
         // Into a copy, so that a failed conversion leaves the field as it was.
         T value = wrapper.has_value() ? *wrapper : T{};
-        const BindingRegistry* registry =
-            spec_.descriptor != nullptr ? spec_.descriptor->registry : nullptr;
-        ReadNative(status, value, input, name, spec_, registry);
+        ReadNativeOfSpec(status, value, input, name, spec_);
         if (status.succeeded) {
             wrapper = std::move(value);
         }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,6 +55,8 @@ struct Everything {
     std::vector<Inner> inners;
     std::unordered_map<std::string, Colour> colours;
     std::vector<std::vector<std::string>> grid;
+    std::optional<Inner> maybeInner;
+    std::optional<int16_t> maybeNumber;
 };
 
 #define FIELD(member) Field<decltype(Everything::member)>(#member, offsetof(Everything, member))
@@ -89,7 +92,9 @@ const Velto::BindingRegistry& Registry() {
             .FIELD(reals)
             .FIELD(inners)
             .FIELD(colours)
-            .FIELD(grid);
+            .FIELD(grid)
+            .FIELD(maybeInner)
+            .FIELD(maybeNumber);
         return true;
     }();
     (void)registered;
@@ -253,9 +258,10 @@ HostValue MakeHost(Input& input, Borrowed& borrowed, uint32_t depth) {
 // A dynamic value of any kind, with names of the record's fields among its member names.
 void MakeDynamic(BindingProperty& value, Input& input, uint32_t depth) {
     static const char* const kNames[] = {
-        "flag",  "i8",    "u8",     "i16",     "u16",  "i32",    "u32",   "i64",   "u64",
-        "f32",   "f64",   "text",   "object",  "blob", "colour", "tiny",  "inner", "numbers",
-        "flags", "reals", "inners", "colours", "grid", "x",      "label", "",
+        "flag",    "i8",   "u8",    "i16",     "u16",   "i32",        "u32",
+        "i64",     "u64",  "f32",   "f64",     "text",  "object",     "blob",
+        "colour",  "tiny", "inner", "numbers", "flags", "reals",      "inners",
+        "colours", "grid", "x",     "label",   "",      "maybeInner", "maybeNumber",
     };
     switch (input.Byte() % 11) {
         case 0:
