@@ -40,7 +40,7 @@ class TypeBuilder {
 
     // Adds field `name` of native type F at byte `offset`: identity HashCode<F>(), the TypeSpec
     // derived from F (TypeSpecOf), the converter of `Factory`, and `extra` kept as FieldExtra.
-    // For an optional wrapper std::optional<T> the spec is T's and the field is marked optional
+    // For an optional wrapper std::optional<T> the TypeSpec is T's and the field is marked optional
     // whatever `optional` says.
     template <class F, class Factory = FieldConverterFactory<F>>
     TypeBuilder& Field(std::string_view name, uint32_t offset, std::string_view description = {},

@@ -230,7 +230,7 @@ void FromNative(BindingResult& result, const T& value, const BindingRegistry& re
     }
 }
 
-// ReadNative with the registry of the spec's descriptor, as field converters read.
+// ReadNative with the registry of the TypeSpec's descriptor, as field converters read.
 template <class T>
 void ReadNativeOfSpec(BindingResult& status, T& output, const BindingProperty& input,
                       std::string_view name, const TypeSpec& spec) {
