@@ -34,7 +34,6 @@ class Stack {
     ~Stack();
 
     T* Data() noexcept { return items_; }
-    const T* Data() const noexcept { return items_; }
     std::size_t Size() const noexcept { return size_; }
     T& operator[](std::size_t index) noexcept { return items_[index]; }
     T& Back() noexcept { return items_[size_ - 1]; }

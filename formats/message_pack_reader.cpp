@@ -1,6 +1,5 @@
 #include "formats/message_pack_reader.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <span>
