@@ -8,23 +8,8 @@
 namespace Velto {
 namespace {
 
-// Sizes of the pooled classes beyond the small ones, multiples of 8 chosen so that pages hold
-// them with little waste.
-constexpr uint32_t kMediumSizes[] = {96,  128, 160, 200,  256,  320, 408,
-                                     512, 680, 816, 1016, 1360, 2040};
-
-constexpr uint32_t ClassSize(std::size_t index) {
-    return index < BlockAllocator::kSmallClassCount
-               ? static_cast<uint32_t>((index + 1) * 4)
-               : kMediumSizes[index - BlockAllocator::kSmallClassCount];
-}
-
 unsigned char* FirstBlock(void* page) {
     return static_cast<unsigned char*>(page) + BlockAllocator::kPageHeaderSize;
-}
-
-uint16_t& ChainLink(void* block) {
-    return *static_cast<uint16_t*>(block);
 }
 
 }  // namespace
@@ -35,23 +20,6 @@ BlockAllocator::BlockAllocator() noexcept {
 
 BlockAllocator::~BlockAllocator() {
     Clear();
-}
-
-int BlockAllocator::ClassIndex(std::size_t size) noexcept {
-    if (size <= kLargestSmallBlock) {
-        return size == 0 ? 0 : static_cast<int>((size + 3) / 4 - 1);
-    }
-    for (std::size_t index = 0; index < kMediumClassCount; ++index) {
-        if (size <= kMediumSizes[index]) {
-            return static_cast<int>(kSmallClassCount + index);
-        }
-    }
-    return -1;
-}
-
-std::size_t BlockAllocator::BlockSize(std::size_t size) noexcept {
-    const int index = ClassIndex(size);
-    return index >= 0 ? ClassSize(static_cast<std::size_t>(index)) : size;
 }
 
 void BlockAllocator::FormatPage(Page* page, std::size_t bytes, uint32_t blockSize) noexcept {
@@ -69,7 +37,8 @@ void BlockAllocator::FormatPage(Page* page, std::size_t bytes, uint32_t blockSiz
 void BlockAllocator::Initialize() noexcept {
     for (std::size_t index = 0; index < kClassCount; ++index) {
         SizeClass& sizeClass = classes_[index];
-        sizeClass = SizeClass{nullptr, nullptr, nullptr, 0, ClassSize(index)};
+        sizeClass =
+            SizeClass{nullptr, nullptr, nullptr, 0, BlockAllocatorDetail::kClassSizes[index]};
         if (index < kSmallClassCount) {
             Page* chunk = reinterpret_cast<Page*>(inlineChunks_[index]);
             FormatPage(chunk, kInlineChunkSize, sizeClass.blockSize);
@@ -129,22 +98,13 @@ BlockAllocator::Page* BlockAllocator::PageOf(void* block) noexcept {
     return reinterpret_cast<Page*>(address & ~std::uintptr_t{kPageSize - 1});
 }
 
-void* BlockAllocator::Allocate(std::size_t size) noexcept {
-    const int index = ClassIndex(size);
+void* BlockAllocator::AllocateSlowly(std::size_t size, int index) noexcept {
     if (index < 0) {
         return AllocateHeap(size);
     }
     SizeClass& sizeClass = classes_[index];
     Page* page = PageWithFreeBlock(sizeClass);
-    if (page == nullptr) {
-        return nullptr;
-    }
-    unsigned char* block = FirstBlock(page) + (page->firstFree - 1) * sizeClass.blockSize;
-    page->firstFree = ChainLink(block);
-    ++page->used;
-    --sizeClass.available;
-    dirty_ = true;
-    return block;
+    return page != nullptr ? TakeBlock(sizeClass, page) : nullptr;
 }
 
 void BlockAllocator::Release(void* block, std::size_t size) noexcept {
