@@ -68,7 +68,7 @@ TreeAssembler::TreeAssembler(BindingProperty& root) noexcept : root_(root) {
 
 TreeAssembler::~TreeAssembler() {
     for (std::size_t depth = 0; depth < memories_.Size(); ++depth) {
-        memories_[depth]->~KeyMemory();
+        memories_[depth]->~DepthMemory();
         CountedRelease(memories_[depth]);
     }
 }
@@ -80,28 +80,21 @@ StorageContext* TreeAssembler::Context() noexcept {
     return context_;
 }
 
-bool TreeAssembler::StoreText(std::string_view text) noexcept {
-    if (frames_.Size() == 0) {
-        root_.SetString(text);
-        return true;
-    }
-    ValueSlot* slot = NextSlot();
-    if (slot == nullptr) {
-        return false;
-    }
-    const InternedText* interned = context_->Intern(text);
-    if (interned == nullptr) {
-        values_.Truncate(values_.Size() - 1);
-        return false;
-    }
-    BindingProperty::MakeChild(slot, context_, interned);
+bool TreeAssembler::StoreRootText(std::string_view text) noexcept {
+    root_.SetString(text);
     return true;
 }
 
-bool TreeAssembler::Key(std::string_view name) noexcept {
-    if (RepeatKey(name)) {
-        return true;
+const InternedText* TreeAssembler::InternText(std::string_view text,
+                                              std::size_t position) noexcept {
+    const InternedText* interned = context_->Intern(text);
+    if (interned != nullptr && position < AssemblyDetail::DepthMemory::kTexts) {
+        frames_.Back().memory->texts[position] = interned;
     }
+    return interned;
+}
+
+bool TreeAssembler::NewKey(std::string_view name) noexcept {
     frames_.Back().matchesMemory = false;
     const InternedText** slot = names_.Push();
     if (slot == nullptr) {
@@ -119,20 +112,20 @@ bool TreeAssembler::Open(bool isStructure) noexcept {
     if (Next() == nullptr || Context() == nullptr) {
         return false;
     }
-    Frame* frame = frames_.Push();
-    if (frame == nullptr) {
-        return false;
-    }
-    *frame = Frame{values_.Size(), names_.Size(), isStructure, true};
-    while (isStructure && memories_.Size() < frames_.Size()) {
-        void* memory = CountedAllocate(sizeof(AssemblyDetail::KeyMemory));
-        AssemblyDetail::KeyMemory** slot = memory != nullptr ? memories_.Push() : nullptr;
+    if (memories_.Size() == frames_.Size()) {
+        void* memory = CountedAllocate(sizeof(AssemblyDetail::DepthMemory));
+        AssemblyDetail::DepthMemory** slot = memory != nullptr ? memories_.Push() : nullptr;
         if (slot == nullptr) {
             CountedRelease(memory);
             return false;
         }
-        *slot = ::new (memory) AssemblyDetail::KeyMemory();
+        *slot = ::new (memory) AssemblyDetail::DepthMemory();
     }
+    Frame* frame = frames_.Push();
+    if (frame == nullptr) {
+        return false;
+    }
+    *frame = Frame{values_.Size(), names_.Size(), memories_[frames_.Size() - 1], isStructure, true};
     return true;
 }
 
@@ -159,16 +152,16 @@ bool TreeAssembler::CloseStructure(const Frame& frame, BindingProperty& target) 
         context_->Release(names_.Back());
         names_.Truncate(names_.Size() - 1);
     }
-    AssemblyDetail::KeyMemory& memory = *memories_[frames_.Size() - 1];
-    const bool repeatsMemory = frame.matchesMemory && memory.names.Size() == count;
-    if (!repeatsMemory && !Remember(frame, memory)) {
+    const bool repeatsMemory = frame.matchesMemory && frame.memory->names.Size() == count;
+    if (!repeatsMemory && !Remember(frame)) {
         return false;
     }
     return target.AdoptMembers(Values(frame.valueBase), names_.Data() + frame.nameBase,
-                               memory.order.Data(), count);
+                               frame.memory->order.Data(), count);
 }
 
-bool TreeAssembler::Remember(const Frame& frame, AssemblyDetail::KeyMemory& memory) noexcept {
+bool TreeAssembler::Remember(const Frame& frame) noexcept {
+    AssemblyDetail::DepthMemory& memory = *frame.memory;
     const std::size_t count = names_.Size() - frame.nameBase;
     if (!memory.names.Resize(count) || !memory.order.Resize(count)) {
         memory.names.Truncate(0);
@@ -199,6 +192,6 @@ template class AssemblyDetail::Stack<TreeAssembler::ValueSlot>;
 template class AssemblyDetail::Stack<TreeAssembler::Frame>;
 template class AssemblyDetail::Stack<const InternedText*>;
 template class AssemblyDetail::Stack<uint32_t>;
-template class AssemblyDetail::Stack<AssemblyDetail::KeyMemory*>;
+template class AssemblyDetail::Stack<AssemblyDetail::DepthMemory*>;
 
 }  // namespace Velto

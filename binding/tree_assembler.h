@@ -8,6 +8,12 @@
 // one's interned names and member order, so a collection of records costs one comparison per key
 // and no sorting.
 //
+// Likewise the first texts of the previous container at the same depth are remembered by
+// position: a text equal to the one its predecessor held there (the locale of every record, the
+// tags of every list) takes another reference to it instead of being looked up. These memories
+// hold no references: the assembler only ever adds to the tree, so what they point at lives
+// until the tree is reset.
+//
 // A structure given the same key twice is not assembled: Close() fails with RepeatedKey() set,
 // so that a reader can read its input again under its own rules for repeated keys. After any
 // failure the partial tree lies in the root's context; resetting the root drops it.
@@ -63,10 +69,15 @@ class Stack {
     std::size_t capacity_ = 0;
 };
 
-// The names and member order of the last structure closed at one depth.
-struct KeyMemory {
+// What the assembler remembers of the containers at one depth.
+struct DepthMemory {
+    static constexpr std::size_t kTexts = 16;
+
+    // The names and member order of the last structure closed.
     Stack<const InternedText*> names;  // as the keys came
     Stack<uint32_t> order;             // positions in `names`, in member order
+    // The last text stored at each of the first child positions, or null.
+    const InternedText* texts[kTexts] = {};
 };
 
 }  // namespace AssemblyDetail
@@ -90,7 +101,7 @@ class TreeAssembler {
     // Next(), set to the text; false where Next() gives null or memory runs out.
     bool StoreText(std::string_view text) noexcept;
     // Names the next member of the open structure; false when memory runs out.
-    bool Key(std::string_view name) noexcept;
+    bool Key(std::string_view name) noexcept { return RepeatKey(name) || NewKey(name); }
     // Key(name) when `name` is the remembered key at this position (a cheap check a reader can
     // make before preparing a key of its input); false, with nothing changed, otherwise.
     bool RepeatKey(std::string_view name) noexcept;
@@ -112,11 +123,17 @@ class TreeAssembler {
     struct Frame {
         std::size_t valueBase;  // its first child in values_
         std::size_t nameBase;   // its first name in names_ (structures)
+        AssemblyDetail::DepthMemory* memory;
         bool isStructure;
-        bool matchesMemory;  // every key so far repeats the memory of its depth
+        bool matchesMemory;  // every key so far repeats the names of its memory
     };
 
     StorageContext* Context() noexcept;
+    bool NewKey(std::string_view name) noexcept;
+    // Interns a text for the child at `position` of the open container and remembers it there;
+    // null when memory runs out.
+    const InternedText* InternText(std::string_view text, std::size_t position) noexcept;
+    bool StoreRootText(std::string_view text) noexcept;
     // Room for the next child of the open container, not yet made; null as for Next().
     ValueSlot* NextSlot() noexcept;
     bool Open(bool isStructure) noexcept;
@@ -124,15 +141,15 @@ class TreeAssembler {
         return reinterpret_cast<BindingProperty*>(values_.Data() + index);
     }
     bool CloseStructure(const Frame& frame, BindingProperty& target) noexcept;
-    // Sorts the names of the structure `frame` into `memory`; false when a name repeats.
-    bool Remember(const Frame& frame, AssemblyDetail::KeyMemory& memory) noexcept;
+    // Sorts the names of the structure `frame` into its memory; false when a name repeats.
+    bool Remember(const Frame& frame) noexcept;
 
     BindingProperty& root_;
     StorageContext* context_ = nullptr;
     AssemblyDetail::Stack<ValueSlot> values_;
     AssemblyDetail::Stack<const InternedText*> names_;
     AssemblyDetail::Stack<Frame> frames_;
-    AssemblyDetail::Stack<AssemblyDetail::KeyMemory*> memories_;  // one per depth reached
+    AssemblyDetail::Stack<AssemblyDetail::DepthMemory*> memories_;  // one per depth reached
     bool repeatedKey_ = false;
 };
 
@@ -174,21 +191,43 @@ inline bool TreeAssembler::Store(Scalar value) noexcept {
     return true;
 }
 
+inline bool TreeAssembler::StoreText(std::string_view text) noexcept {
+    if (frames_.Size() == 0) {
+        return StoreRootText(text);
+    }
+    ValueSlot* slot = NextSlot();
+    if (slot == nullptr) {
+        return false;
+    }
+    const std::size_t position = values_.Size() - 1 - frames_.Back().valueBase;
+    const InternedText* interned = position < AssemblyDetail::DepthMemory::kTexts
+                                       ? frames_.Back().memory->texts[position]
+                                       : nullptr;
+    if (interned != nullptr && SameText(interned->View(), text)) {
+        context_->Retain(interned);
+    } else if ((interned = InternText(text, position)) == nullptr) {
+        values_.Truncate(values_.Size() - 1);
+        return false;
+    }
+    BindingProperty::MakeChild(slot, context_, interned);
+    return true;
+}
+
 inline bool TreeAssembler::RepeatKey(std::string_view name) noexcept {
     Frame& frame = frames_.Back();
     if (!frame.matchesMemory) {
         return false;
     }
-    AssemblyDetail::KeyMemory& memory = *memories_[frames_.Size() - 1];
+    AssemblyDetail::Stack<const InternedText*>& names = frame.memory->names;
     const std::size_t position = names_.Size() - frame.nameBase;
-    if (position >= memory.names.Size() || !SameText(memory.names[position]->View(), name)) {
+    if (position >= names.Size() || !SameText(names[position]->View(), name)) {
         return false;
     }
     const InternedText** slot = names_.Push();
     if (slot == nullptr) {
         return false;
     }
-    *slot = memory.names[position];
+    *slot = names[position];
     context_->Retain(*slot);
     return true;
 }
