@@ -121,7 +121,9 @@ TEST(StorageContext, ReleasedTextsLeaveTheOthersFindable) {
 }
 
 TEST(TextHash, DependsOnEveryByteAndTheLengthButNotTheAddress) {
-    const std::string base = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGH";
+    // Long enough for several rounds of the four-lane loop.
+    const std::string base =
+        "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-_abcdefghijklmnopqrs";
     std::set<uint32_t> hashes;
     for (std::size_t length = 0; length <= base.size(); ++length) {
         const std::string text = base.substr(0, length);
