@@ -177,27 +177,31 @@ class MessagePackReader {
     // Decodes one value; false, with the result to be discarded, when the builder stopped at a
     // repeated key.
     bool Run(std::size_t& consumed) noexcept {
-        bool started = false;
-        while (position_ < size_ && result_.succeeded) {
-            if (!CloseFinished() || (frames_.empty() && started)) {
+        // The bottom frame stands for the value itself; those above it are open containers.
+        frames_.push_back(Frame{1, false});
+        while (result_.succeeded) {
+            Frame& top = frames_.back();
+            if (top.left == 0) {
+                if (frames_.size() == 1) {
+                    break;
+                }
+                Close();
+                continue;
+            }
+            if (position_ == size_) {
                 break;
             }
-            started = true;
-            bool isKey = false;
-            if (!frames_.empty()) {
-                Frame& top = frames_.back();
-                isKey = top.isMap && top.index % 2 == 0;
-                ++top.index;
+            --top.left;
+            if (top.isMap) {
+                ReadKey(NextType());
+                if (position_ == size_ || !result_.succeeded) {
+                    break;
+                }
             }
-            const TypeClass type = kClassOf[data_[position_++]];
-            if (isKey) {
-                ReadKey(type);
-            } else {
-                ReadValue(type);
-            }
+            ReadValue(NextType());
         }
         // Input that ends inside open containers ends them: they hold what was read.
-        while (result_.succeeded && !frames_.empty() && Close()) {
+        while (result_.succeeded && frames_.size() > 1 && Close()) {
         }
         consumed = position_;
         return !builder_.RepeatedKey();
@@ -207,20 +211,11 @@ class MessagePackReader {
 
   private:
     struct Frame {
-        uint64_t count;  // elements, or keys plus values
-        uint64_t index;  // how many of them have been started
+        uint32_t left;  // elements, or pairs, not yet started
         bool isMap;
     };
 
-    // Closes the containers whose every element or member has been read.
-    bool CloseFinished() noexcept {
-        while (!frames_.empty() && frames_.back().index == frames_.back().count) {
-            if (!Close()) {
-                return false;
-            }
-        }
-        return true;
-    }
+    TypeClass NextType() noexcept { return kClassOf[data_[position_++]]; }
 
     bool Close() noexcept {
         frames_.pop_back();
@@ -464,12 +459,12 @@ class MessagePackReader {
     // Opens an array of `count` elements or a map of `count` pairs, within the nesting limit.
     // The count only decides when the container ends: what it holds follows the bytes present.
     void Open(bool isMap, uint32_t count) noexcept {
-        if (frames_.size() == static_cast<std::size_t>(kMaxNestingDepth)) {
+        if (frames_.size() - 1 == static_cast<std::size_t>(kMaxNestingDepth)) {
             result_.SetFailure(kNestingTooDeepMessage);
             return;
         }
         if (Placed(isMap ? builder_.OpenStructure() : builder_.OpenCollection())) {
-            frames_.push_back(Frame{isMap ? uint64_t{count} * 2 : count, 0, isMap});
+            frames_.push_back(Frame{count, isMap});
         }
     }
 
