@@ -6,14 +6,6 @@
 #include "diagnostics/memory_statistics.h"
 
 namespace Velto {
-namespace {
-
-unsigned char* FirstBlock(void* page) {
-    return static_cast<unsigned char*>(page) + BlockAllocator::kPageHeaderSize;
-}
-
-}  // namespace
-
 BlockAllocator::BlockAllocator() noexcept {
     Initialize();
 }

@@ -125,12 +125,14 @@ class BlockAllocator {
         using namespace BlockAllocatorDetail;
         return size <= kLargestPooledBlock ? kClassesBySteps[(size - 1) / kMediumStep] : -1;
     }
+    static unsigned char* FirstBlock(void* page) noexcept {
+        return static_cast<unsigned char*>(page) + kPageHeaderSize;
+    }
     // The link of a free block to the next one: a 1-based index, 0 for none.
     static uint16_t& ChainLink(void* block) noexcept { return *static_cast<uint16_t*>(block); }
     // The first free block of `page`, the current page of `sizeClass`.
     void* TakeBlock(SizeClass& sizeClass, Page* page) noexcept {
-        unsigned char* block = reinterpret_cast<unsigned char*>(page) + kPageHeaderSize +
-                               (page->firstFree - 1u) * sizeClass.blockSize;
+        unsigned char* block = FirstBlock(page) + (page->firstFree - 1u) * sizeClass.blockSize;
         page->firstFree = ChainLink(block);
         ++page->used;
         --sizeClass.available;
