@@ -1176,6 +1176,14 @@ bool BindingProperty::AdoptMembers(BindingProperty* values, const InternedText* 
     return Access::AdoptMembers(*this, values, names, order, count);
 }
 
+BindingProperty* BindingProperty::PrepareElements(std::size_t capacity) noexcept {
+    return Reserve(capacity) ? PropertyDetail::ElementsOf(Access::Collection(*this)) : nullptr;
+}
+
+void BindingProperty::SetElementCount(std::size_t count) noexcept {
+    Access::Collection(*this)->size = static_cast<uint32_t>(count);
+}
+
 const BindingProperty& BindingProperty::EmptyValue() noexcept {
     static const BindingProperty empty;
     return empty;

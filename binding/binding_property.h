@@ -244,6 +244,12 @@ class alignas(8) BindingProperty {
     // sorted. False, with nothing moved, when memory runs out.
     bool AdoptMembers(BindingProperty* values, const InternedText* const* names,
                       const uint32_t* order, std::size_t count) noexcept;
+    // This value, empty, becomes an empty collection with room for `capacity` elements, for
+    // children made in place: the address of the first, or null when memory runs out or
+    // `capacity` exceeds kMaxElements. SetElementCount(count) then makes the first `count` its
+    // elements.
+    BindingProperty* PrepareElements(std::size_t capacity) noexcept;
+    void SetElementCount(std::size_t count) noexcept;
 
     static constexpr uint64_t kKindMask = 0x0F;
     static constexpr uint64_t kOwnsContextBit = 0x10;

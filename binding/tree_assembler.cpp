@@ -108,32 +108,65 @@ bool TreeAssembler::NewKey(std::string_view name) noexcept {
     return true;
 }
 
-bool TreeAssembler::Open(bool isStructure) noexcept {
-    if (Next() == nullptr || Context() == nullptr) {
+bool TreeAssembler::Open(bool isStructure, std::size_t expectedChildren) noexcept {
+    BindingProperty* target = Next();
+    if (target == nullptr || Context() == nullptr ||
+        (memories_.Size() == frames_.Size() && !AddDepthMemory())) {
         return false;
     }
-    if (memories_.Size() == frames_.Size()) {
-        void* memory = CountedAllocate(sizeof(AssemblyDetail::DepthMemory));
-        AssemblyDetail::DepthMemory** slot = memory != nullptr ? memories_.Push() : nullptr;
-        if (slot == nullptr) {
-            CountedRelease(memory);
+    const bool direct = !isStructure && expectedChildren >= kDirectCollectionMinimum &&
+                        direct_.frames == 0 && expectedChildren <= BindingProperty::kMaxElements;
+    BindingProperty* elements = nullptr;
+    if (direct) {
+        elements = target->PrepareElements(expectedChildren);
+        if (elements == nullptr) {
             return false;
         }
-        *slot = ::new (memory) AssemblyDetail::DepthMemory();
+    } else if (!values_.Reserve(expectedChildren) ||
+               (isStructure && !names_.Reserve(expectedChildren))) {
+        return false;
     }
     Frame* frame = frames_.Push();
     if (frame == nullptr) {
         return false;
     }
     *frame = Frame{values_.Size(), names_.Size(), memories_[frames_.Size() - 1], isStructure, true};
+    if (direct) {
+        direct_ = DirectCollection{frames_.Size(), elements, 0, expectedChildren};
+    }
     return true;
+}
+
+bool TreeAssembler::AddDepthMemory() noexcept {
+    void* memory = CountedAllocate(sizeof(AssemblyDetail::DepthMemory));
+    AssemblyDetail::DepthMemory** slot = memory != nullptr ? memories_.Push() : nullptr;
+    if (slot == nullptr) {
+        CountedRelease(memory);
+        return false;
+    }
+    *slot = ::new (memory) AssemblyDetail::DepthMemory();
+    return true;
+}
+
+BindingProperty& TreeAssembler::Target() noexcept {
+    if (frames_.Size() == 1) {
+        return root_;
+    }
+    if (frames_.Size() - 1 == direct_.frames) {
+        return direct_.elements[direct_.size - 1];
+    }
+    return *Values(frames_.Back().valueBase - 1);
 }
 
 bool TreeAssembler::Close() noexcept {
     const Frame frame = frames_.Back();
-    BindingProperty& target = frames_.Size() == 1 ? root_ : *Values(frame.valueBase - 1);
+    BindingProperty& target = Target();
     bool closed = false;
-    if (frame.isStructure) {
+    if (frames_.Size() == direct_.frames) {
+        target.SetElementCount(direct_.size);
+        direct_ = DirectCollection{};
+        closed = true;
+    } else if (frame.isStructure) {
         closed = CloseStructure(frame, target);
     } else {
         closed = target.AdoptElements(Values(frame.valueBase), values_.Size() - frame.valueBase);

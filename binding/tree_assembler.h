@@ -14,6 +14,10 @@
 // hold no references: the assembler only ever adds to the tree, so what they point at lives
 // until the tree is reset.
 //
+// A large collection whose size the reader knows gets its block when it opens, and its elements
+// are made right there instead of on the stacks; one such collection is open at a time, which
+// bounds what a reader that trusts its input's counts only as far as its length can reserve.
+//
 // A structure given the same key twice is not assembled: Close() fails with RepeatedKey() set,
 // so that a reader can read its input again under its own rules for repeated keys. After any
 // failure the partial tree lies in the root's context; resetting the root drops it.
@@ -60,6 +64,10 @@ class Stack {
         return true;
     }
     void Truncate(std::size_t size) noexcept { size_ = size; }
+    // Room for `count` more items without growing; false when memory runs out.
+    bool Reserve(std::size_t count) noexcept {
+        return count <= capacity_ - size_ || Grow(size_ + count);
+    }
 
   private:
     bool Grow(std::size_t required) noexcept;
@@ -105,9 +113,16 @@ class TreeAssembler {
     // Key(name) when `name` is the remembered key at this position (a cheap check a reader can
     // make before preparing a key of its input); false, with nothing changed, otherwise.
     bool RepeatKey(std::string_view name) noexcept;
-    // Opens a collection or structure as the next value; false as for Next().
-    bool OpenCollection() noexcept { return Open(false); }
-    bool OpenStructure() noexcept { return Open(true); }
+    // Opens a collection or structure as the next value; false as for Next(). A reader that
+    // knows how many children follow says so, sparing the stacks their growth (a reader of
+    // outside input bounds the number by the input it has left). A collection may then refuse
+    // children beyond that many, as Next() refuses them when memory runs out.
+    bool OpenCollection(std::size_t expectedChildren = 0) noexcept {
+        return Open(false, expectedChildren);
+    }
+    bool OpenStructure(std::size_t expectedChildren = 0) noexcept {
+        return Open(true, expectedChildren);
+    }
     // Completes the innermost open container (a key without a value is dropped); false when
     // memory runs out or a key of the structure repeats.
     bool Close() noexcept;
@@ -121,14 +136,38 @@ class TreeAssembler {
         unsigned char bytes[sizeof(BindingProperty)];
     };
     struct Frame {
-        std::size_t valueBase;  // its first child in values_
+        std::size_t valueBase;  // its first child in values_ (not for the direct collection)
         std::size_t nameBase;   // its first name in names_ (structures)
         AssemblyDetail::DepthMemory* memory;
         bool isStructure;
         bool matchesMemory;  // every key so far repeats the names of its memory
     };
 
+    // The open collection that makes its elements in its own block.
+    struct DirectCollection {
+        std::size_t frames = 0;  // frames_.Size() while it is innermost; 0 while none is open
+        BindingProperty* elements = nullptr;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+    // Collections expected to hold fewer children are built on the stacks.
+    static constexpr std::size_t kDirectCollectionMinimum = 64;
+
     StorageContext* Context() noexcept;
+    // The position in its container of the child last made.
+    std::size_t LastChildPosition() noexcept {
+        return frames_.Size() == direct_.frames ? direct_.size - 1
+                                                : values_.Size() - 1 - frames_.Back().valueBase;
+    }
+    void DropLastChild() noexcept {
+        if (frames_.Size() == direct_.frames) {
+            --direct_.size;
+        } else {
+            values_.Truncate(values_.Size() - 1);
+        }
+    }
+    // The value that the innermost open container becomes.
+    BindingProperty& Target() noexcept;
     bool NewKey(std::string_view name) noexcept;
     // Interns a text for the child at `position` of the open container and remembers it there;
     // null when memory runs out.
@@ -136,7 +175,9 @@ class TreeAssembler {
     bool StoreRootText(std::string_view text) noexcept;
     // Room for the next child of the open container, not yet made; null as for Next().
     ValueSlot* NextSlot() noexcept;
-    bool Open(bool isStructure) noexcept;
+    bool Open(bool isStructure, std::size_t expectedChildren) noexcept;
+    // The memory of the next depth, reached for the first time; false when memory runs out.
+    bool AddDepthMemory() noexcept;
     BindingProperty* Values(std::size_t index) noexcept {
         return reinterpret_cast<BindingProperty*>(values_.Data() + index);
     }
@@ -150,12 +191,18 @@ class TreeAssembler {
     AssemblyDetail::Stack<const InternedText*> names_;
     AssemblyDetail::Stack<Frame> frames_;
     AssemblyDetail::Stack<AssemblyDetail::DepthMemory*> memories_;  // one per depth reached
+    DirectCollection direct_;
     bool repeatedKey_ = false;
 };
 
 // The calls made for every value and key, inline.
 
 inline TreeAssembler::ValueSlot* TreeAssembler::NextSlot() noexcept {
+    if (frames_.Size() == direct_.frames) {
+        return direct_.size < direct_.capacity
+                   ? reinterpret_cast<ValueSlot*>(direct_.elements + direct_.size++)
+                   : nullptr;
+    }
     const Frame& frame = frames_.Back();
     const std::size_t children = values_.Size() - frame.valueBase;
     if (frame.isStructure ? names_.Size() - frame.nameBase != children + 1
@@ -199,14 +246,14 @@ inline bool TreeAssembler::StoreText(std::string_view text) noexcept {
     if (slot == nullptr) {
         return false;
     }
-    const std::size_t position = values_.Size() - 1 - frames_.Back().valueBase;
+    const std::size_t position = LastChildPosition();
     const InternedText* interned = position < AssemblyDetail::DepthMemory::kTexts
                                        ? frames_.Back().memory->texts[position]
                                        : nullptr;
     if (interned != nullptr && SameText(interned->View(), text)) {
         context_->Retain(interned);
     } else if ((interned = InternText(text, position)) == nullptr) {
-        values_.Truncate(values_.Size() - 1);
+        DropLastChild();
         return false;
     }
     BindingProperty::MakeChild(slot, context_, interned);

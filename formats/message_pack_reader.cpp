@@ -1,5 +1,6 @@
 #include "formats/message_pack_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <span>
@@ -131,8 +132,8 @@ class DirectBuilder : public PlacesThroughNext<DirectBuilder> {
         open_.back().pendingKey = name;
         return true;
     }
-    bool OpenCollection() noexcept { return Open(false); }
-    bool OpenStructure() noexcept { return Open(true); }
+    bool OpenCollection(std::size_t /*expectedChildren*/) noexcept { return Open(false); }
+    bool OpenStructure(std::size_t /*expectedChildren*/) noexcept { return Open(true); }
     bool Close() noexcept {
         open_.pop_back();
         return true;
@@ -463,7 +464,9 @@ class MessagePackReader {
             result_.SetFailure(kNestingTooDeepMessage);
             return;
         }
-        if (Placed(isMap ? builder_.OpenStructure() : builder_.OpenCollection())) {
+        // Every child takes at least one byte.
+        const std::size_t present = std::min<std::size_t>(count, size_ - position_);
+        if (Placed(isMap ? builder_.OpenStructure(present) : builder_.OpenCollection(present))) {
             frames_.push_back(Frame{count, isMap});
         }
     }

@@ -1,12 +1,38 @@
 // Fuzzes the MessagePack decoder: any bytes must give a value or a failure with a message, never
 // a crash, a read past the input or unbounded memory, and `consumed` stays within the input.
+// Whatever decodes also feeds the JSON writer, which must write valid JSON for any tree: the text
+// reads back, and after one pass (which cuts strings at NUL) writing is a fixed point.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
+#include "formats/json_reader.h"
+#include "formats/json_writer.h"
 #include "formats/message_pack_reader.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+std::string Rewritten(const std::string& text, const char* newline) {
+    const Velto::BindingResult read = Velto::ReadJson(text);
+    Check(read.succeeded);
+    return Velto::WriteJson(read, nullptr, newline);
+}
+
+void CheckJsonOf(const Velto::BindingProperty& tree, const char* newline) {
+    const std::string once = Rewritten(Velto::WriteJson(tree, nullptr, newline), newline);
+    Check(Rewritten(once, newline) == once);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // An exact copy, so that AddressSanitizer sees any read past the end.
@@ -14,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::copy(data, data + size, input.get());
     std::size_t consumed = size + 1;
     const Velto::BindingResult result = Velto::ReadMessagePack(input.get(), size, consumed);
-    if (consumed > size || (!result.succeeded && result.FailureMessage().empty()) ||
-        (size == 0 && !result.IsEmpty())) {
-        std::abort();
+    Check(consumed <= size);
+    Check(result.succeeded || !result.FailureMessage().empty());
+    Check(size != 0 || result.IsEmpty());
+    if (result.succeeded) {
+        CheckJsonOf(result, nullptr);
+        CheckJsonOf(result, "\n");
     }
     return 0;
 }

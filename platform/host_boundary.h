@@ -302,9 +302,9 @@ inline constexpr bool kIs32Bit = sizeof(void*) == 4;
 
 #define VELTO_BOUNDARY_SIZE(type, size) \
     static_assert(!BoundaryLayout::kIs32Bit || sizeof(type) == (size), #type " size")
-#define VELTO_BOUNDARY_OFFSET(type, field, offset)                                          \
-    static_assert(!BoundaryLayout::kIs32Bit || offsetof(type, field) == (offset), #type ":" \
-                                                                                        ":" #field)
+#define VELTO_BOUNDARY_OFFSET(type, field, offset)                                \
+    static_assert(!BoundaryLayout::kIs32Bit || offsetof(type, field) == (offset), \
+                  "offset of " #type "." #field)
 
 VELTO_BOUNDARY_SIZE(HostValue, 12);
 VELTO_BOUNDARY_OFFSET(HostValue, payload, 4);

@@ -139,7 +139,8 @@ TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
         EXPECT_EQ(field.spec.kind, TypeKind::Int32) << e.name;
         const auto* converter = dynamic_cast<const SpecConverter*>(field.converter.get());
         ASSERT_NE(converter, nullptr) << e.name;
-        EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "the converter is made for the field's TypeSpec";
+        EXPECT_EQ(converter->spec.kind, TypeKind::Int32)
+            << "the converter is made for the field's TypeSpec";
     }
 }
 

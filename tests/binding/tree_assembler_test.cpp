@@ -191,5 +191,66 @@ TEST(TreeAssembler, AKeyWithoutAValueIsDropped) {
     EXPECT_EQ(tree.Find("kept").GetSigned(), 1);
 }
 
+TEST(TreeAssembler, CollectionsOfAnnouncedSizeHoldWhatArrives) {
+    // A collection of `announced` children, given `given` records {n: index, tags: [index, "t"]}
+    // whose tags announce `tagsAnnounced`, at the root or as a member.
+    struct Case {
+        std::size_t announced;
+        std::size_t given;
+        std::size_t tagsAnnounced;
+        bool asMember;
+    };
+    const Case cases[] = {
+        {200, 200, 2, false}, {200, 150, 0, false}, {200, 200, 100, true},
+        {64, 64, 64, true},   {63, 63, 2, false},   {100000, 3, 2, true},
+    };
+    for (const Case& c : cases) {
+        BindingProperty assembled;
+        {
+            TreeAssembler assembler(assembled);
+            if (c.asMember) {
+                ASSERT_TRUE(assembler.OpenStructure(1));
+                ASSERT_TRUE(assembler.Key("records"));
+            }
+            ASSERT_TRUE(assembler.OpenCollection(c.announced));
+            for (std::size_t index = 0; index < c.given; ++index) {
+                ASSERT_TRUE(assembler.OpenStructure(2));
+                ASSERT_TRUE(assembler.Key("n") && assembler.Store(static_cast<int64_t>(index)));
+                ASSERT_TRUE(assembler.Key("tags") && assembler.OpenCollection(c.tagsAnnounced));
+                ASSERT_TRUE(assembler.Store(static_cast<int64_t>(index)));
+                ASSERT_TRUE(assembler.StoreText("t"));
+                ASSERT_TRUE(assembler.Close() && assembler.Close());
+            }
+            ASSERT_TRUE(assembler.Close());
+            ASSERT_TRUE(!c.asMember || assembler.Close());
+        }
+        BindingProperty expected;
+        BindingProperty& records = c.asMember ? expected.Member("records") : expected;
+        records.MakeCollection();
+        for (std::size_t index = 0; index < c.given; ++index) {
+            BindingProperty& record = records.Append();
+            record.Member("n") = static_cast<int64_t>(index);
+            record.Member("tags").Append() = static_cast<int64_t>(index);
+            record.Member("tags").Append() = "t";
+        }
+        EXPECT_TRUE(TreeTesting::SameTree(assembled, expected)) << c.announced << " " << c.given;
+    }
+}
+
+TEST(TreeAssembler, AnnouncedCollectionsMayRefuseMore) {
+    BindingProperty tree;
+    TreeAssembler assembler(tree);
+    ASSERT_TRUE(assembler.OpenCollection(100));
+    for (int index = 0; index < 100; ++index) {
+        ASSERT_TRUE(assembler.Store(int64_t{index}));
+    }
+    EXPECT_FALSE(assembler.Store(int64_t{100}));
+    EXPECT_FALSE(assembler.StoreText("more"));
+    EXPECT_FALSE(assembler.OpenStructure());
+    ASSERT_TRUE(assembler.Close());
+    ASSERT_EQ(tree.Size(), 100u);
+    EXPECT_EQ(tree.At(99).GetSigned(), 99);
+}
+
 }  // namespace
 }  // namespace Velto
