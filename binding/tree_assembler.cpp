@@ -162,7 +162,7 @@ bool TreeAssembler::Close() noexcept {
     const Frame frame = frames_.Back();
     BindingProperty& target = Target();
     bool closed = false;
-    if (frames_.Size() == direct_.frames) {
+    if (InDirectCollection()) {
         target.SetElementCount(direct_.size);
         direct_ = DirectCollection{};
         closed = true;

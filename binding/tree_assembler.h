@@ -154,13 +154,15 @@ class TreeAssembler {
     static constexpr std::size_t kDirectCollectionMinimum = 64;
 
     StorageContext* Context() noexcept;
+    // Whether the innermost open container is the direct collection.
+    bool InDirectCollection() const noexcept { return frames_.Size() == direct_.frames; }
     // The position in its container of the child last made.
     std::size_t LastChildPosition() noexcept {
-        return frames_.Size() == direct_.frames ? direct_.size - 1
-                                                : values_.Size() - 1 - frames_.Back().valueBase;
+        return InDirectCollection() ? direct_.size - 1
+                                    : values_.Size() - 1 - frames_.Back().valueBase;
     }
     void DropLastChild() noexcept {
-        if (frames_.Size() == direct_.frames) {
+        if (InDirectCollection()) {
             --direct_.size;
         } else {
             values_.Truncate(values_.Size() - 1);
@@ -198,7 +200,7 @@ class TreeAssembler {
 // The calls made for every value and key, inline.
 
 inline TreeAssembler::ValueSlot* TreeAssembler::NextSlot() noexcept {
-    if (frames_.Size() == direct_.frames) {
+    if (InDirectCollection()) {
         return direct_.size < direct_.capacity
                    ? reinterpret_cast<ValueSlot*>(direct_.elements + direct_.size++)
                    : nullptr;
