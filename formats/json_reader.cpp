@@ -85,93 +85,96 @@ const char* ParseErrorText(rapidjson::ParseErrorCode code) {
     return rapidjson::GetParseError_En(code);
 }
 
-enum class NumberCharacter : uint8_t { None, Digit, Sign, Point, Exponent };
-
-constexpr std::array<NumberCharacter, 256> kNumberCharacters = [] {
-    std::array<NumberCharacter, 256> table{};
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        table[static_cast<unsigned char>(digit)] = NumberCharacter::Digit;
-    }
-    table['-'] = table['+'] = NumberCharacter::Sign;
-    table['.'] = NumberCharacter::Point;
-    table['e'] = table['E'] = NumberCharacter::Exponent;
-    return table;
-}();
-
-// The text of a number the parser has just read.
-struct NumberText {
-    const char* begin;
-    const char* point;     // its decimal point, or null
-    const char* exponent;  // its 'e' or 'E', or null
-    const char* end;
+// The number text at `begin` as a decimal significand and power of ten. The parser has checked
+// its grammar before the event.
+struct DecimalNumber {
+    uint64_t significand = 0;
+    std::ptrdiff_t power = 0;  // of ten, clamped far beyond the range of doubles
+    bool complete = true;      // whether every significant digit is in the significand
+    bool negative = false;
+    const char* end = nullptr;
 };
 
-// The end of the number text at `begin`. A complete number is never followed by a character of
-// a number (such a text fails to parse after the event).
-const char* NumberEnd(const char* begin) {
-    while (kNumberCharacters[static_cast<unsigned char>(*begin)] != NumberCharacter::None) {
-        ++begin;
-    }
-    return begin;
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-// The number in [begin, end), its point and exponent found.
-NumberText Analyze(const char* begin, const char* end) {
-    NumberText number{begin, nullptr, nullptr, end};
-    for (const char* at = begin; at != end; ++at) {
-        const NumberCharacter character = kNumberCharacters[static_cast<unsigned char>(*at)];
-        if (character == NumberCharacter::Point) {
-            number.point = at;
-        } else if (character == NumberCharacter::Exponent) {
-            number.exponent = at;
-        }
+// Adds the digits at `at` to `significand`, which wraps beyond 19 of them; the end of the
+// digits.
+const char* TakeDigits(const char* at, uint64_t& significand) {
+    // Accumulated apart from `significand`, which the characters read could alias.
+    uint64_t value = significand;
+    for (; IsDigit(*at); ++at) {
+        value = value * 10 + static_cast<unsigned>(*at - '0');
     }
+    significand = value;
+    return at;
+}
+
+DecimalNumber ScanNumber(const char* at) {
+    constexpr std::ptrdiff_t kSignificandDigits = 19;  // any 19 digits fit in 64 bits
+    constexpr std::ptrdiff_t kPowerBound = 100000;
+    DecimalNumber number;
+    number.negative = *at == '-';
+    at += number.negative ? 1 : 0;
+    const char* digits = at;
+    at = TakeDigits(at, number.significand);
+    std::ptrdiff_t digitCount = at - digits;
+    std::ptrdiff_t fractionDigits = 0;
+    if (*at == '.') {
+        const char* fraction = at + 1;
+        at = TakeDigits(fraction, number.significand);
+        fractionDigits = at - fraction;
+        digitCount += fractionDigits;
+    }
+    if (digitCount > kSignificandDigits) {
+        // Zeros before the first other digit (and the point among them) add nothing.
+        std::ptrdiff_t leadingZeros = 0;
+        for (const char* digit = digits; *digit == '0' || *digit == '.'; ++digit) {
+            leadingZeros += *digit == '0' ? 1 : 0;
+        }
+        number.complete = digitCount - leadingZeros <= kSignificandDigits;
+    }
+    std::ptrdiff_t exponent = 0;
+    if (*at == 'e' || *at == 'E') {
+        ++at;
+        const bool negative = *at == '-';
+        at += (*at == '-' || *at == '+') ? 1 : 0;
+        for (; IsDigit(*at); ++at) {
+            exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*at - '0'), kPowerBound);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    number.power = exponent - std::min(fractionDigits, kPowerBound);
+    number.end = at;
     return number;
 }
 
-// Whether RapidJSON's own conversion of `number` is already the nearest double: a significand
-// of at most 15 digits is exact, and so is a power of ten up to 1e22, so its one multiplication
-// or division rounds once, correctly.
-bool ConvertedExactly(const NumberText& number) {
-    constexpr std::ptrdiff_t kExactDigits = 15;
+// The double nearest to the number text at `begin`, or `value` (RapidJSON's) when the text does
+// not convert. RapidJSON's default conversion can be a unit in the last place off, so a double
+// written as its shortest text would not read back the same; its exact mode trips over zeros
+// with exponents ("0e-300"). A significand of at most 2^53 and a power of ten up to 1e22 are
+// both exact doubles, so their one multiplication or division rounds once, correctly; other
+// numbers go to the library's conversion. Arithmetic in x87 registers rounds twice, so there the
+// library always converts.
+double ExactDouble(double value, const char* begin) {
+    constexpr uint64_t kExactSignificand = uint64_t{1} << 53;
+    static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     constexpr std::ptrdiff_t kExactPower = 22;
-    const char* mantissaEnd = number.exponent != nullptr ? number.exponent : number.end;
-    // JSON allows one leading zero only, before a point; zeros right after that point lead too.
-    const char* first = number.begin + (*number.begin == '-' ? 1 : 0);
-    while (first != mantissaEnd && (*first == '0' || *first == '.')) {
-        ++first;
-    }
-    const std::ptrdiff_t digits =
-        (mantissaEnd - first) - (number.point != nullptr && number.point > first ? 1 : 0);
-    std::ptrdiff_t power = number.point != nullptr ? -(mantissaEnd - number.point - 1) : 0;
-    if (number.exponent != nullptr) {
-        const char* at = number.exponent + 1;
-        const bool negative = *at == '-';
-        at += (*at == '-' || *at == '+') ? 1 : 0;
-        std::ptrdiff_t exponent = 0;
-        for (; at != number.end; ++at) {
-            exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*at - '0'), 100000);
-        }
-        power += negative ? -exponent : exponent;
-    }
-    return digits <= kExactDigits && power >= -kExactPower && power <= kExactPower;
-}
-
-// The double nearest to the number in [begin, end), or `value` when the text does not convert.
-// RapidJSON's default conversion can be a unit in the last place off, so a double written as
-// its shortest text would not read back the same; its exact mode trips over zeros with
-// exponents ("0e-300"), so the value is taken from the text here unless RapidJSON's is exact
-// (only worth checking for short texts: long ones have too many digits). Arithmetic in x87
-// registers rounds twice, so there RapidJSON's double is never trusted.
-double ExactDouble(double value, const char* begin, const char* end) {
-    constexpr std::ptrdiff_t kShortNumber = 17;
     constexpr bool kRoundsOnce = FLT_EVAL_METHOD == 0;
-    if (kRoundsOnce && end - begin <= kShortNumber && ConvertedExactly(Analyze(begin, end))) {
-        return value;
+    const DecimalNumber number = ScanNumber(begin);
+    if (kRoundsOnce && number.complete && number.significand <= kExactSignificand &&
+        number.power >= -kExactPower && number.power <= kExactPower) {
+        const auto significand = static_cast<double>(number.significand);
+        const double magnitude = number.power < 0 ? significand / kExactPowers[-number.power]
+                                                  : significand * kExactPowers[number.power];
+        return number.negative ? -magnitude : magnitude;
     }
     double exact = 0.0;
-    const std::from_chars_result converted = std::from_chars(begin, end, exact);
-    return converted.ec == std::errc() && converted.ptr == end ? exact : value;
+    const std::from_chars_result converted = std::from_chars(begin, number.end, exact);
+    return converted.ec == std::errc() && converted.ptr == number.end ? exact : value;
 }
 
 // "Error: <RapidJSON's English text for code> at offset <offset>." into `message`.
@@ -276,7 +279,7 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
         // The parser works on its own copy of the stream while it reads a token, so the stream
         // still stands where the number began.
         const char* begin = stream_.src_;
-        const double exact = ExactDouble(value, begin, NumberEnd(begin));
+        const double exact = ExactDouble(value, begin);
         // RapidJSON lets some numbers beyond the double range through as infinities, which
         // JSON cannot spell and would write back as null.
         if (!std::isfinite(exact)) {

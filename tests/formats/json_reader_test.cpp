@@ -218,6 +218,16 @@ TEST(JsonReader, FloatsAreTheNearestDoubleToTheirText) {
         "100000000000000000000000e-3",
         "7.0e+0",
         "-4.35",
+        // Around the largest significand a double holds exactly.
+        "9007199254740992e-22",
+        "9007199254740993e-5",
+        "0.9007199254740993",
+        "-9007199254740991.5",
+        "1e-22",
+        "3e-23",
+        "0.0000000000000000000000000000001234",
+        "123456789012345678901.5",
+        "1234567890123456789e3",
     };
     // Random doubles written with 15 digits (RapidJSON's own conversion is exact), 17 digits
     // (it is not always) and with large exponents.
