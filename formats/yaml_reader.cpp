@@ -3,228 +3,37 @@
 #include <yaml.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "diagnostics/format.h"
 #include "formats/nesting_limit.h"
+#include "formats/yaml_scalar.h"
 
 namespace Velto {
 namespace {
-
-constexpr std::string_view kStrTag = "tag:yaml.org,2002:str";
-constexpr std::string_view kIntTag = "tag:yaml.org,2002:int";
-constexpr std::string_view kFloatTag = "tag:yaml.org,2002:float";
-constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
-
-// The field and type names under which tagged scalars are converted, as in every conversion
-// message of the binding layer.
-constexpr const char* kFieldName = "yaml";
-constexpr const char* kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
-constexpr const char* kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
 
 // Alias copies may add this many values, or 64 per byte of text when that is more.
 constexpr std::size_t kAliasValueFloor = 1000000;
 constexpr std::size_t kAliasValuesPerByte = 64;
 
-// The longest word of any list ("false", "FALSE"): longer scalars skip the comparisons.
-constexpr std::size_t kLongestWord = 5;
-
-bool InList(std::string_view text, std::initializer_list<std::string_view> words) {
-    return text.size() <= kLongestWord &&
-           std::find(words.begin(), words.end(), text) != words.end();
-}
-
-// Whether strtod could take `text` whole: it starts with white space, a sign, a digit, a point,
-// or the first letter of "nan", "inf" or "infinity". Saves strtod on most words.
-bool MayBeNumber(std::string_view text) {
-    const char first = text.front();
-    return (first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.' ||
-           first == 'n' || first == 'N' || first == 'i' || first == 'I' || first == ' ' ||
-           (first >= '\t' && first <= '\r');
-}
-
-bool IsNullWord(std::string_view text) {
-    return InList(text, {"", "~", "null", "Null", "NULL"});
-}
-
-bool IsTrueWord(std::string_view text) {
-    return InList(text, {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"});
-}
-
-bool IsFalseWord(std::string_view text) {
-    return InList(text,
-                  {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"});
-}
-
-// `text` is NUL-terminated at text.size() (libyaml terminates every scalar); the conversions
-// must consume all of it, so an embedded NUL counts as a trailing character.
-bool ConsumedAll(std::string_view text, const char* end) {
-    return end == text.data() + text.size();
-}
-
-void ToUnsigned(BindingResult& result, BindingProperty& target, std::string_view text) {
-    const std::size_t firstNonBlank = text.find_first_not_of(" \t\n\v\f\r");
-    // strtoull negates "-5" into a huge number instead of refusing it.
-    if (firstNonBlank != std::string_view::npos && text[firstNonBlank] == '-') {
-        result.SetFailure(Format(kOutOfRange, text, kFieldName, "uint64_t"));
-        return;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text.data(), &end, 0);
-    if (!ConsumedAll(text, end)) {
-        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "uint64_t"));
-        return;
-    }
-    if (errno == ERANGE) {
-        result.SetFailure(Format(kOutOfRange, text, kFieldName, "uint64_t"));
-        return;
-    }
-    target.SetUnsigned(value);
-}
-
-void ToSigned(BindingResult& result, BindingProperty& target, std::string_view text) {
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text.data(), &end, 0);
-    if (!ConsumedAll(text, end)) {
-        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "int64_t"));
-        return;
-    }
-    if (errno == ERANGE) {
-        result.SetFailure(Format(kOutOfRange, text, kFieldName, "int64_t"));
-        return;
-    }
-    target.SetSigned(value);
-}
-
-void ToDouble(BindingResult& result, BindingProperty& target, std::string_view text) {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.data(), &end);
-    if (!ConsumedAll(text, end)) {
-        result.SetFailure(Format(kIncorrectFormat, text, kFieldName, "double"));
-        return;
-    }
-    constexpr double kMax = 1.7976931348623157e308;
-    if (errno == ERANGE || value < -kMax || value > kMax) {
-        result.SetFailure(Format(kOutOfRange, text, kFieldName, "double"));
-        return;
-    }
-    target.SetFloat(value);
-}
-
-// Whether `text` is a plain decimal number: an optional "-", digits with an optional fraction,
-// an optional exponent. For these from_chars gives strtod's correctly rounded result, faster.
-bool IsPlainDecimal(std::string_view text) {
-    std::size_t at = text.front() == '-' ? 1 : 0;
-    const auto digits = [&] {
-        const std::size_t start = at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            ++at;
-        }
-        return at - start;
-    };
-    std::size_t mantissa = digits();
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        mantissa += digits();
-    }
-    if (mantissa == 0) {
-        return false;
-    }
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-            ++at;
-        }
-        if (digits() == 0) {
-            return false;
-        }
-    }
-    return at == text.size();
-}
-
-// strtod on the whole text (false when something is left over).
-bool ParseDouble(std::string_view text, double& value) {
-    if (IsPlainDecimal(text)) {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error == std::errc{} && end == text.data() + text.size()) {
-            return true;
-        }
-    }
-    char* end = nullptr;
-    value = std::strtod(text.data(), &end);
-    return ConsumedAll(text, end);
-}
-
-// A plain scalar that strtod takes whole and finite: integral values become integers where
-// 64 bits hold them, everything else (fractions, NaN, integers beyond 64 bits) a double.
-bool SetNumber(BindingProperty& target, std::string_view text) {
-    if (text.empty() || !MayBeNumber(text)) {
-        return false;
-    }
-    double value = 0;
-    if (!ParseDouble(text, value) || std::isinf(value)) {
-        return false;
-    }
-    constexpr double kTwoTo63 = 9223372036854775808.0;
-    constexpr double kTwoTo64 = 18446744073709551616.0;
-    if (std::trunc(value) != value || value < -kTwoTo63 || value >= kTwoTo64) {
-        target.SetFloat(value);
-    } else if (value < 0) {
-        target.SetSigned(static_cast<int64_t>(value));
-    } else {
-        target.SetUnsigned(static_cast<uint64_t>(value));
-    }
-    return true;
-}
-
-void ResolveScalar(BindingResult& result, BindingProperty& target, const char* tag,
-                   std::string_view text, bool quoted) {
-    if (tag != nullptr) {
-        const std::string_view name = tag;
-        if (name == kStrTag) {
-            target.SetString(text);
-        } else if (name == kIntTag) {
-            if (!text.empty() && text.front() == '-') {
-                ToSigned(result, target, text);
-            } else {
-                ToUnsigned(result, target, text);
-            }
-        } else if (name == kFloatTag) {
-            ToDouble(result, target, text);
-        } else if (name == kBoolTag) {
-            if (IsTrueWord(text)) {
-                target.SetBool(true);
-            } else if (IsFalseWord(text)) {
-                target.SetBool(false);
-            }
-        } else {
-            result.SetFailure(Format("Unsupported YAML tag '%1'.", name));
-        }
-        return;
-    }
-    if (quoted) {
-        target.SetString(text);
-        return;
-    }
-    if (IsNullWord(text) || SetNumber(target, text)) {
-        return;
-    }
-    if (IsTrueWord(text)) {
-        target.SetBool(true);
-    } else if (IsFalseWord(text)) {
-        target.SetBool(false);
-    } else {
-        target.SetString(text);
+// Stores what a scalar stands for; its text is `text`.
+void SetScalar(BindingProperty& target, const YamlScalar& scalar, std::string_view text) {
+    switch (scalar.kind) {
+        case YamlScalar::Kind::Empty:
+            return;
+        case YamlScalar::Kind::Text:
+            return target.SetString(text);
+        case YamlScalar::Kind::Bool:
+            return target.SetBool(scalar.boolean);
+        case YamlScalar::Kind::Signed:
+            return target.SetSigned(scalar.signedValue);
+        case YamlScalar::Kind::Unsigned:
+            return target.SetUnsigned(scalar.unsignedValue);
+        case YamlScalar::Kind::Float:
+            return target.SetFloat(scalar.floating);
     }
 }
 
@@ -414,7 +223,7 @@ class YamlReader {
         const auto& scalar = event.data.scalar;
         const std::string_view text = ViewOf(scalar.value, scalar.length);
         if (InKeyPosition()) {
-            if (scalar.tag != nullptr && TagOf(scalar.tag) != kStrTag) {
+            if (scalar.tag != nullptr && TagOf(scalar.tag) != kYamlStrTag) {
                 Fail(
                     "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: "
                     "%2",
@@ -434,7 +243,7 @@ class YamlReader {
                             scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
         BindingProperty& target = *nodes_.back().target;
         target.Reset();
-        ResolveScalar(result_, target, TagOf(scalar.tag), text, quoted);
+        SetScalar(target, ResolveScalar(result_, TagOf(scalar.tag), text, quoted), text);
         if (result_.succeeded && scalar.anchor != nullptr) {
             RegisterValueAnchor(event, scalar.anchor);
         }

@@ -79,15 +79,17 @@ TEST(YamlReader, RecognisesExactlyTheWordLists) {
         const char* value;
     };
     const WordCase cases[] = {
-        {"~", "~"},           {"null", "~"},      {"Null", "~"},        {"NULL", "~"},
-        {"true", "true"},     {"True", "true"},   {"TRUE", "true"},     {"y", "true"},
-        {"Y", "true"},        {"yes", "true"},    {"Yes", "true"},      {"YES", "true"},
-        {"on", "true"},       {"On", "true"},     {"ON", "true"},       {"false", "false"},
-        {"False", "false"},   {"FALSE", "false"}, {"n", "false"},       {"N", "false"},
-        {"no", "false"},      {"No", "false"},    {"NO", "false"},      {"off", "false"},
-        {"Off", "false"},     {"OFF", "false"},   {"nULL", "\"nULL\""}, {"tRUE", "\"tRUE\""},
-        {"yES", "\"yES\""},   {"oN", "\"oN\""},   {"nO", "\"nO\""},     {"ofF", "\"ofF\""},
-        {"yess", "\"yess\""}, {"nil", "\"nil\""}, {"none", "\"none\""},
+        {"~", "~"},           {"null", "~"},        {"Null", "~"},          {"NULL", "~"},
+        {"true", "true"},     {"True", "true"},     {"TRUE", "true"},       {"y", "true"},
+        {"Y", "true"},        {"yes", "true"},      {"Yes", "true"},        {"YES", "true"},
+        {"on", "true"},       {"On", "true"},       {"ON", "true"},         {"false", "false"},
+        {"False", "false"},   {"FALSE", "false"},   {"n", "false"},         {"N", "false"},
+        {"no", "false"},      {"No", "false"},      {"NO", "false"},        {"off", "false"},
+        {"Off", "false"},     {"OFF", "false"},     {"nULL", "\"nULL\""},   {"tRUE", "\"tRUE\""},
+        {"yES", "\"yES\""},   {"oN", "\"oN\""},     {"nO", "\"nO\""},       {"ofF", "\"ofF\""},
+        {"yess", "\"yess\""}, {"nil", "\"nil\""},   {"none", "\"none\""},   {"NuLL", "\"NuLL\""},
+        {"nulL", "\"nulL\""}, {"TrUE", "\"TrUE\""}, {"fALSE", "\"fALSE\""}, {"YeS", "\"YeS\""},
+        {"~~", "\"~~\""},     {"o", "\"o\""},       {"nn", "\"nn\""},       {"0n", "\"0n\""},
     };
     for (const WordCase& c : cases) {
         const std::string text = std::string("v: ") + c.word + "\n";

@@ -1,0 +1,33 @@
+// What a YAML scalar stands for: its tag, its quoting and, for plain scalars, the word lists
+// and the numbers decide.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "binding/binding_result.h"
+
+namespace Velto {
+
+// The only tag a mapping key may carry.
+inline constexpr std::string_view kYamlStrTag = "tag:yaml.org,2002:str";
+
+struct YamlScalar {
+    enum class Kind : uint8_t { Empty, Text, Bool, Signed, Unsigned, Float };
+
+    Kind kind = Kind::Empty;  // Text stands for the scalar's own text
+    union {
+        bool boolean;
+        int64_t signedValue;
+        uint64_t unsignedValue = 0;
+        double floating;
+    };
+};
+
+// Types the scalar `text` (NUL-terminated at text.size(), as libyaml gives it) under `tag` (or
+// null). Fails `result` when the tag is not supported or its conversion fails, and then gives
+// an empty scalar.
+YamlScalar ResolveScalar(BindingResult& result, const char* tag, std::string_view text,
+                         bool quoted);
+
+}  // namespace Velto
