@@ -163,12 +163,12 @@ class YamlReader {
         nodes_.clear();
         nodes_.push_back(OpenNode{&result_, {}});
         pathDepth_ = 0;
-        pendingKey_.clear();
+        keyPending_ = false;
     }
 
     // A key is expected when the open node is a structure without a pending key.
     bool InKeyPosition() const {
-        return nodes_.back().target->Kind() == ValueKind::Structure && pendingKey_.empty();
+        return nodes_.back().target->Kind() == ValueKind::Structure && !keyPending_;
     }
 
     // Chooses the node the event fills, pushing a new element or member; false on failure.
@@ -178,10 +178,10 @@ class YamlReader {
             const std::size_t index = top.Size();
             return Push(event, top.Append(), true, index);
         }
-        if (top.Kind() == ValueKind::Structure && !pendingKey_.empty()) {
+        if (top.Kind() == ValueKind::Structure && keyPending_) {
             BindingProperty& member = top.Member(pendingKey_);
             const bool pushed = Push(event, member, false, 0);
-            pendingKey_.clear();
+            keyPending_ = false;
             return pushed;
         }
         return true;
@@ -231,6 +231,7 @@ class YamlReader {
                 return;
             }
             pendingKey_.assign(text);
+            keyPending_ = true;
             if (scalar.anchor != nullptr) {
                 RegisterKeyAnchor(event, scalar.anchor, text);
             }
@@ -312,6 +313,7 @@ class YamlReader {
     void AliasAsKey(const yaml_event_t& event, const AnchorEntry& entry) {
         if (entry.isText) {
             pendingKey_ = entry.text;
+            keyPending_ = true;
             return;
         }
         const BindingProperty& source = Walk(entry.path);
@@ -321,6 +323,7 @@ class YamlReader {
             return;
         }
         pendingKey_.assign(source.GetString());
+        keyPending_ = true;
     }
 
     // Deep-copies the anchored value into `target` within the nesting limit and the alias
@@ -405,7 +408,8 @@ class YamlReader {
     std::vector<OpenNode> nodes_;
     std::vector<PathStep> path_;  // reused: only the first pathDepth_ steps are current
     std::size_t pathDepth_ = 0;
-    std::string pendingKey_;
+    std::string pendingKey_;  // the empty text is a key like any other
+    bool keyPending_ = false;
     std::unordered_map<std::string, AnchorEntry> anchors_;
     const std::size_t aliasBudget_;
     std::size_t aliasValues_ = 0;

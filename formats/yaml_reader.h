@@ -22,7 +22,8 @@ namespace Velto {
 // scalars, undefined, duplicate or cyclic anchors, unsupported tags, tagged scalars that do not
 // convert, nesting deeper than kMaxNestingDepth (aliases included), and aliases whose copies
 // would add up to more than max(1,000,000, 64 x text size) values, so a small text cannot
-// expand into a huge tree. A repeated key replaces the earlier value.
+// expand into a huge tree. A repeated key replaces the earlier value; the empty key names a
+// member like any other.
 BindingResult ReadYaml(const std::string& text);
 
 }  // namespace Velto

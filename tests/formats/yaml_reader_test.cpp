@@ -39,6 +39,11 @@ TEST(YamlReader, BuildsStructuresAndCollections) {
         {"5: x\ntrue: w\n~: z\n", "{5:\"x\",true:\"w\",~:\"z\"}"},
         {"!!str 5: x\n", "{5:\"x\"}"},
         {"\"quoted key\": 1\n", "{quoted key:u1}"},
+        // An empty key names a member like any other key.
+        {"\"\": 1\nb: 2\n", "{:u1,b:u2}"},
+        {"? \n: 1\nb: 2\n", "{:u1,b:u2}"},
+        {"{'': [x], '': z}", "{:\"z\"}"},
+        {"a: &k ''\n*k : 1\n", "{:u1,a:\"\"}"},
         // A repeated key replaces the earlier value, whatever its kind.
         {"a: 1\na: 2\n", "{a:u2}"},
         {"a: {x: 1}\na: 5\n", "{a:u5}"},
