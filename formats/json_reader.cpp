@@ -3,20 +3,17 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
-#include <algorithm>
 #include <array>
-#include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <system_error>
 #include <type_traits>
 
 #include "binding/tree_assembler.h"
 #include "diagnostics/bounded_print.h"
+#include "formats/decimal_number.h"
 #include "formats/nesting_limit.h"
 #include "formats/placing_builder.h"
 
@@ -85,96 +82,13 @@ const char* ParseErrorText(rapidjson::ParseErrorCode code) {
     return rapidjson::GetParseError_En(code);
 }
 
-// The number text at `begin` as a decimal significand and power of ten. The parser has checked
-// its grammar before the event.
-struct DecimalNumber {
-    uint64_t significand = 0;
-    std::ptrdiff_t power = 0;  // of ten, clamped far beyond the range of doubles
-    bool complete = true;      // whether every significant digit is in the significand
-    bool negative = false;
-    const char* end = nullptr;
-};
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Adds the digits at `at` to `significand`, which wraps beyond 19 of them; the end of the
-// digits.
-const char* TakeDigits(const char* at, uint64_t& significand) {
-    // Accumulated apart from `significand`, which the characters read could alias.
-    uint64_t value = significand;
-    for (; IsDigit(*at); ++at) {
-        value = value * 10 + static_cast<unsigned>(*at - '0');
-    }
-    significand = value;
-    return at;
-}
-
-DecimalNumber ScanNumber(const char* at) {
-    constexpr std::ptrdiff_t kSignificandDigits = 19;  // any 19 digits fit in 64 bits
-    constexpr std::ptrdiff_t kPowerBound = 100000;
-    DecimalNumber number;
-    number.negative = *at == '-';
-    at += number.negative ? 1 : 0;
-    const char* digits = at;
-    at = TakeDigits(at, number.significand);
-    std::ptrdiff_t digitCount = at - digits;
-    std::ptrdiff_t fractionDigits = 0;
-    if (*at == '.') {
-        const char* fraction = at + 1;
-        at = TakeDigits(fraction, number.significand);
-        fractionDigits = at - fraction;
-        digitCount += fractionDigits;
-    }
-    if (digitCount > kSignificandDigits) {
-        // Zeros before the first other digit (and the point among them) add nothing.
-        std::ptrdiff_t leadingZeros = 0;
-        for (const char* digit = digits; *digit == '0' || *digit == '.'; ++digit) {
-            leadingZeros += *digit == '0' ? 1 : 0;
-        }
-        number.complete = digitCount - leadingZeros <= kSignificandDigits;
-    }
-    std::ptrdiff_t exponent = 0;
-    if (*at == 'e' || *at == 'E') {
-        ++at;
-        const bool negative = *at == '-';
-        at += (*at == '-' || *at == '+') ? 1 : 0;
-        for (; IsDigit(*at); ++at) {
-            exponent = std::min<std::ptrdiff_t>(exponent * 10 + (*at - '0'), kPowerBound);
-        }
-        exponent = negative ? -exponent : exponent;
-    }
-    number.power = exponent - std::min(fractionDigits, kPowerBound);
-    number.end = at;
-    return number;
-}
-
 // The double nearest to the number text at `begin`, or `value` (RapidJSON's) when the text does
 // not convert. RapidJSON's default conversion can be a unit in the last place off, so a double
 // written as its shortest text would not read back the same; its exact mode trips over zeros
-// with exponents ("0e-300"). A significand of at most 2^53 and a power of ten up to 1e22 are
-// both exact doubles, so their one multiplication or division rounds once, correctly; other
-// numbers go to the library's conversion. Arithmetic in x87 registers rounds twice, so there the
-// library always converts.
+// with exponents ("0e-300"). The parser has checked the text's grammar before the event.
 double ExactDouble(double value, const char* begin) {
-    constexpr uint64_t kExactSignificand = uint64_t{1} << 53;
-    static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr std::ptrdiff_t kExactPower = 22;
-    constexpr bool kRoundsOnce = FLT_EVAL_METHOD == 0;
-    const DecimalNumber number = ScanNumber(begin);
-    if (kRoundsOnce && number.complete && number.significand <= kExactSignificand &&
-        number.power >= -kExactPower && number.power <= kExactPower) {
-        const auto significand = static_cast<double>(number.significand);
-        const double magnitude = number.power < 0 ? significand / kExactPowers[-number.power]
-                                                  : significand * kExactPowers[number.power];
-        return number.negative ? -magnitude : magnitude;
-    }
     double exact = 0.0;
-    const std::from_chars_result converted = std::from_chars(begin, number.end, exact);
-    return converted.ec == std::errc() && converted.ptr == number.end ? exact : value;
+    return NearestDouble(begin, ScanDecimal(begin), exact) ? exact : value;
 }
 
 // "Error: <RapidJSON's English text for code> at offset <offset>." into `message`.

@@ -1,11 +1,11 @@
 #include "formats/yaml_scalar.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
 #include "diagnostics/format.h"
+#include "formats/decimal_number.h"
 
 namespace Velto {
 namespace {
@@ -163,44 +163,14 @@ YamlScalar ToDouble(BindingResult& result, std::string_view text) {
     return Float(value);
 }
 
-// Whether `text` is a plain decimal number: an optional "-", digits with an optional fraction,
-// an optional exponent. For these from_chars gives strtod's correctly rounded result, faster.
-bool IsPlainDecimal(std::string_view text) {
-    std::size_t at = text.front() == '-' ? 1 : 0;
-    const auto digits = [&] {
-        const std::size_t start = at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            ++at;
-        }
-        return at - start;
-    };
-    std::size_t mantissa = digits();
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        mantissa += digits();
-    }
-    if (mantissa == 0) {
-        return false;
-    }
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-            ++at;
-        }
-        if (digits() == 0) {
-            return false;
-        }
-    }
-    return at == text.size();
-}
-
-// strtod on the whole text (false when something is left over).
+// strtod on the whole text (false when something is left over). A plain decimal number (no
+// sign but "-", no hexadecimal, no infinity) converts to the same correctly rounded double faster
+// on its own.
 bool ParseDouble(std::string_view text, double& value) {
-    if (IsPlainDecimal(text)) {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error == std::errc{} && end == text.data() + text.size()) {
-            return true;
-        }
+    const DecimalNumber number = ScanDecimal(text.data());
+    if (number.wellFormed && number.end == text.data() + text.size() &&
+        NearestDouble(text.data(), number, value)) {
+        return true;
     }
     char* end = nullptr;
     value = std::strtod(text.data(), &end);
