@@ -33,9 +33,11 @@ class YamlAssembly {
     }
 
   private:
+    // False for whatever the full reader must judge.
     bool Handle(const yaml_event_t& event) noexcept {
         switch (event.type) {
             case YAML_DOCUMENT_START_EVENT:
+                // Only an empty document may come before another one.
                 return result_.IsEmpty();
             case YAML_SCALAR_EVENT:
                 return expectingKey_ ? OnKey(event) : OnValue(event);
