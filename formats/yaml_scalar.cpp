@@ -20,40 +20,6 @@ constexpr const char* kFieldName = "yaml";
 constexpr const char* kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
 constexpr const char* kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
 
-YamlScalar Text() {
-    YamlScalar scalar;
-    scalar.kind = YamlScalar::Kind::Text;
-    return scalar;
-}
-
-YamlScalar Bool(bool value) {
-    YamlScalar scalar;
-    scalar.kind = YamlScalar::Kind::Bool;
-    scalar.boolean = value;
-    return scalar;
-}
-
-YamlScalar Signed(int64_t value) {
-    YamlScalar scalar;
-    scalar.kind = YamlScalar::Kind::Signed;
-    scalar.signedValue = value;
-    return scalar;
-}
-
-YamlScalar Unsigned(uint64_t value) {
-    YamlScalar scalar;
-    scalar.kind = YamlScalar::Kind::Unsigned;
-    scalar.unsignedValue = value;
-    return scalar;
-}
-
-YamlScalar Float(double value) {
-    YamlScalar scalar;
-    scalar.kind = YamlScalar::Kind::Float;
-    scalar.floating = value;
-    return scalar;
-}
-
 YamlScalar Failed(BindingResult& result, const char* pattern, std::string_view text,
                   const char* type) {
     result.SetFailure(Format(pattern, text, kFieldName, type));
@@ -68,6 +34,7 @@ constexpr std::size_t kLongestWord = 5;
 bool IsUpper(char c) {
     return c >= 'A' && c <= 'Z';
 }
+
 bool IsLower(char c) {
     return c >= 'a' && c <= 'z';
 }
@@ -133,7 +100,7 @@ YamlScalar ToUnsigned(BindingResult& result, std::string_view text) {
     if (errno == ERANGE) {
         return Failed(result, kOutOfRange, text, "uint64_t");
     }
-    return Unsigned(value);
+    return YamlScalar(static_cast<uint64_t>(value));
 }
 
 YamlScalar ToSigned(BindingResult& result, std::string_view text) {
@@ -146,7 +113,7 @@ YamlScalar ToSigned(BindingResult& result, std::string_view text) {
     if (errno == ERANGE) {
         return Failed(result, kOutOfRange, text, "int64_t");
     }
-    return Signed(value);
+    return YamlScalar(static_cast<int64_t>(value));
 }
 
 YamlScalar ToDouble(BindingResult& result, std::string_view text) {
@@ -160,7 +127,7 @@ YamlScalar ToDouble(BindingResult& result, std::string_view text) {
     if (errno == ERANGE || value < -kMax || value > kMax) {
         return Failed(result, kOutOfRange, text, "double");
     }
-    return Float(value);
+    return YamlScalar(value);
 }
 
 // strtod on the whole text (false when something is left over). A plain decimal number (no
@@ -188,18 +155,18 @@ bool ToNumber(std::string_view text, YamlScalar& number) {
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;
     if (std::trunc(value) != value || value < -kTwoTo63 || value >= kTwoTo64) {
-        number = Float(value);
+        number = YamlScalar(value);
     } else if (value < 0) {
-        number = Signed(static_cast<int64_t>(value));
+        number = YamlScalar(static_cast<int64_t>(value));
     } else {
-        number = Unsigned(static_cast<uint64_t>(value));
+        number = YamlScalar(static_cast<uint64_t>(value));
     }
     return true;
 }
 
 YamlScalar ResolveTagged(BindingResult& result, std::string_view tag, std::string_view text) {
     if (tag == kYamlStrTag) {
-        return Text();
+        return YamlScalar(YamlScalar::Kind::Text);
     }
     if (tag == kIntTag) {
         return !text.empty() && text.front() == '-' ? ToSigned(result, text)
@@ -210,7 +177,8 @@ YamlScalar ResolveTagged(BindingResult& result, std::string_view tag, std::strin
     }
     if (tag == kBoolTag) {
         const Word word = ClassifyWord(text);
-        return word == Word::True || word == Word::False ? Bool(word == Word::True) : YamlScalar{};
+        return word == Word::True || word == Word::False ? YamlScalar(word == Word::True)
+                                                         : YamlScalar{};
     }
     result.SetFailure(Format("Unsupported YAML tag '%1'.", tag));
     return {};
@@ -224,7 +192,7 @@ YamlScalar ResolveScalar(BindingResult& result, const char* tag, std::string_vie
         return ResolveTagged(result, tag, text);
     }
     if (quoted) {
-        return Text();
+        return YamlScalar(YamlScalar::Kind::Text);
     }
     const Word word = ClassifyWord(text);
     YamlScalar number;
@@ -235,9 +203,9 @@ YamlScalar ResolveScalar(BindingResult& result, const char* tag, std::string_vie
         return number;
     }
     if (word != Word::Other) {
-        return Bool(word == Word::True);
+        return YamlScalar(word == Word::True);
     }
-    return Text();
+    return YamlScalar(YamlScalar::Kind::Text);
 }
 
 }  // namespace Velto

@@ -15,6 +15,13 @@ inline constexpr std::string_view kYamlStrTag = "tag:yaml.org,2002:str";
 struct YamlScalar {
     enum class Kind : uint8_t { Empty, Text, Bool, Signed, Unsigned, Float };
 
+    YamlScalar() noexcept = default;
+    explicit YamlScalar(Kind textOrEmpty) noexcept : kind(textOrEmpty) {}
+    explicit YamlScalar(bool value) noexcept : kind(Kind::Bool), boolean(value) {}
+    explicit YamlScalar(int64_t value) noexcept : kind(Kind::Signed), signedValue(value) {}
+    explicit YamlScalar(uint64_t value) noexcept : kind(Kind::Unsigned), unsignedValue(value) {}
+    explicit YamlScalar(double value) noexcept : kind(Kind::Float), floating(value) {}
+
     Kind kind = Kind::Empty;  // Text stands for the scalar's own text
     union {
         bool boolean;
