@@ -57,8 +57,7 @@ class YamlAssembly {
 
     bool OnKey(const yaml_event_t& event) noexcept {
         const auto& scalar = event.data.scalar;
-        if (scalar.anchor != nullptr ||
-            (scalar.tag != nullptr && TagOf(scalar.tag) != kYamlStrTag)) {
+        if (scalar.anchor != nullptr || !IsKeyTag(TagOf(scalar.tag))) {
             return false;
         }
         expectingKey_ = false;
@@ -71,9 +70,8 @@ class YamlAssembly {
             return false;
         }
         const std::string_view text = ViewOf(scalar.value, scalar.length);
-        const bool quoted = scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE ||
-                            scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
-        const YamlScalar value = ResolveScalar(conversion_, TagOf(scalar.tag), text, quoted);
+        const YamlScalar value =
+            ResolveScalar(conversion_, TagOf(scalar.tag), text, IsQuoted(event));
         if (!conversion_.succeeded || !Store(value, text)) {
             return false;
         }

@@ -45,4 +45,10 @@ inline const char* TagOf(const yaml_char_t* tag) {
     return reinterpret_cast<const char*>(tag);
 }
 
+// Whether a scalar event was written in quotes; plain, literal and folded scalars are not.
+inline bool IsQuoted(const yaml_event_t& event) {
+    const yaml_scalar_style_t style = event.data.scalar.style;
+    return style == YAML_SINGLE_QUOTED_SCALAR_STYLE || style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+}
+
 }  // namespace Velto

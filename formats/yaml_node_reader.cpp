@@ -207,7 +207,7 @@ class YamlNodeReader {
         const auto& scalar = event.data.scalar;
         const std::string_view text = ViewOf(scalar.value, scalar.length);
         if (InKeyPosition()) {
-            if (scalar.tag != nullptr && TagOf(scalar.tag) != kYamlStrTag) {
+            if (!IsKeyTag(TagOf(scalar.tag))) {
                 Fail(
                     "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: "
                     "%2",
@@ -224,11 +224,9 @@ class YamlNodeReader {
         if (!ChooseTarget(event)) {
             return;
         }
-        const bool quoted = scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE ||
-                            scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
         BindingProperty& target = *nodes_.back().target;
         target.Reset();
-        SetScalar(target, ResolveScalar(result_, TagOf(scalar.tag), text, quoted), text);
+        SetScalar(target, ResolveScalar(result_, TagOf(scalar.tag), text, IsQuoted(event)), text);
         if (result_.succeeded && scalar.anchor != nullptr) {
             RegisterValueAnchor(event, scalar.anchor);
         }

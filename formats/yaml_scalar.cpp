@@ -10,6 +10,7 @@
 namespace Velto {
 namespace {
 
+constexpr std::string_view kStrTag = "tag:yaml.org,2002:str";
 constexpr std::string_view kIntTag = "tag:yaml.org,2002:int";
 constexpr std::string_view kFloatTag = "tag:yaml.org,2002:float";
 constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
@@ -165,7 +166,7 @@ bool ToNumber(std::string_view text, YamlScalar& number) {
 }
 
 YamlScalar ResolveTagged(BindingResult& result, std::string_view tag, std::string_view text) {
-    if (tag == kYamlStrTag) {
+    if (tag == kStrTag) {
         return YamlScalar(YamlScalar::Kind::Text);
     }
     if (tag == kIntTag) {
@@ -186,6 +187,10 @@ YamlScalar ResolveTagged(BindingResult& result, std::string_view tag, std::strin
 
 }  // namespace
 
+bool IsKeyTag(const char* tag) {
+    return tag == nullptr || tag == kStrTag;
+}
+
 YamlScalar ResolveScalar(BindingResult& result, const char* tag, std::string_view text,
                          bool quoted) {
     if (tag != nullptr) {
@@ -195,10 +200,10 @@ YamlScalar ResolveScalar(BindingResult& result, const char* tag, std::string_vie
         return YamlScalar(YamlScalar::Kind::Text);
     }
     const Word word = ClassifyWord(text);
-    YamlScalar number;
     if (word == Word::Null) {
         return {};
     }
+    YamlScalar number;
     if (ToNumber(text, number)) {
         return number;
     }

@@ -9,9 +9,6 @@
 
 namespace Velto {
 
-// The only tag a mapping key may carry.
-inline constexpr std::string_view kYamlStrTag = "tag:yaml.org,2002:str";
-
 struct YamlScalar {
     enum class Kind : uint8_t { Empty, Text, Bool, Signed, Unsigned, Float };
 
@@ -30,6 +27,9 @@ struct YamlScalar {
         double floating;
     };
 };
+
+// Whether a mapping key may carry `tag` (null for none): only the string tag, if any.
+bool IsKeyTag(const char* tag);
 
 // Types the scalar `text` (NUL-terminated at text.size(), as libyaml gives it) under `tag` (or
 // null). Fails `result` when the tag is not supported or its conversion fails, and then gives
