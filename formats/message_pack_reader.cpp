@@ -177,7 +177,7 @@ class MessagePackReader {
 
     // Decodes one value; false, with the result to be discarded, when the builder stopped at a
     // repeated key.
-    bool Run(std::size_t& consumed) noexcept {
+    bool Run(std::size_t& consumed, bool& complete) noexcept {
         // The bottom frame stands for the value itself; those above it are open containers.
         frames_.push_back(Frame{1, false});
         while (result_.succeeded) {
@@ -201,6 +201,7 @@ class MessagePackReader {
             }
             ReadValue(NextType());
         }
+        complete = frames_.size() == 1 && (frames_.back().left == 0 || size_ == 0);
         // Input that ends inside open containers ends them: they hold what was read.
         while (result_.succeeded && frames_.size() > 1 && Close()) {
         }
@@ -483,17 +484,23 @@ class MessagePackReader {
 
 }  // namespace
 
-BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed) {
+BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed,
+                              bool& complete) {
     // Assembling containers whole is fast but cannot let a repeated key write into the member
     // its first occurrence made; the rare input that repeats a key is read again member by
     // member.
     MessagePackReader<TreeAssembler> reader(data, size);
-    if (reader.Run(consumed)) {
+    if (reader.Run(consumed, complete)) {
         return std::move(reader.Result());
     }
     MessagePackReader<DirectBuilder> again(data, size);
-    again.Run(consumed);
+    again.Run(consumed, complete);
     return std::move(again.Result());
+}
+
+BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed) {
+    bool complete = false;
+    return ReadMessagePack(data, size, consumed, complete);
 }
 
 }  // namespace Velto

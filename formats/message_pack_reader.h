@@ -27,5 +27,10 @@ namespace Velto {
 // - A repeated map key writes into the same member again.
 // On failure the result holds {"error": message} and `consumed` is the position reached.
 BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed);
+// The same, also telling whether the value was read whole: `complete` is false when the input
+// ended inside an open array or map (or, on failure, before the value ended). Empty input counts
+// as complete: it holds no value to cut short.
+BindingResult ReadMessagePack(const uint8_t* data, std::size_t size, std::size_t& consumed,
+                              bool& complete);
 
 }  // namespace Velto
