@@ -36,12 +36,12 @@ void WriteFailure(HostResponse& hostResponse, std::string_view message) noexcept
 }
 
 void WriteResult(HostResponse& hostResponse, const BindingResult& result,
-                 const BindingRegistry& registry) {
+                 const BindingRegistry* registry) {
     if (!result.succeeded) {
         WriteFailure(hostResponse, result.FailureMessage());
         return;
     }
-    if (!ToHostValue(hostResponse.body, result, &registry)) {
+    if (!ToHostValue(hostResponse.body, result, registry)) {
         WriteFailure(hostResponse,
                      Format("Couldn't write the result for the host: it nests deeper than %1 "
                             "levels or memory ran out.",
@@ -109,7 +109,7 @@ void ReleaseHeaders(HostResponse& hostResponse) noexcept {
 }  // namespace
 
 void WriteHostResponse(HostResponse* hostResponse, RemotingResponse& response,
-                       const BindingRegistry& registry) {
+                       const BindingRegistry* registry) {
     if (hostResponse == nullptr) {
         return;
     }

@@ -21,8 +21,9 @@ inline constexpr char kEmptyResponseText[] = "";
 // Releases what `hostResponse` holds (ReleaseHostResponse), makes ReleaseHostResponse its release
 // routine and writes the outcome of `response`:
 // - a failed result sets the error flag and a copy of the failure message, leaving the body
-//   null; a successful one becomes the body through ToHostValue with `registry`, so
-//   enumerations are written by registered name (or as signed numbers when the name is unknown).
+//   null; a successful one becomes the body through ToHostValue with `registry` (which may be
+//   null), so enumerations are written by registered name (or as signed numbers when the name or
+//   the registry is unknown).
 //   A result too deep for the host, or running out of memory, is written as a failure instead;
 // - the response flag, the response code (1 to 3, anything else as 0), the status, the response
 //   text (kEmptyResponseText when empty) and copies of the headers in the map's order;
@@ -30,7 +31,7 @@ inline constexpr char kEmptyResponseText[] = "";
 //   routines that forward to it; a failed result's stream is destroyed.
 // A null record is ignored.
 void WriteHostResponse(Client::HostResponse* hostResponse, RemotingResponse& response,
-                       const BindingRegistry& registry);
+                       const BindingRegistry* registry);
 
 // The release routine placed in every response the plug-in writes: frees the body's allocations,
 // the error message, the response text unless it is kEmptyResponseText, every header text and

@@ -95,7 +95,7 @@ class WriteHostResponseTest : public ::testing::Test {
         if (!baseline_) {
             baseline_ = BytesInUse();
         }
-        Velto::WriteHostResponse(&host_, response, registry_);
+        Velto::WriteHostResponse(&host_, response, &registry_);
     }
     void Write() { Write(response_); }
 
