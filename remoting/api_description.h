@@ -7,11 +7,7 @@
 // tables never change afterwards, so the host may read them from any thread.
 #pragma once
 
-#include <cstdint>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/host_boundary.h"
 
@@ -40,8 +36,10 @@ class ApiDescription {
 
     // Fills the tables from snapshots of `bindings` and `registry`: one function entry per
     // binding (in function name order) with `call` as its routine and a call context
-    // {module, binding}; one type record per registered type; one event record per event. A
-    // second call does nothing: functions bound after the first build are not described.
+    // {module, binding}; one type record per registered type; one event record per event, all in
+    // name order. An entry whose function has no record in the registry keeps zeros where the
+    // record's words would be. A second call does nothing: functions bound after the first build
+    // are not described.
     void Build(void* module, const BindingRegistry& registry, const FunctionBindings& bindings,
                HostCallRoutine call);
 

@@ -1,0 +1,146 @@
+#include "remoting/route_pattern.h"
+
+#include <cstdint>
+
+namespace Velto {
+
+namespace {
+
+using GroupClass = RoutePattern::GroupClass;
+
+// One mark per position 0..m of a path of m bytes.
+using Marks = std::vector<bool>;
+
+constexpr std::size_t kNoPosition = SIZE_MAX;
+
+bool InClass(GroupClass groupClass, char byte) noexcept {
+    if (groupClass == GroupClass::Segment) {
+        return byte != '/';
+    }
+    return byte != '\n' && byte != '\r';
+}
+
+// Marks every position of `text` where `literal` begins; every position when it is empty.
+// Knuth-Morris-Pratt, so the cost stays linear whatever repetitions the texts hold.
+Marks LiteralStarts(std::string_view text, std::string_view literal) {
+    Marks starts(text.size() + 1, literal.empty());
+    if (literal.empty() || literal.size() > text.size()) {
+        return starts;
+    }
+    // border[i]: length of the longest proper prefix of literal[0..i] that is also its suffix.
+    std::vector<std::size_t> border(literal.size(), 0);
+    for (std::size_t i = 1, k = 0; i < literal.size(); ++i) {
+        while (k > 0 && literal[i] != literal[k]) {
+            k = border[k - 1];
+        }
+        if (literal[i] == literal[k]) {
+            ++k;
+        }
+        border[i] = k;
+    }
+    for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != literal[k]) {
+            k = border[k - 1];
+        }
+        if (text[i] == literal[k]) {
+            ++k;
+        }
+        if (k == literal.size()) {
+            starts[i + 1 - k] = true;
+            k = border[k - 1];
+        }
+    }
+    return starts;
+}
+
+// Marks the positions where `literal` matches and is followed by a position marked in `after`.
+Marks LiteralThen(std::string_view path, std::string_view literal, const Marks& after) {
+    Marks marks = LiteralStarts(path, literal);
+    for (std::size_t position = 0; position < marks.size(); ++position) {
+        marks[position] = marks[position] && after[position + literal.size()];
+    }
+    return marks;
+}
+
+// Marks the positions p from which a group of `groupClass` can run to a position marked in
+// `rest`: some q >= p is marked and every byte of path[p, q) belongs to the class.
+Marks GroupThen(std::string_view path, GroupClass groupClass, const Marks& rest) {
+    Marks marks(path.size() + 1);
+    std::size_t nextRest = kNoPosition;  // the nearest marked position at or after p
+    std::size_t runEnd = path.size();    // the first position at or after p outside the class
+    for (std::size_t position = path.size() + 1; position-- > 0;) {
+        if (position < path.size() && !InClass(groupClass, path[position])) {
+            runEnd = position;
+        }
+        if (rest[position]) {
+            nextRest = position;
+        }
+        marks[position] = nextRest <= runEnd;
+    }
+    return marks;
+}
+
+Marks EndOnly(std::size_t pathSize) {
+    Marks marks(pathSize + 1);
+    marks[pathSize] = true;
+    return marks;
+}
+
+}  // namespace
+
+RoutePattern RoutePattern::Empty() {
+    RoutePattern pattern;
+    pattern.literals_.emplace_back();
+    return pattern;
+}
+
+void RoutePattern::AppendLiteral(char byte) {
+    if (!literals_.empty()) {
+        literals_.back().push_back(byte);
+    }
+}
+
+void RoutePattern::AppendGroup(GroupClass groupClass) {
+    if (!literals_.empty()) {
+        groups_.push_back(groupClass);
+        literals_.emplace_back();
+    }
+}
+
+std::optional<std::vector<std::string_view>> RoutePattern::Match(std::string_view path) const {
+    if (literals_.empty()) {
+        return std::nullopt;
+    }
+    // fromLiteral[k], k >= 1: where literal k and everything after it can match up to the end.
+    const std::size_t groupCount = groups_.size();
+    std::vector<Marks> fromLiteral(groupCount + 1);
+    Marks after = EndOnly(path.size());
+    for (std::size_t k = groupCount; k > 0; --k) {
+        fromLiteral[k] = LiteralThen(path, literals_[k], after);
+        after = GroupThen(path, groups_[k - 1], fromLiteral[k]);
+    }
+    const std::string_view lead = literals_.front();
+    if (!path.starts_with(lead) || !after[lead.size()]) {
+        return std::nullopt;
+    }
+    // Each group now runs as far as its class allows and backs off to the last position from
+    // which the rest can match; the marks guarantee there is one.
+    std::vector<std::string_view> captures;
+    captures.reserve(groupCount);
+    std::size_t start = lead.size();
+    for (std::size_t k = 0; k < groupCount; ++k) {
+        const Marks& rest = fromLiteral[k + 1];
+        std::size_t end = start;
+        while (end < path.size() && InClass(groups_[k], path[end])) {
+            ++end;
+        }
+        while (end > start && !rest[end]) {
+            --end;
+        }
+        captures.push_back(path.substr(start, end - start));
+        start = end + literals_[k + 1].size();
+    }
+    return captures;
+}
+
+}  // namespace Velto

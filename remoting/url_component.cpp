@@ -1,0 +1,42 @@
+#include "remoting/url_component.h"
+
+namespace Velto {
+
+namespace {
+
+// A character that is not a hexadecimal digit counts as 16.
+unsigned HexValue(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return static_cast<unsigned>(c - '0');
+    }
+    if (c >= 'a' && c <= 'f') {
+        return static_cast<unsigned>(c - 'a' + 10);
+    }
+    if (c >= 'A' && c <= 'F') {
+        return static_cast<unsigned>(c - 'A' + 10);
+    }
+    return 16;
+}
+
+}  // namespace
+
+std::string DecodeUrlComponent(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            decoded.push_back(' ');
+        } else if (c != '%') {
+            decoded.push_back(c);
+        } else if (text.size() - i > 2) {
+            const unsigned high = HexValue(text[i + 1]);
+            const unsigned low = HexValue(text[i + 2]);
+            decoded.push_back(static_cast<char>(((16 * high) % 256) | low));
+            i += 2;
+        }
+    }
+    return decoded;
+}
+
+}  // namespace Velto
