@@ -240,7 +240,8 @@ void FillBinding(Arena& arena, ApiFunctionEntry& entry, const FunctionBinding& b
     entry.customMethod = binding.customMethod.c_str();
 }
 
-// Byte-wise name order; the first binding of a name wins.
+// Byte-wise name order. Names are unique among the module's functions; should two bindings
+// share one anyway, only one of them is described.
 std::map<std::string_view, FunctionBinding*> BindingsByName(
     const std::vector<FunctionBinding*>& bindings) {
     std::map<std::string_view, FunctionBinding*> byName;

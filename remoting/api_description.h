@@ -47,7 +47,8 @@ class ApiDescription {
     Client::ApiDescriptor* Descriptor() noexcept { return &descriptor_; }
 
     // The binding of a call context that a live description handed out; null for any other
-    // pointer (null, stale, or never handed out).
+    // pointer (null, stale, or never handed out), which is never dereferenced. Safe from any
+    // thread: a description's contexts become unknown before its tables are freed.
     static FunctionBinding* BindingOfCallContext(const void* callContext) noexcept;
 
   private:
