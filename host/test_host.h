@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "host/api_description.h"
+#include "host/function_call.h"
 #include "host/host_call.h"
 #include "host/host_stream.h"
 #include "host/host_value_tree.h"
@@ -171,6 +173,19 @@ class TestHost {
     HostContext* Context() { return contexts_.empty() ? nullptr : &contexts_.back(); }
     // The host that owns a function table; null for a null table.
     static TestHost* FromApi(HostApi* api);
+
+    // --- Calling the plug-in's API -------------------------------------------------------------
+    // A copy of the module's API description; empty whenever Descriptor() is null.
+    ApiDescription Description() const { return ApiDescription::CopyOf(descriptor_); }
+    // Writes the description to the transcript (one line per function, type and event, or one
+    // JSON object in the JSON format) and returns it.
+    ApiDescription Describe();
+    // Calls the function `request` is addressed to, as the host does (see ChooseFunction and
+    // CallEntry), and writes the call and the answer to the transcript; `function`, when not
+    // empty, names the function instead. Empty, with a "host: " note and nothing called, when no
+    // module is live or no function fits.
+    std::optional<FunctionAnswer> CallFunction(const RecordedRequest& request,
+                                               const std::string& function = {});
 
     // --- What the plug-in did ----------------------------------------------------------------
     const std::vector<HostCall>& Calls() const { return calls_; }
