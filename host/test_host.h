@@ -1,6 +1,7 @@
 // An in-process stand-in for the host application: loads a plug-in library, performs the load
-// handshake, drives the export table, answers the ten slots of the host's function table and
-// records every call that crosses the boundary, in order, as plain data and as a transcript.
+// handshake, drives the export table, answers the ten slots of the host's function table, calls
+// the functions of the API description the plug-in handed over, and records every call that
+// crosses the boundary, in order, as plain data and as a transcript.
 //
 // Tests and scenarios script the host's side: answers to the plug-in's requests, events fired
 // at its subscriptions, the deferred calls it queued, and work done inside its waits. The host
