@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,13 @@ const char* HostCallKindName(HostCallKind kind);
 // name (or "CUSTOM" when there is none); otherwise "METHOD" followed by the number.
 std::string MethodText(uint32_t method, const std::string& customMethod = {});
 
+// The HttpMethod code of "DELETE" to "PUT" (1 to 7, exact case); empty for any other text.
+std::optional<uint32_t> MethodCode(std::string_view text);
+
+// Whether a body of this content type is raw bytes rather than text: "application/x-msgpack"
+// (and its "-ext" form) or "application/octet-stream", compared as case-insensitive prefixes.
+bool IsBinaryContentType(std::string_view contentType);
+
 // The name of a log level: "OKAY", "WARN", "ERROR", "ALWAYS", or the number for others.
 std::string LogLevelName(int32_t level);
 
@@ -47,7 +55,7 @@ struct RecordedArgument {
     HostValueTree value;
 };
 
-// A copy of the HostRequest the plug-in sent.
+// A HostRequest as plain data: a copy of one the plug-in sent, or one the host sends it.
 struct RecordedRequest {
     uint32_t method = 0;
     std::string path;

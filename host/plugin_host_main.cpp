@@ -30,7 +30,8 @@ std::string UsageText() {
         "  --library PATH  the plug-in library to load (default: the built plug-in)\n"
         "  --json          print the transcript as one JSON object per line\n"
         "  SCENARIO        the scenario file to play (default: the bundled default scenario)\n"
-        "Scenario commands, one per line ('#' starts a comment line):\n";
+        "Scenario commands, one per line ('#' starts a comment line); the details of a call go\n"
+        "on the indented lines right after it (host/scenario.h describes every command):\n";
     for (const std::string& usage : Scenario::Usage()) {
         text += "  " + usage + "\n";
     }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <span>
+#include <variant>
 
 namespace Velto::TestHost {
 namespace {
@@ -166,11 +168,9 @@ bool ParseMethod(Arguments& arguments, uint32_t* method, std::string* reason) {
         *reason = "missing method";
         return false;
     }
-    for (uint32_t code = 1; code <= 7; ++code) {
-        if (MethodText(code) == *word) {
-            *method = code;
-            return true;
-        }
+    if (const std::optional<uint32_t> code = MethodCode(*word)) {
+        *method = *code;
+        return true;
     }
     *reason = "unknown method " + QuoteJson(*word);
     return false;
@@ -332,45 +332,307 @@ bool ParseFire(Arguments& arguments, Scenario::Action* action, std::string* reas
     return true;
 }
 
-struct Command {
+// An indented line right after a command that takes such detail lines.
+struct DetailLine {
+    std::size_t number = 0;
+    std::string_view text;
+};
+
+// A command with detail lines; a fault sets the line it is on and the reason.
+using BlockParser = bool (*)(Arguments& arguments, const std::vector<DetailLine>& details,
+                             Scenario::Action* action, ScenarioError* fault);
+
+// What a call step sends.
+struct CallStep {
+    RecordedRequest request;
+    std::string function;
+};
+
+using DetailParser = bool (*)(Arguments& arguments, CallStep* call, std::string* reason);
+
+struct Detail {
     std::string_view name;
     std::string_view usage;
-    CommandParser parse;
+    DetailParser parse;
 };
 
-// Every command: adding one is a line here and its parser above; a command with several forms
-// has one line per form.
-constexpr Command kCommands[] = {
-    {"load", "load [MAJOR.MINOR.PATCH]", &ParseLoad},
-    {"start", "start [HANDLE]", &ParseStart},
-    {"memory", "memory", &ParseHostStep<&TestHost::GetMemoryStats>},
-    {"stop", "stop", &ParseHostStep<&TestHost::Shutdown>},
-    {"serve", "serve PATH JSON", &ParseServe},
-    {"answer", "answer METHOD PATH value JSON", &ParseAnswer},
-    {"answer", "answer METHOD PATH error STATUS MESSAGE...", &ParseAnswer},
-    {"answer", "answer METHOD PATH stream [length=N] PIECE...", &ParseAnswer},
-    {"fire", "fire EVENT JSON", &ParseFire},
-    {"run-deferred", "run-deferred", &ParseHostStep<&TestHost::RunDeferredCalls>},
+// METHOD of a call: a method name, a code, or any other word as a custom method (code 8).
+bool ParseCallMethod(Arguments& arguments, RecordedRequest* request, std::string* reason) {
+    const std::optional<std::string_view> word = arguments.NextWord();
+    if (!word.has_value()) {
+        *reason = "missing method";
+        return false;
+    }
+    if (const std::optional<uint32_t> code = MethodCode(*word)) {
+        request->method = *code;
+    } else if (!ParseNumber(*word, &request->method)) {
+        request->method = 8;
+        request->customMethod = std::string(*word);
+    }
+    return true;
+}
+
+bool ParseHeader(Arguments& arguments, CallStep* call, std::string* reason) {
+    const std::optional<std::string_view> name = arguments.NextWord();
+    if (!name.has_value()) {
+        *reason = "missing header name";
+        return false;
+    }
+    call->request.headers.emplace_back(*name, arguments.Rest());
+    return true;
+}
+
+bool ParseArgument(Arguments& arguments, CallStep* call, std::string* reason) {
+    const std::optional<std::string_view> name = arguments.NextWord();
+    if (!name.has_value()) {
+        *reason = "missing argument name";
+        return false;
+    }
+    RecordedArgument argument;
+    if (*name != "-") {
+        argument.name = std::string(*name);
+    }
+    if (!ParseJsonRest(arguments, &argument.value, reason)) {
+        return false;
+    }
+    call->request.arguments.push_back(std::move(argument));
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Pairs of hex digits; blanks between them are ignored.
+bool ParseHex(std::string_view text, std::string* bytes, std::string* reason) {
+    std::string digits;
+    for (const char c : text) {
+        if (IsBlank(c)) {
+            continue;
+        }
+        if (HexDigit(c) < 0) {
+            *reason = "bad hex digit " + QuoteJson(std::string_view(&c, 1));
+            return false;
+        }
+        digits += c;
+    }
+    if (digits.size() % 2 != 0) {
+        *reason = "odd number of hex digits";
+        return false;
+    }
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        *bytes += static_cast<char>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1]));
+    }
+    return true;
+}
+
+bool ParseBody(Arguments& arguments, CallStep* call, std::string* reason) {
+    const std::optional<std::string_view> contentType = arguments.NextWord();
+    if (!contentType.has_value()) {
+        *reason = "missing content type";
+        return false;
+    }
+    if (call->request.body.has_value()) {
+        *reason = "a second body";
+        return false;
+    }
+    std::string bytes;
+    if (!IsBinaryContentType(*contentType)) {
+        bytes = arguments.Rest();
+    } else if (arguments.NextWord() != "hex") {
+        *reason = "a body of type " + std::string(*contentType) + " is given as hex bytes";
+        return false;
+    } else if (!ParseHex(arguments.Rest(), &bytes, reason)) {
+        return false;
+    }
+    call->request.contentType = std::string(*contentType);
+    call->request.body = std::move(bytes);
+    return true;
+}
+
+bool ParseFunctionName(Arguments& arguments, CallStep* call, std::string* reason) {
+    const std::optional<std::string_view> name = arguments.NextWord();
+    if (!name.has_value()) {
+        *reason = "missing function name";
+        return false;
+    }
+    if (!call->function.empty()) {
+        *reason = "a second function name";
+        return false;
+    }
+    call->function = std::string(*name);
+    return NoMoreArguments(arguments, reason);
+}
+
+// Every detail of a call; a detail with several forms has one line per form.
+constexpr Detail kCallDetails[] = {
+    {"header", "header NAME [VALUE...]", &ParseHeader},
+    {"arg", "arg NAME JSON", &ParseArgument},
+    {"arg", "arg - JSON", &ParseArgument},
+    {"body", "body CONTENT-TYPE [TEXT...]", &ParseBody},
+    {"body", "body CONTENT-TYPE hex HEX...", &ParseBody},
+    {"function", "function NAME", &ParseFunctionName},
 };
 
-// The usage of every form of a command, joined by " | ".
-std::string UsageOf(std::string_view name) {
+// The entry named `name` in a table of commands or details, or null.
+template <typename Entry, std::size_t N>
+const Entry* Find(const Entry (&table)[N], std::string_view name) {
+    for (const Entry& entry : table) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// The usage of every form of an entry, joined by " | ".
+template <typename Entry, std::size_t N>
+std::string UsageOf(const Entry (&table)[N], std::string_view name) {
     std::string usage;
-    for (const Command& command : kCommands) {
-        if (command.name == name) {
-            usage += (usage.empty() ? "" : " | ") + std::string(command.usage);
+    for (const Entry& entry : table) {
+        if (entry.name == name) {
+            usage += (usage.empty() ? "" : " | ") + std::string(entry.usage);
         }
     }
     return usage;
 }
 
-const Command* FindCommand(std::string_view name) {
-    for (const Command& command : kCommands) {
-        if (command.name == name) {
-            return &command;
+bool ParseCallDetail(const DetailLine& detail, CallStep* call, ScenarioError* fault) {
+    Arguments arguments(detail.text);
+    const std::string_view name = *arguments.NextWord();
+    const Detail* found = Find(kCallDetails, name);
+    std::string reason;
+    if (found == nullptr) {
+        reason = "unknown detail " + QuoteJson(name) + " (details: header, arg, body, function)";
+    } else if (!found->parse(arguments, call, &reason)) {
+        reason =
+            std::string(name) + ": " + reason + " (usage: " + UsageOf(kCallDetails, name) + ")";
+    }
+    if (reason.empty()) {
+        return true;
+    }
+    *fault = ScenarioError{detail.number, reason};
+    return false;
+}
+
+bool ParseCall(Arguments& arguments, const std::vector<DetailLine>& details,
+               Scenario::Action* action, ScenarioError* fault) {
+    CallStep call;
+    if (!ParseCallMethod(arguments, &call.request, &fault->reason)) {
+        return false;
+    }
+    const std::optional<std::string_view> path = arguments.NextWord();
+    if (!path.has_value()) {
+        fault->reason = "missing path";
+        return false;
+    }
+    call.request.path = std::string(*path);
+    if (!NoMoreArguments(arguments, &fault->reason)) {
+        return false;
+    }
+    for (const DetailLine& detail : details) {
+        if (!ParseCallDetail(detail, &call, fault)) {
+            return false;
         }
     }
-    return nullptr;
+    *action = [call = std::move(call)](ScenarioContext& context, std::string*) {
+        context.host.CallFunction(call.request, call.function);
+        return true;
+    };
+    return true;
+}
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;
+    std::variant<CommandParser, BlockParser> parse;
+    std::span<const Detail> details;  // the usage of the detail lines a block command takes
+};
+
+// Every command: adding one is a line here and its parser above; a command with several forms
+// has one line per form.
+constexpr Command kCommands[] = {
+    {"load", "load [MAJOR.MINOR.PATCH]", &ParseLoad, {}},
+    {"start", "start [HANDLE]", &ParseStart, {}},
+    {"memory", "memory", &ParseHostStep<&TestHost::GetMemoryStats>, {}},
+    {"stop", "stop", &ParseHostStep<&TestHost::Shutdown>, {}},
+    {"serve", "serve PATH JSON", &ParseServe, {}},
+    {"answer", "answer METHOD PATH value JSON", &ParseAnswer, {}},
+    {"answer", "answer METHOD PATH error STATUS MESSAGE...", &ParseAnswer, {}},
+    {"answer", "answer METHOD PATH stream [length=N] PIECE...", &ParseAnswer, {}},
+    {"fire", "fire EVENT JSON", &ParseFire, {}},
+    {"run-deferred", "run-deferred", &ParseHostStep<&TestHost::RunDeferredCalls>, {}},
+    {"call", "call METHOD PATH", &ParseCall, kCallDetails},
+    {"describe", "describe", &ParseHostStep<&TestHost::Describe>, {}},
+};
+
+bool IsSkipped(const Arguments& line) {
+    return line.AtEnd() || line.Rest().front() == '#';
+}
+
+// The detail lines after line `*index`: the indented lines right after it, comments skipped,
+// up to the first blank or unindented line. Moves `*index` to the last line taken.
+std::vector<DetailLine> TakeDetails(const std::vector<std::string_view>& lines,
+                                    std::size_t* index) {
+    std::vector<DetailLine> details;
+    for (std::size_t next = *index + 1; next < lines.size(); ++next) {
+        const Arguments line(lines[next]);
+        if (line.AtEnd() || !IsBlank(lines[next].front())) {
+            break;
+        }
+        *index = next;
+        if (!IsSkipped(line)) {
+            details.push_back(DetailLine{next + 1, line.Rest()});
+        }
+    }
+    return details;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+    return lines;
+}
+
+// Parses the command on line `*index` (and the detail lines it takes); false sets `fault`.
+bool ParseCommand(const std::vector<std::string_view>& lines, std::size_t* index,
+                  Scenario::Step* step, ScenarioError* fault) {
+    Arguments arguments(lines[*index]);
+    const std::string_view name = *arguments.NextWord();
+    step->line = *index + 1;
+    step->command = std::string(name);
+    *fault = ScenarioError{step->line, {}};
+    const Command* command = Find(kCommands, name);
+    if (command == nullptr) {
+        fault->reason = "unknown command " + QuoteJson(name);
+        return false;
+    }
+    bool parsed = false;
+    if (const auto* parse = std::get_if<CommandParser>(&command->parse)) {
+        parsed = (*parse)(arguments, &step->action, &fault->reason);
+    } else {
+        const std::vector<DetailLine> details = TakeDetails(lines, index);
+        parsed = std::get<BlockParser>(command->parse)(arguments, details, &step->action, fault);
+    }
+    if (!parsed) {
+        const std::string usage =
+            fault->line == step->line ? " (usage: " + UsageOf(kCommands, name) + ")" : "";
+        fault->reason = std::string(name) + ": " + fault->reason + usage;
+    }
+    return parsed;
 }
 
 }  // namespace
@@ -380,32 +642,21 @@ std::string ScenarioError::ToString() const {
 }
 
 std::optional<Scenario> Scenario::Parse(std::string_view text, ScenarioError* error) {
+    const std::vector<std::string_view> lines = SplitLines(text);
     Scenario scenario;
-    std::size_t lineNumber = 0;
-    while (!text.empty()) {
-        ++lineNumber;
-        const std::size_t end = text.find('\n');
-        Arguments arguments(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (arguments.AtEnd() || arguments.Rest().front() == '#') {
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (IsSkipped(Arguments(lines[index]))) {
             continue;
         }
-        const std::string_view name = *arguments.NextWord();
-        const Command* command = FindCommand(name);
-        std::string reason;
-        Action action;
-        if (command == nullptr) {
-            reason = "unknown command " + QuoteJson(name);
-        } else if (!command->parse(arguments, &action, &reason)) {
-            reason = std::string(name) + ": " + reason + " (usage: " + UsageOf(name) + ")";
-        }
-        if (!reason.empty()) {
+        Step step;
+        ScenarioError fault;
+        if (!ParseCommand(lines, &index, &step, &fault)) {
             if (error != nullptr) {
-                *error = ScenarioError{lineNumber, reason};
+                *error = std::move(fault);
             }
             return std::nullopt;
         }
-        scenario.steps_.push_back(Step{lineNumber, std::string(name), std::move(action)});
+        scenario.steps_.push_back(std::move(step));
     }
     return scenario;
 }
@@ -453,6 +704,9 @@ std::vector<std::string> Scenario::Usage() {
     std::vector<std::string> lines;
     for (const Command& command : kCommands) {
         lines.emplace_back(command.usage);
+        for (const Detail& detail : command.details) {
+            lines.push_back("  " + std::string(detail.usage));
+        }
     }
     return lines;
 }

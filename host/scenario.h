@@ -24,10 +24,36 @@
 //   fire EVENT JSON            FireEvent: the event with this name and payload, to every
 //                              subscription of that name, with the subscription's flags
 //   run-deferred               RunDeferredCalls
+//   call METHOD PATH           calls the plug-in's function PATH is addressed to, through its
+//                              entry in the API description, as the host does (TestHost::
+//                              CallFunction); the transcript shows the call and the answer.
+//                              METHOD is DELETE to PUT, a method code, or any other word, sent
+//                              as a custom method (code 8). PATH is one word, query included.
+//                              Indented lines right after it add to the call:
+//     header NAME [VALUE...]     a request header; the value is the rest of the line
+//     arg NAME JSON              a named direct argument
+//     arg - JSON                 a positional direct argument; all arguments go in line order
+//     body CONTENT-TYPE [TEXT...]
+//                                the body: the rest of the line as it stands (without the
+//                                blanks around it)
+//     body CONTENT-TYPE hex HEX...
+//                                the body of a binary content type (application/x-msgpack...,
+//                                application/octet-stream), which is always given so: pairs of
+//                                hex digits, blanks ignored; e.g. body application/x-msgpack
+//                                hex 81a161 01
+//     function NAME              calls the function of this name, whatever PATH says
+//                              e.g.  call POST /fake/v1/items/7?verbose
+//                                      header x-trace 1
+//                                      body application/json {"id": 7}
+//   describe                   writes the plug-in's API description: a line per function (method,
+//                              route, arguments with their type and location, return type), type
+//                              (size, fields or values) and event; one JSON object with --json
 //
-// PATH is one word starting with '/', matched exactly (query string included). A later serve or
-// answer for the same method and path replaces the earlier one; requests with no answer get the
-// host's 404 "No handler for METHOD PATH". JSON values run to the end of the line.
+// PATH of serve and answer is one word starting with '/', matched exactly (query string
+// included). A later serve or answer for the same method and path replaces the earlier one;
+// requests with no answer get the host's 404 "No handler for METHOD PATH". JSON values run to the
+// end of the line. A call's detail lines end at the first blank or unindented line; comment lines
+// among them are skipped. CONTENT-TYPE is one word (e.g. application/json;charset=utf-8).
 //
 // A scenario is parsed whole before any of it runs, so a malformed line is reported with its
 // number before the plug-in sees anything. Misplaced steps (a second start, stopping a module

@@ -5,6 +5,8 @@
 #include <exception>
 #include <mutex>
 
+#include "host/function_choice.h"
+
 namespace Velto::TestHost {
 namespace {
 
@@ -99,8 +101,26 @@ RecordedRequest CopyRequest(const HostRequest& request) {
     return copy;
 }
 
-TranscriptLine RequestLine(const RecordedRequest& request) {
-    TranscriptLine line(LineKind::Call, Side::Plugin, "SendRequest");
+std::string HeadersJson(const std::vector<std::pair<std::string, std::string>>& headers) {
+    std::string json;
+    for (const auto& [name, value] : headers) {
+        json += (json.empty() ? "" : ",") + QuoteJson(name) + ":" + QuoteJson(value);
+    }
+    return "{" + json + "}";
+}
+
+std::string HexOf(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char byte : bytes) {
+        hex += kDigits[static_cast<uint8_t>(byte) >> 4];
+        hex += kDigits[static_cast<uint8_t>(byte) & 15];
+    }
+    return hex;
+}
+
+// `line` with the fields of `request` added.
+TranscriptLine RequestLine(TranscriptLine line, const RecordedRequest& request) {
     line.Bare("method", MethodText(request.method, request.customMethod), FieldStyle::Positional)
         .Quoted("path", request.path, FieldStyle::Positional);
     std::string positional;
@@ -120,16 +140,14 @@ TranscriptLine RequestLine(const RecordedRequest& request) {
         line.Json("named", "{" + named + "}");
     }
     if (!request.headers.empty()) {
-        std::string headers;
-        for (const auto& [name, value] : request.headers) {
-            headers += (headers.empty() ? "" : ",") + QuoteJson(name) + ":" + QuoteJson(value);
-        }
-        line.Json("headers", "{" + headers + "}");
+        line.Json("headers", HeadersJson(request.headers));
     }
     if (!request.contentType.empty()) {
         line.Quoted("contentType", request.contentType);
     }
-    if (request.body.has_value()) {
+    if (request.body.has_value() && IsBinaryContentType(request.contentType)) {
+        line.Bare("bodyHex", HexOf(*request.body));
+    } else if (request.body.has_value()) {
         line.Quoted("body", *request.body);
     }
     if (request.hasFunctionContext) {
@@ -150,6 +168,25 @@ TranscriptLine AnswerLine(const HostAnswer& answer, uint64_t streamId) {
             .Unsigned("length", answer.declaredLength);
     } else {
         line.Json("body", answer.body.ToJson(), FieldStyle::Positional);
+    }
+    return line;
+}
+
+TranscriptLine FunctionAnswerLine(const std::string& function, const FunctionAnswer& answer) {
+    TranscriptLine line(LineKind::Return, Side::Plugin, function);
+    line.Unsigned("status", answer.statusCode, FieldStyle::Positional);
+    if (answer.errorMessage.has_value()) {
+        line.Quoted("error", *answer.errorMessage);
+    }
+    if (answer.stream.has_value()) {
+        line.Quoted("stream", *answer.stream)
+            .Unsigned("length", answer.streamLength)
+            .Unsigned("reads", answer.streamReads);
+    } else if (!answer.errorMessage.has_value() || answer.body.Type() != Client::kHostNull) {
+        line.Json("body", answer.body.ToJson(), FieldStyle::Positional);
+    }
+    if (!answer.headers.empty()) {
+        line.Json("headers", HeadersJson(answer.headers));
     }
     return line;
 }
@@ -548,6 +585,68 @@ std::size_t TestHost::RunDeferredCalls() {
     return ran;
 }
 
+ApiDescription TestHost::Describe() {
+    ApiDescription description = Description();
+    if (descriptor_ == nullptr) {
+        Note("describe", "describe skipped: no API description");
+        return description;
+    }
+    if (transcript_.Format() == TranscriptFormat::Json) {
+        transcript_.Add(TranscriptLine(LineKind::Return, Side::Plugin, "describe")
+                            .Json("description", description.ToJson()));
+        return description;
+    }
+    transcript_.Add(TranscriptLine(LineKind::Return, Side::Plugin, "describe")
+                        .Label("description")
+                        .Unsigned("functions", description.functions.size())
+                        .Unsigned("types", description.types.size())
+                        .Unsigned("events", description.events.size()));
+    for (std::string& summary : description.Summaries()) {
+        transcript_.Add(
+            TranscriptLine(LineKind::Return, Side::Plugin, "describe").Label(std::move(summary)));
+    }
+    return description;
+}
+
+std::optional<FunctionAnswer> TestHost::CallFunction(const RecordedRequest& request,
+                                                     const std::string& function) {
+    const std::string target =
+        MethodText(request.method, request.customMethod) + " " + QuoteJson(request.path);
+    if (descriptor_ == nullptr) {
+        Note("call", "call of " + target + " skipped: no API description");
+        return std::nullopt;
+    }
+    const ApiDescription description = Description();
+    const std::optional<std::size_t> index =
+        ChooseFunction(description.functions, request, function);
+    if (!index.has_value()) {
+        Note("call", (function.empty() ? "no function fits " + target
+                                       : "no function is named " + QuoteJson(function)) +
+                         "; nothing called");
+        return std::nullopt;
+    }
+    const Client::ApiFunctionEntry& entry = *FunctionEntries(*descriptor_)[*index];
+    const std::string& name = description.functions[*index].name;
+    if (entry.call == nullptr) {
+        Note("call", "function " + QuoteJson(name) + " has no call routine; nothing called");
+        return std::nullopt;
+    }
+    transcript_.Add(RequestLine(TranscriptLine(LineKind::Call, Side::Host, name), request));
+    FunctionAnswer answer = CallEntry(entry, request);
+    transcript_.Add(FunctionAnswerLine(name, answer));
+    if (answer.streamEnd == StreamEnd::ReadFailed) {
+        Note("call",
+             "a stream read failed after " + std::to_string(answer.streamReads) + " read(s)");
+    } else if (answer.streamEnd == StreamEnd::TooManyReads) {
+        Note("call", "the stream still had more after " + std::to_string(answer.streamReads) +
+                         " reads; reading stopped");
+    }
+    if (!answer.released) {
+        Note("call", "the response has no release routine");
+    }
+    return answer;
+}
+
 void TestHost::SetAnswer(uint32_t method, std::string path, HostAnswer answer) {
     answers_.insert_or_assign(std::make_pair(method, std::move(path)), std::move(answer));
 }
@@ -620,7 +719,7 @@ void TestHost::OnSendRequest(HostResponse* response, HostRequest* request) {
     const std::size_t index = calls_.size();
     const RecordedRequest copy = call.request;
     Record(std::move(call));
-    transcript_.Add(RequestLine(copy));
+    transcript_.Add(RequestLine(PluginCall("SendRequest"), copy));
     if (request == nullptr) {
         Note("SendRequest", "the plug-in sent a null request");
     }

@@ -1,6 +1,7 @@
 // An in-process stand-in for the host application: loads a plug-in library, performs the load
-// handshake, drives the export table, answers the ten slots of the host's function table and
-// records every call that crosses the boundary, in order, as plain data and as a transcript.
+// handshake, drives the export table, answers the ten slots of the host's function table, calls
+// the functions of the API description the plug-in handed over, and records every call that
+// crosses the boundary, in order, as plain data and as a transcript.
 //
 // Tests and scenarios script the host's side: answers to the plug-in's requests, events fired
 // at its subscriptions, the deferred calls it queued, and work done inside its waits. The host
@@ -30,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "host/api_description.h"
+#include "host/function_call.h"
 #include "host/host_call.h"
 #include "host/host_stream.h"
 #include "host/host_value_tree.h"
@@ -171,6 +174,19 @@ class TestHost {
     HostContext* Context() { return contexts_.empty() ? nullptr : &contexts_.back(); }
     // The host that owns a function table; null for a null table.
     static TestHost* FromApi(HostApi* api);
+
+    // --- Calling the plug-in's API -------------------------------------------------------------
+    // A copy of the module's API description; empty whenever Descriptor() is null.
+    ApiDescription Description() const { return ApiDescription::CopyOf(descriptor_); }
+    // Writes the description to the transcript (one line per function, type and event, or one
+    // JSON object in the JSON format) and returns it.
+    ApiDescription Describe();
+    // Calls the function `request` is addressed to, as the host does (see ChooseFunction and
+    // CallEntry), and writes the call and the answer to the transcript; `function`, when not
+    // empty, names the function instead. Empty, with a "host: " note and nothing called, when no
+    // module is live or no function fits.
+    std::optional<FunctionAnswer> CallFunction(const RecordedRequest& request,
+                                               const std::string& function = {});
 
     // --- What the plug-in did ----------------------------------------------------------------
     const std::vector<HostCall>& Calls() const { return calls_; }

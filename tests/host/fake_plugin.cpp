@@ -2,11 +2,22 @@
 // hosts whose API major version is not 18, and its Start calls every slot of the host's function
 // table once (Unsubscribe comes at Shutdown), reporting what it got back through Log.
 //
+// Its API description lists seven functions (see gFunctions), two types and one event. Most
+// functions echo the request they get as an object; "Fail" answers with an error and status
+// 503, "Stream" with a streamed body read three bytes at a time. Like the plug-in's dispatcher,
+// every function refuses a method other than its own with "Invalid function" and status 404. The
+// response's release routine and the stream's release routine each log one line ("released
+// response", "released stream") once Start has given the fake the host's table.
+//
 // Every text and value it hands the host is allocated with malloc and freed as soon as the call
-// returns, so a host that kept a pointer into them reads freed memory (caught under ASan).
+// returns (or, for a response, by its release routine), so a host that kept a pointer into them
+// reads freed memory (caught under ASan).
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/host_boundary.h"
 
@@ -25,13 +36,15 @@ ApiDescriptor gDescriptor{};
 HostApi* gHostApi = nullptr;
 
 void Log(int32_t level, const std::string& text) {
-    gHostApi->Log(gHostApi, level, text.c_str());
+    if (gHostApi != nullptr) {
+        gHostApi->Log(gHostApi, level, text.c_str());
+    }
 }
 
-HostValue OwnedText(const char* text) {
+HostValue OwnedText(const std::string& text) {
     HostValue value{};
     value.type = kHostOwnedText;
-    value.payload.text = {strdup(text), static_cast<uint32_t>(std::strlen(text))};
+    value.payload.text = {strdup(text.c_str()), static_cast<uint32_t>(text.size())};
     return value;
 }
 
@@ -42,24 +55,35 @@ HostValue Scalar(uint32_t type, uint64_t bits) {
     return value;
 }
 
-// {"answer": 42, "items": [true, "x", null, 1.5]}
-HostValue MakePayload() {
-    auto* items = static_cast<HostValue*>(std::calloc(4, sizeof(HostValue)));
-    items[0] = Scalar(kHostBool, 1);
-    items[1] = OwnedText("x");
-    items[2] = Scalar(kHostNull, 0);
-    items[3].type = kHostFloat;
-    items[3].payload.floatValue = 1.5;
-    auto* entries = static_cast<HostObjectEntry*>(std::calloc(2, sizeof(HostObjectEntry)));
-    entries[0] = HostObjectEntry{strdup("answer"), Scalar(kHostSigned, 42), 1};
+HostValue MakeArray(const std::vector<HostValue>& items) {
+    auto* run = static_cast<HostValue*>(std::calloc(items.size(), sizeof(HostValue)));
+    std::copy(items.begin(), items.end(), run);
     HostValue array{};
     array.type = kHostArray;
-    array.payload.array = {items, 4};
-    entries[1] = HostObjectEntry{strdup("items"), array, 1};
+    array.payload.array = {run, static_cast<uint32_t>(items.size())};
+    return array;
+}
+
+HostValue MakeObject(const std::vector<std::pair<const char*, HostValue>>& members) {
+    auto* entries =
+        static_cast<HostObjectEntry*>(std::calloc(members.size(), sizeof(HostObjectEntry)));
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        entries[i] = HostObjectEntry{strdup(members[i].first), members[i].second, 1};
+    }
     HostValue object{};
     object.type = kHostObject;
-    object.payload.object = {entries, 2};
+    object.payload.object = {entries, static_cast<uint32_t>(members.size())};
     return object;
+}
+
+// {"answer": 42, "items": [true, "x", null, 1.5]}
+HostValue MakePayload() {
+    HostValue half{};
+    half.type = kHostFloat;
+    half.payload.floatValue = 1.5;
+    return MakeObject(
+        {{"answer", Scalar(kHostSigned, 42)},
+         {"items", MakeArray({Scalar(kHostBool, 1), OwnedText("x"), Scalar(kHostNull, 0), half})}});
 }
 
 void FreeValue(const HostValue& value) {
@@ -83,6 +107,9 @@ void FreeValue(const HostValue& value) {
 std::string Describe(const HostValue& value) {
     if (value.type == kHostOwnedText || value.type == kHostBorrowedText) {
         return "text:" + std::string(value.payload.text.data, value.payload.text.length);
+    }
+    if (value.type == kHostSigned) {
+        return "signed:" + std::to_string(value.payload.signedValue);
     }
     return "type " + std::to_string(value.type);
 }
@@ -134,6 +161,224 @@ std::string SendRequest(HostApi* api, uint32_t handle) {
     return report;
 }
 
+// --- The API description -----------------------------------------------------------------------
+
+using CallRoutine = void (*)(HostResponse* response, HostRequest* request);
+
+// One function: its entry's fields, and the call context its routine gets back.
+struct FakeFunction {
+    const char* name;
+    uint32_t method;
+    const char* customMethod;
+    const char* route;
+    CallRoutine call;
+    ApiArgumentRecord* arguments;
+    ApiArgumentLocationEntry* locations;
+    uint32_t argumentCount;
+    uint32_t returnsKind;
+    uint32_t returnsElementKind;
+    const char* returnsTypeName;
+};
+
+bool SameText(const char* a, const char* b) {
+    return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
+}
+
+void ReleaseResponse(HostResponse* response) {
+    FreeValue(response->body);
+    if (response->errorFlag != 0) {
+        std::free(response->errorMessage);
+    }
+    for (uint32_t i = 0; response->headers != nullptr && i < 2 * response->headerCount; ++i) {
+        std::free(const_cast<char*>(response->headers[i]));
+    }
+    std::free(response->headers);
+    std::memset(static_cast<void*>(response), 0, sizeof(HostResponse));
+    Log(0, "released response");
+}
+
+void Fail(HostResponse* response, uint32_t status, const char* message) {
+    response->errorMessage = strdup(message);
+    response->errorFlag = 1;
+    response->statusCode = status;
+}
+
+// Starts an answer as the plug-in's dispatcher does: the release routine first, then the method
+// check. False when the method does not fit and the answer is the 404.
+bool Begin(HostResponse* response, const HostRequest& request) {
+    response->release = &ReleaseResponse;
+    response->responseText = "";
+    const auto* function = static_cast<const FakeFunction*>(request.functionContext);
+    const bool fits =
+        function->method == 0 ||
+        (request.method == function->method &&
+         (function->method != 8 || SameText(request.customMethod, function->customMethod)));
+    if (!fits) {
+        Fail(response, 404, "Invalid function");
+    }
+    return fits;
+}
+
+std::string Hex(const uint8_t* bytes, uint32_t size) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (uint32_t i = 0; i < size; ++i) {
+        hex += kDigits[bytes[i] >> 4];
+        hex += kDigits[bytes[i] & 15];
+    }
+    return hex;
+}
+
+// {"function", "method", "customMethod", "path", "headers": ["name: value"], "arguments":
+// ["name=value" or "-=value"], "contentType", "body" (hex), "bodySize", "context"}
+HostValue EchoOf(const HostRequest& request) {
+    std::vector<HostValue> headers;
+    for (uint32_t i = 0; i < request.headerCount; ++i) {
+        headers.push_back(
+            OwnedText(std::string(request.headers[2 * i]) + ": " + request.headers[2 * i + 1]));
+    }
+    std::vector<HostValue> arguments;
+    for (int32_t i = 0; i < request.argumentCount; ++i) {
+        const HostArgument& argument = request.arguments[i];
+        arguments.push_back(OwnedText(std::string(argument.name != nullptr ? argument.name : "-") +
+                                      "=" + Describe(argument.value)));
+    }
+    const auto* function = static_cast<const FakeFunction*>(request.functionContext);
+    return MakeObject({
+        {"function", OwnedText(function->name)},
+        {"method", Scalar(kHostSigned, request.method)},
+        {"customMethod",
+         request.customMethod != nullptr ? OwnedText(request.customMethod) : Scalar(kHostNull, 0)},
+        {"path", OwnedText(request.path)},
+        {"headers", MakeArray(headers)},
+        {"arguments", MakeArray(arguments)},
+        {"contentType", OwnedText(request.contentType)},
+        {"body", request.body != nullptr ? OwnedText(Hex(request.body, request.bodySize))
+                                         : Scalar(kHostNull, 0)},
+        {"bodySize", Scalar(kHostSigned, request.bodySize)},
+        {"context", Scalar(kHostSigned, request.callContext)},
+    });
+}
+
+void Echo(HostResponse* response, HostRequest* request) {
+    if (!Begin(response, *request)) {
+        return;
+    }
+    response->body = EchoOf(*request);
+    response->statusCode = 200;
+    auto* headers = static_cast<const char**>(std::calloc(2, sizeof(const char*)));
+    headers[0] = strdup("x-fake");
+    headers[1] = strdup("echo");
+    response->headers = headers;
+    response->headerCount = 1;
+}
+
+void Refuse(HostResponse* response, HostRequest* request) {
+    if (Begin(response, *request)) {
+        Fail(response, 503, "Not today");
+    }
+}
+
+// A streamed body, delivered at most three bytes per read.
+struct FakeStream {
+    std::string bytes;
+    std::size_t offset = 0;
+};
+
+uint8_t ReadStream(void* stream, uint8_t* buffer, uint32_t* size, uint8_t* more) {
+    auto* fake = static_cast<FakeStream*>(stream);
+    const std::size_t count =
+        std::min<std::size_t>({*size, std::size_t{3}, fake->bytes.size() - fake->offset});
+    std::memcpy(buffer, fake->bytes.data() + fake->offset, count);
+    fake->offset += count;
+    *size = static_cast<uint32_t>(count);
+    *more = fake->offset < fake->bytes.size() ? 1 : 0;
+    return 1;
+}
+
+void ReleaseStream(void* stream) {
+    delete static_cast<FakeStream*>(stream);
+    Log(0, "released stream");
+}
+
+void Stream(HostResponse* response, HostRequest* request) {
+    if (!Begin(response, *request)) {
+        return;
+    }
+    response->statusCode = 200;
+    response->stream = new FakeStream{"[1,2,3]"};
+    response->streamRead = &ReadStream;
+    response->streamRelease = &ReleaseStream;
+    response->streamLengthLow = 7;
+}
+
+ApiArgumentRecord gItemArguments[] = {
+    {&gItemArguments[1], "id", "", 12, 0, "", 0},
+    {nullptr, "verbose", "", 1, 0, "", 1},
+};
+ApiArgumentLocationEntry gItemLocations[] = {{&gItemLocations[1], 2}, {nullptr, 1}};
+ApiArgumentRecord gPostArguments[] = {
+    {&gPostArguments[1], "id", "", 12, 0, "", 0},
+    {nullptr, "item", "", 17, 0, "FakeItem", 0},
+};
+ApiArgumentLocationEntry gPostLocations[] = {{&gPostLocations[1], 2}, {nullptr, 5}};
+// Null texts and no location list: the host must cope.
+ApiArgumentRecord gPingArguments[] = {{nullptr, "count", nullptr, 6, 0, nullptr, 0}};
+
+FakeFunction gFunctions[] = {
+    {"GetThing", 2, nullptr, "/fake/v1/thing", &Echo, nullptr, nullptr, 0, 17, 0, "FakeItem"},
+    {"GetItem", 2, nullptr, "/fake/v1/items/{id}", &Echo, gItemArguments, gItemLocations, 2, 17, 0,
+     "FakeItem"},
+    {"PostItem", 6, nullptr, "/fake/v1/items/{id}", &Echo, gPostArguments, gPostLocations, 2, 17, 0,
+     "FakeItem"},
+    {"Ping", 0, nullptr, "", &Echo, gPingArguments, nullptr, 1, 12, 0, ""},
+    {"Fail", 0, nullptr, "/fake/v1/fail", &Refuse, nullptr, nullptr, 0, 0, 0, ""},
+    {"Stream", 2, nullptr, "/fake/v1/files/{+rest}", &Stream, nullptr, nullptr, 0, 15, 6, ""},
+    {"Purge", 8, "PURGE", "/fake/v1/cache{#part}", &Echo, nullptr, nullptr, 0, 0, 0, ""},
+};
+constexpr uint32_t kFunctionCount = sizeof gFunctions / sizeof gFunctions[0];
+
+const char* const kTags[] = {"Plugins", "Plugin fake-plugin"};
+ApiFunctionEntry gEntries[kFunctionCount];
+
+ApiFieldRecord gItemFields[] = {
+    {&gItemFields[1], "id", "", 0, 6, 0, "", 0},
+    {nullptr, "name", "", 8, 12, 0, "", 1},
+};
+ApiEnumValueRecord gColourValues[] = {{&gColourValues[1], "Blue", "", 2}, {nullptr, "Red", "", 1}};
+ApiTypeRecord gTypes[] = {
+    {&gTypes[1], "FakeItem", "", 32, "", kTags, 2, gItemFields, nullptr, 2},
+    {nullptr, "FakeColour", "", 4, "", nullptr, 0, nullptr, gColourValues, 2},
+};
+ApiEventRecord gEvents[] = {{nullptr, "OnFakeEvent", "", "FakeItem", "", nullptr, 0}};
+
+ApiDescriptor BuildDescriptor() {
+    for (uint32_t i = 0; i < kFunctionCount; ++i) {
+        FakeFunction& function = gFunctions[i];
+        ApiFunctionEntry& entry = gEntries[i];
+        entry = ApiFunctionEntry{};
+        entry.next = i + 1 < kFunctionCount ? &gEntries[i + 1] : nullptr;
+        entry.callContext = &function;
+        entry.signature.name = function.name;
+        entry.signature.nameSpace = "";
+        entry.signature.arguments = function.arguments;
+        entry.signature.argumentCount = function.argumentCount;
+        entry.signature.returnsKind = function.returnsKind;
+        entry.signature.returnsElementKind = function.returnsElementKind;
+        entry.signature.returnsTypeName = function.returnsTypeName;
+        entry.signature.tags = kTags;
+        entry.signature.tagCount = 2;
+        entry.call = function.call;
+        entry.argumentLocations = function.locations;
+        entry.route = function.route;
+        entry.method = function.method;
+        entry.customMethod = function.customMethod != nullptr ? function.customMethod : "";
+    }
+    return ApiDescriptor{gEntries, kFunctionCount, gTypes, 2, gEvents, 1};
+}
+
+// --- The export table ------------------------------------------------------------------------
+
 bool Start(void* module, HostContext* context) {
     auto* fake = static_cast<FakeModule*>(module);
     if (fake->context != nullptr || context == nullptr || context->api == nullptr) {
@@ -182,6 +427,7 @@ extern "C" __attribute__((visibility("default"))) void* load_mek_active_boosts(
     context->exports = &gLiveModule->exports;
     context->module = gLiveModule;
     context->name = "fake-plugin";
+    gDescriptor = BuildDescriptor();
     context->apiDescriptor = &gDescriptor;
     return gLiveModule;
 }

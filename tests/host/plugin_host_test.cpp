@@ -139,7 +139,11 @@ TEST(PluginHost, PrintsItsUsageOnRequest) {
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.out.rfind("usage: plugin-host [--library PATH] [--json] [SCENARIO]", 0), 0u)
         << outcome.out;
-    EXPECT_NE(outcome.out.find("load [MAJOR.MINOR.PATCH]"), std::string::npos) << outcome.out;
+    for (const char* usage :
+         {"  load [MAJOR.MINOR.PATCH]\n", "  call METHOD PATH\n    header NAME [VALUE...]\n",
+          "    function NAME\n  describe\n"}) {
+        EXPECT_NE(outcome.out.find(usage), std::string::npos) << outcome.out;
+    }
 }
 
 TEST(PluginHost, FailsWithAClearMessage) {

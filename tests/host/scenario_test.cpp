@@ -86,6 +86,29 @@ TEST(Scenario, RejectsMalformedLinesWithTheirNumber) {
         {"fire OnX", 1, "fire: missing JSON value"},
         {"fire OnX [1,", 1, "fire: bad JSON value: "},
         {"run-deferred now", 1, R"(run-deferred: unexpected argument "now")"},
+        {"call", 1, "call: missing method (usage: call METHOD PATH)"},
+        {"call GET", 1, "call: missing path"},
+        {"call GET /p extra", 1, R"(call: unexpected argument "extra")"},
+        {"load\ncall GET /p\n  header", 3,
+         "call: header: missing header name (usage: header NAME [VALUE...])"},
+        {"call GET /p\n\targ", 2,
+         "call: arg: missing argument name (usage: arg NAME JSON | arg - JSON)"},
+        {"call GET /p\n  arg a", 2, "call: arg: missing JSON value"},
+        {"call GET /p\n  arg - {", 2, "call: arg: bad JSON value: "},
+        {"call GET /p\n  body", 2, "call: body: missing content type"},
+        {"call GET /p\n  body application/x-msgpack 81", 2,
+         "call: body: a body of type application/x-msgpack is given as hex bytes"},
+        {"call GET /p\n  body application/octet-stream hex 8", 2,
+         "call: body: odd number of hex digits"},
+        {"call GET /p\n  body APPLICATION/X-MSGPACK hex 8g", 2, R"(call: body: bad hex digit "g")"},
+        {"call GET /p\n  body text/plain a\n  body text/plain b", 3, "call: body: a second body"},
+        {"call GET /p\n  function", 2, "call: function: missing function name"},
+        {"call GET /p\n  function A B", 2, R"(call: function: unexpected argument "B")"},
+        {"call GET /p\n  function A\n  function B", 3, "call: function: a second function name"},
+        {"call GET /p\n  # a comment\n  send x", 3,
+         R"(call: unknown detail "send" (details: header, arg, body, function))"},
+        {"call GET /p\n\n  header a b", 3, R"(unknown command "header")"},
+        {"describe now", 1, R"(describe: unexpected argument "now" (usage: describe))"},
     };
     for (const Case& c : cases) {
         ScenarioError error;
@@ -104,11 +127,25 @@ TEST(Scenario, AcceptsEveryFormOfTheNewCommands) {
         "answer GET /d stream \"[1,\" more fail \"2]\" end\n"
         "answer GET /e stream length=99 \"a \\\" b\" end\n"
         "fire OnX {\"uri\": \"/a\"}\n"
-        "run-deferred\n");
+        "run-deferred\n"
+        "call GET /a\n"
+        "  header x-a 1\n"
+        "  # a comment among the details\n"
+        "\targ - [1, 2]\n"
+        "  arg name {\"a\": \"# kept\"}\n"
+        "  body application/json {\"b\": 1}\n"
+        "call 2 Ping\n"
+        "describe\n"
+        "call PURGE /c\n"
+        "  body application/x-msgpack hex 81a1 61 01\n"
+        "  function Purge\n"
+        "\n"
+        "  load\n");
     ASSERT_TRUE(scenario.has_value());
     EXPECT_EQ(Commands(*scenario),
               (std::vector<std::string>{"1 serve", "2 answer", "3 answer", "4 answer", "5 answer",
-                                        "6 fire", "7 run-deferred"}));
+                                        "6 fire", "7 run-deferred", "8 call", "14 call",
+                                        "15 describe", "16 call", "20 load"}));
 }
 
 TEST(Scenario, ListsTheUsageOfEveryForm) {
@@ -116,7 +153,9 @@ TEST(Scenario, ListsTheUsageOfEveryForm) {
     for (const char* line :
          {"serve PATH JSON", "answer METHOD PATH value JSON",
           "answer METHOD PATH error STATUS MESSAGE...",
-          "answer METHOD PATH stream [length=N] PIECE...", "fire EVENT JSON", "run-deferred"}) {
+          "answer METHOD PATH stream [length=N] PIECE...", "fire EVENT JSON", "run-deferred",
+          "call METHOD PATH", "  header NAME [VALUE...]", "  arg - JSON",
+          "  body CONTENT-TYPE hex HEX...", "  function NAME", "describe"}) {
         EXPECT_NE(std::find(usage.begin(), usage.end(), line), usage.end()) << line;
     }
 }
@@ -212,10 +251,46 @@ TEST(Scenario, FiresEventsAndRunsDeferredCalls) {
                 });
 }
 
+TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
+    const std::string text = Play(
+        "load\nstart\n"
+        "call POST /fake/v1/items/7?verbose\n"
+        "  header x-trace 1 2\n"
+        "  arg - 5\n"
+        "  arg item {\"id\": 7}\n"
+        "  body application/json {\"id\": 7}\n"
+        "call 3 /nowhere\n"
+        "  function Ping\n"
+        "  body application/x-msgpack hex 81a161 01\n"
+        "call PURGE /fake/v1/cache#all\n"
+        "call GET /fake/v1/fail\n"
+        "call GET /nothing\n"
+        "describe\n"
+        "stop\n");
+    ExpectLines(
+        text,
+        {
+            R"(-> PostItem(POST, "/fake/v1/items/7?verbose", args=[5], named={"item":{"id":7}}, )"
+            R"(headers={"x-trace":"1 2"}, contentType="application/json", body="{\"id\": 7}", )"
+            "context=0)",
+            R"(<- 200 {"function":"PostItem","method":6,"customMethod":null,)"
+            R"("path":"/fake/v1/items/7?verbose","headers":["x-trace: 1 2"],)"
+            R"("arguments":["-=signed:5","item=type 10"],"contentType":"application/json",)"
+            R"("body":"7b226964223a20377d","bodySize":9,"context":0} headers={"x-fake":"echo"})",
+            R"(-> Ping(HEAD, "/nowhere", contentType="application/x-msgpack", bodyHex=81a16101, )"
+            "context=0)",
+            R"(-> Purge(PURGE, "/fake/v1/cache#all", context=0))",
+            R"(<- 503 error="Not today")",
+            R"(host: no function fits GET "/nothing"; nothing called)",
+            "<- description functions=7 types=2 events=1",
+            "<- event OnFakeEvent FakeItem",
+        });
+}
+
 TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
     const std::string text = Play(
         "answer GET /fake/v1/thing stream \"ab\" end\nload\nstart\nfire OnFakeEvent 1\n"
-        "run-deferred\nrun-deferred\nstop\n",
+        "run-deferred\nrun-deferred\ncall GET /fake/v1/thing\ndescribe\nstop\n",
         TranscriptFormat::Json);
     std::vector<std::string> calls;
     std::size_t begin = 0;
@@ -228,7 +303,8 @@ TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
                         document["call"].GetString());
     }
     for (const char* call : {"return SendRequest", "call Event", "call EventCallback",
-                             "return Event", "call DeferredCall", "note DeferredCall"}) {
+                             "return Event", "call DeferredCall", "note DeferredCall",
+                             "call GetThing", "return GetThing", "return describe"}) {
         EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
     }
 }

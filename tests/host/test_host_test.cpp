@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -267,7 +269,7 @@ TEST_F(FakePluginHost, WritesAReadableTranscript) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], "-> load_mek_active_boosts(18.0.0)");
     EXPECT_EQ(lines[1],
-              R"(<- version 18.0.0 module=ok name="fake-plugin" functions=0 types=0 events=0)");
+              R"(<- version 18.0.0 module=ok name="fake-plugin" functions=7 types=2 events=1)");
     EXPECT_EQ(lines[2], "-> Start(handle=1)");
     for (
         const char* line : {
@@ -301,6 +303,248 @@ TEST_F(FakePluginHost, UnloadsOnlyAfterShuttingTheModuleDown) {
     EXPECT_EQ(lines[lines.size() - 2], "host: dropped 1 deferred call(s) the module left");
     EXPECT_EQ(lines.back(), "host: library unloaded");
     EXPECT_EQ(host_.Load(), LoadResult::NotCalled);
+}
+
+RecordedRequest Request(uint32_t method, std::string path, std::string customMethod = {}) {
+    RecordedRequest request;
+    request.method = method;
+    request.path = std::move(path);
+    request.customMethod = std::move(customMethod);
+    return request;
+}
+
+// The function called, the status and the error or the body (or the stream), e.g.
+// "Fail 503 Not today".
+std::string Outcome(const std::optional<FunctionAnswer>& answer) {
+    if (!answer.has_value()) {
+        return "none";
+    }
+    std::string text = answer->function + " " + std::to_string(answer->statusCode) + " ";
+    if (answer->errorMessage.has_value()) {
+        return text + *answer->errorMessage;
+    }
+    return text + answer->stream.value_or(answer->body.ToJson());
+}
+
+class FakePluginCalls : public FakePluginHost {
+  protected:
+    void SetUp() override {
+        FakePluginHost::SetUp();
+        LoadAndStart();
+        host_.ClearCalls();
+    }
+
+    // How often the plug-in logged `line` since the calls were last cleared.
+    std::size_t Logged(const std::string& line) const {
+        return std::count_if(host_.Calls().begin(), host_.Calls().end(), [&](const HostCall& c) {
+            return c.kind == HostCallKind::Log && c.text == line;
+        });
+    }
+};
+
+TEST_F(FakePluginCalls, ChoosesTheEntryByRouteNameAndMethodOrByExplicitName) {
+    struct Case {
+        RecordedRequest request;
+        std::string function;
+        std::string chosen;  // the function called and its status
+    };
+    const Case cases[] = {
+        {Request(2, "/fake/v1/thing"), "", "GetThing 200"},
+        {Request(2, "/fake/v1/items/7"), "", "GetItem 200"},
+        {Request(6, "/fake/v1/items/7?verbose"), "", "PostItem 200"},
+        {Request(3, "Ping"), "", "Ping 200"},
+        {Request(2, "/fake/v1/files/a/b"), "", "Stream 200"},
+        {Request(8, "/fake/v1/cache#all", "PURGE"), "", "Purge 200"},
+        {Request(7, "/fake/v1/items/7"), "", "GetItem 404"},
+        {Request(8, "/fake/v1/cache#all", "WIPE"), "", "Purge 404"},
+        {Request(2, "/fake/v1/cache#all"), "", "Purge 404"},
+        {Request(2, "/nothing"), "Ping", "Ping 200"},
+        {Request(2, "/nothing"), "", "none"},
+        {Request(2, "/fake/v1/thing/"), "", "none"},
+        {Request(2, "/fake/v1/thing"), "Nope", "none"},
+    };
+    for (const Case& c : cases) {
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(c.request, c.function);
+        const std::string chosen =
+            answer ? answer->function + " " + std::to_string(answer->statusCode) : "none";
+        EXPECT_EQ(chosen, c.chosen) << MethodText(c.request.method, c.request.customMethod) << " "
+                                    << c.request.path << " function=" << c.function;
+        if (answer && answer->statusCode == 404) {
+            EXPECT_EQ(answer->errorMessage, "Invalid function") << "the plug-in refuses it";
+        }
+    }
+}
+
+TEST_F(FakePluginCalls, FillsTheRequestAsTheHostDoes) {
+    RecordedRequest custom = Request(8, "/fake/v1/cache#all", "PURGE");
+    RecordedRequest unnamedCustom = Request(8, "Ping");
+    RecordedRequest ignoredCustom = Request(5, "Ping", "PURGE");
+    RecordedRequest full = Request(6, "Ping?count=1");
+    full.headers = {{"x-a", "1"}, {"x-b", ""}};
+    full.arguments.push_back(RecordedArgument{std::nullopt, HostValueTree::Signed(5)});
+    full.arguments.push_back(RecordedArgument{"count", HostValueTree::Text("x")});
+    full.contentType = "application/json";
+    full.body = "{}";
+    full.callContext = 77;
+    RecordedRequest binary = Request(2, "Ping");
+    binary.contentType = "application/x-msgpack";
+    binary.body = std::string("\x81\xa1\x61\x00", 4);
+    const std::pair<RecordedRequest, const char*> cases[] = {
+        {Request(2, "/fake/v1/thing"),
+         R"({"function":"GetThing","method":2,"customMethod":null,"path":"/fake/v1/thing",)"
+         R"("headers":[],"arguments":[],"contentType":"","body":null,"bodySize":0,"context":0})"},
+        {custom,
+         R"({"function":"Purge","method":8,"customMethod":"PURGE","path":"/fake/v1/cache#all",)"
+         R"("headers":[],"arguments":[],"contentType":"","body":null,"bodySize":0,"context":0})"},
+        {unnamedCustom,
+         R"({"function":"Ping","method":8,"customMethod":null,"path":"Ping","headers":[],)"
+         R"("arguments":[],"contentType":"","body":null,"bodySize":0,"context":0})"},
+        {ignoredCustom,
+         R"({"function":"Ping","method":5,"customMethod":null,"path":"Ping","headers":[],)"
+         R"("arguments":[],"contentType":"","body":null,"bodySize":0,"context":0})"},
+        {full, R"({"function":"Ping","method":6,"customMethod":null,"path":"Ping?count=1",)"
+               R"("headers":["x-a: 1","x-b: "],"arguments":["-=signed:5","count=text:x"],)"
+               R"("contentType":"application/json","body":"7b7d","bodySize":2,"context":77})"},
+        {binary, R"({"function":"Ping","method":2,"customMethod":null,"path":"Ping","headers":[],)"
+                 R"("arguments":[],"contentType":"application/x-msgpack","body":"81a16100",)"
+                 R"("bodySize":4,"context":0})"},
+    };
+    for (const auto& [request, echo] : cases) {
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(request);
+        ASSERT_TRUE(answer.has_value()) << request.path;
+        EXPECT_EQ(answer->body.ToJson(), echo);
+    }
+}
+
+TEST_F(FakePluginCalls, CopiesTheAnswerAndReleasesTheResponseOnce) {
+    struct Case {
+        RecordedRequest request;
+        std::string outcome;
+        std::size_t streamReleases;
+    };
+    const Case cases[] = {
+        {Request(2, "/fake/v1/thing"), "GetThing 200 {", 0},
+        {Request(6, "/fake/v1/fail"), "Fail 503 Not today", 0},
+        {Request(4, "/fake/v1/items/1"), "GetItem 404 Invalid function", 0},
+        {Request(2, "/fake/v1/files/x"), "Stream 200 [1,2,3]", 1},
+    };
+    for (const Case& c : cases) {
+        host_.ClearCalls();
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(c.request);
+        EXPECT_EQ(Outcome(answer).rfind(c.outcome, 0), 0u) << Outcome(answer);
+        EXPECT_EQ(Logged("released response"), 1u) << c.request.path;
+        EXPECT_EQ(Logged("released stream"), c.streamReleases) << c.request.path;
+        EXPECT_TRUE(answer && answer->released);
+    }
+}
+
+TEST_F(FakePluginCalls, CopiesHeadersAndAnErrorsNullBody) {
+    const std::optional<FunctionAnswer> echo = host_.CallFunction(Request(2, "/fake/v1/thing"));
+    ASSERT_TRUE(echo.has_value());
+    EXPECT_EQ(echo->headers,
+              (std::vector<std::pair<std::string, std::string>>{{"x-fake", "echo"}}));
+    EXPECT_EQ(echo->errorMessage, std::nullopt);
+    EXPECT_EQ(echo->stream, std::nullopt);
+    const std::optional<FunctionAnswer> failure = host_.CallFunction(Request(2, "/fake/v1/fail"));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->body.Type(), Velto::Client::kHostNull);
+    EXPECT_TRUE(failure->headers.empty());
+}
+
+TEST_F(FakePluginCalls, ReadsAStreamToItsEndThenReleasesIt) {
+    const std::optional<FunctionAnswer> answer = host_.CallFunction(Request(2, "/fake/v1/files/x"));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->stream, "[1,2,3]");
+    EXPECT_EQ(answer->streamReads, 3u) << "the fake delivers three bytes per read";
+    EXPECT_EQ(answer->streamEnd, StreamEnd::Finished);
+    EXPECT_EQ(answer->streamLength, 7u);
+    EXPECT_EQ(answer->body.Type(), Velto::Client::kHostNull);
+    const std::vector<std::string> logs = {host_.Calls().at(0).text, host_.Calls().at(1).text};
+    EXPECT_EQ(logs, (std::vector<std::string>{"released stream", "released response"}));
+}
+
+TEST_F(FakePluginCalls, NotesACallThatFitsNothingAndCallsNothing) {
+    EXPECT_FALSE(host_.CallFunction(Request(2, "/nothing?x=1")).has_value());
+    EXPECT_FALSE(host_.CallFunction(Request(2, "/fake/v1/thing"), "Nope").has_value());
+    EXPECT_TRUE(host_.Calls().empty());
+    const std::vector<std::string>& lines = host_.GetTranscript().Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              R"(host: no function fits GET "/nothing?x=1"; nothing called)");
+    EXPECT_EQ(lines.back(), R"(host: no function is named "Nope"; nothing called)");
+    ASSERT_TRUE(host_.Shutdown());
+    EXPECT_FALSE(host_.CallFunction(Request(2, "/fake/v1/thing")).has_value());
+    EXPECT_EQ(host_.GetTranscript().Lines().back(),
+              R"(host: call of GET "/fake/v1/thing" skipped: no API description)");
+}
+
+TEST_F(FakePluginCalls, WritesTheCallAndItsAnswerToTheTranscript) {
+    RecordedRequest request = Request(6, "/fake/v1/items/7?verbose");
+    request.headers = {{"x-trace", "1"}};
+    request.arguments.push_back(RecordedArgument{std::nullopt, HostValueTree::Signed(5)});
+    request.contentType = "application/x-msgpack";
+    request.body = std::string("\x81\xa1\x61\x01", 4);
+    host_.GetTranscript().Clear();
+    host_.CallFunction(request);
+    host_.CallFunction(Request(2, "/fake/v1/fail"));
+    host_.CallFunction(Request(2, "/fake/v1/files/x"));
+    EXPECT_EQ(
+        host_.GetTranscript().Lines(),
+        (std::vector<std::string>{
+            R"(-> PostItem(POST, "/fake/v1/items/7?verbose", args=[5], headers={"x-trace":"1"}, )"
+            R"(contentType="application/x-msgpack", bodyHex=81a16101, context=0))",
+            R"(plugin -> Log(OKAY, "released response"))",
+            R"(<- 200 {"function":"PostItem","method":6,"customMethod":null,)"
+            R"("path":"/fake/v1/items/7?verbose","headers":["x-trace: 1"],)"
+            R"("arguments":["-=signed:5"],"contentType":"application/x-msgpack",)"
+            R"("body":"81a16101","bodySize":4,"context":0} headers={"x-fake":"echo"})",
+            R"(-> Fail(GET, "/fake/v1/fail", context=0))",
+            R"(plugin -> Log(OKAY, "released response"))",
+            R"(<- 503 error="Not today")",
+            R"(-> Stream(GET, "/fake/v1/files/x", context=0))",
+            R"(plugin -> Log(OKAY, "released stream"))",
+            R"(plugin -> Log(OKAY, "released response"))",
+            R"(<- 200 stream="[1,2,3]" length=7 reads=3)",
+        }));
+}
+
+TEST_F(FakePluginCalls, DescribesTheApiAsLinesOrAsOneJsonObject) {
+    host_.GetTranscript().Clear();
+    const ApiDescription description = host_.Describe();
+    EXPECT_EQ(description.functions.size(), 7u);
+    EXPECT_EQ(host_.GetTranscript().Lines(),
+              (std::vector<std::string>{
+                  "<- description functions=7 types=2 events=1",
+                  R"(<- function GetThing GET "/fake/v1/thing" () returns FakeItem)",
+                  R"(<- function GetItem GET "/fake/v1/items/{id}" (id: string in path, )"
+                  R"(verbose?: bool in query) returns FakeItem)",
+                  R"(<- function PostItem POST "/fake/v1/items/{id}" (id: string in path, )"
+                  R"(item: FakeItem in body) returns FakeItem)",
+                  "<- function Ping ANY by name (count: int32) returns string",
+                  R"(<- function Fail ANY "/fake/v1/fail" () returns void)",
+                  R"(<- function Stream GET "/fake/v1/files/{+rest}" () returns vector<int32>)",
+                  R"(<- function Purge PURGE "/fake/v1/cache{#part}" () returns void)",
+                  "<- type FakeItem size=32 {id: int32 @0, name?: string @8}",
+                  "<- type FakeColour size=4 {Blue=2, Red=1}",
+                  "<- event OnFakeEvent FakeItem",
+              }));
+
+    host_.GetTranscript().SetFormat(TranscriptFormat::Json);
+    host_.GetTranscript().Clear();
+    host_.Describe();
+    ASSERT_EQ(host_.GetTranscript().Lines().size(), 1u);
+    rapidjson::Document document;
+    document.Parse(host_.GetTranscript().Lines()[0].c_str());
+    ASSERT_FALSE(document.HasParseError());
+    const rapidjson::Value& json = document["description"];
+    EXPECT_EQ(json["functions"].Size(), 7u);
+    const rapidjson::Value& postItem = json["functions"][2];
+    EXPECT_STREQ(postItem["method"].GetString(), "POST");
+    EXPECT_STREQ(postItem["arguments"][1]["location"].GetString(), "body");
+    EXPECT_STREQ(postItem["arguments"][1]["type"].GetString(), "FakeItem");
+    EXPECT_STREQ(postItem["tags"][1].GetString(), "Plugin fake-plugin");
+    EXPECT_EQ(json["types"][1]["values"][0]["value"].GetInt(), 2);
+    EXPECT_STREQ(json["events"][0]["dataType"].GetString(), "FakeItem");
 }
 
 TEST(TestHost, WritesJsonLinesThatParse) {
