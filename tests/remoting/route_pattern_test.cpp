@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 #include <random>
 #include <regex>
@@ -35,8 +36,9 @@ class RouteGenerator {
   public:
     std::string Template() {
         static constexpr std::string_view kPieces[] = {
-            "a",  "b", "/", "/",  "#",  ".", "*",   "+",   "?",    "(",    ")",    "[", "]", "|",
-            "\\", "^", "$", "\n", "\r", "-", "{a}", "{b}", "{+a}", "{+b}", "{#a}", "}", "{"};
+            "a",    "b",       "/",   "/",   "#",    ".",    "*",    "+",  "?",  "(",
+            ")",    "[",       "]",   "|",   "\\",   "^",    "$",    "\n", "\r", "-",
+            "\xe9", {"\0", 1}, "{a}", "{b}", "{+a}", "{+b}", "{#a}", "}",  "{"};
         std::string text;
         for (int count = Below(7); count >= 0; --count) {
             text += kPieces[Below(std::size(kPieces))];
@@ -67,7 +69,7 @@ class RouteGenerator {
     }
 
     std::string Filler() {
-        static constexpr std::string_view kBytes = "ab/#\n\r+.%2f";
+        static constexpr std::string_view kBytes = "ab/#\n\r+.%2f\xe9";
         std::string text;
         for (int count = Below(4); count > 0; --count) {
             text += kBytes[Below(kBytes.size())];
