@@ -107,9 +107,32 @@ void RoutePattern::AppendGroup(GroupClass groupClass) {
     }
 }
 
+std::optional<std::string_view> RoutePattern::MatchOneGroup(std::string_view path) const {
+    // With one group the rest after it is a fixed text, so the group can only take what lies
+    // between the two literals.
+    const std::string_view lead = literals_.front();
+    const std::string_view tail = literals_.back();
+    if (path.size() < lead.size() + tail.size() || !path.starts_with(lead) ||
+        !path.ends_with(tail)) {
+        return std::nullopt;
+    }
+    const std::string_view capture =
+        path.substr(lead.size(), path.size() - lead.size() - tail.size());
+    for (const char byte : capture) {
+        if (!InClass(groups_.front(), byte)) {
+            return std::nullopt;
+        }
+    }
+    return capture;
+}
+
 std::optional<std::vector<std::string_view>> RoutePattern::Match(std::string_view path) const {
     if (literals_.empty()) {
         return std::nullopt;
+    }
+    if (groups_.size() == 1) {
+        const std::optional<std::string_view> capture = MatchOneGroup(path);
+        return capture ? std::optional(std::vector<std::string_view>{*capture}) : std::nullopt;
     }
     // fromLiteral[k], k >= 1: where literal k and everything after it can match up to the end.
     const std::size_t groupCount = groups_.size();

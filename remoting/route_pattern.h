@@ -12,7 +12,8 @@
 // L), memory (n + 2) * (m + 1) bits plus the longest literal, stack independent of both. No path
 // or pattern makes the match backtrack: a pass from the right end first marks, for every group,
 // the positions where the rest of the pattern after it can still match, and the pass from the
-// left then gives each group the longest run that ends on such a mark.
+// left then gives each group the longest run that ends on such a mark. A pattern of one group
+// needs no marks: the group takes exactly what lies between its two literals.
 //
 // A pattern is a value: copying and moving are cheap in pattern size, and a const pattern may be
 // matched from any number of threads at once.
@@ -53,6 +54,8 @@ class RoutePattern {
     std::optional<std::vector<std::string_view>> Match(std::string_view path) const;
 
   private:
+    std::optional<std::string_view> MatchOneGroup(std::string_view path) const;
+
     // literals_[i] precedes groups_[i]; the last literal follows the last group. Empty when the
     // pattern matches nothing, else one longer than groups_.
     std::vector<std::string> literals_;
