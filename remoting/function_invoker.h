@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "binding/binding_property.h"
 #include "binding/static_type.h"
@@ -20,9 +19,10 @@ struct Request;
 
 class FunctionInvoker {
   public:
-    // Receives the bound argument values (one per argument, in order) before the call; returns a
-    // handle that Invoke and Release receive (never null). May fail the response.
-    virtual void* Prepare(RemotingResponse& response, std::vector<BindingProperty>& arguments,
+    // Receives the bound argument values, a collection with one element per argument in order,
+    // before the call (it may take them over); returns a handle that Invoke and Release receive
+    // (never null). May fail the response.
+    virtual void* Prepare(RemotingResponse& response, BindingProperty& arguments,
                           uint32_t callContext) = 0;
     // Converts the arguments to the callable's parameter types, calls it and stores its outcome
     // (result or failure, and status, headers, response text or stream when it gives them) in
