@@ -5,6 +5,7 @@
 #include "binding/builtins.h"
 #include "diagnostics/log_target.h"
 #include "diagnostics/plugin_logging.h"
+#include "remoting/dispatch.h"
 #include "runtime/plugin_exports.h"
 #include "runtime/plugin_log_target.h"
 #include "runtime/pointer_registry.h"
@@ -122,6 +123,10 @@ void AppModule::YieldOnce() {
 }
 
 void AppModule::RegisterTypes() {}
+
+void AppModule::BuildApiDescription() {
+    apiDescription_.Build(this, registry_, functionBindings_, &HandleHostCall);
+}
 
 bool AppModule::OnStart() {
     return true;

@@ -32,6 +32,10 @@
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
 #include "platform/host_boundary.h"
+#include "remoting/api_description.h"
+#include "remoting/function_bindings.h"
+#include "remoting/function_name.h"
+#include "remoting/function_registration.h"
 #include "remoting/http_method.h"
 #include "runtime/deferred_calls.h"
 #include "runtime/guarded_call.h"
@@ -193,6 +197,28 @@ class AppModule {
     MaybeType<Failure, void> SendResourceEvent(const std::string& eventName,
                                                const PluginResourceEvent& event, uint32_t flags);
 
+    // --- Functions the host calls ----------------------------------------------------------------
+    // Binds `callable` as the function `name` (registered from the callable's signature, its
+    // arguments named by `argumentNames`); an existing binding of the name is reused unchanged.
+    // See remoting/callable_invoker.h for the callables that can be bound.
+    template <class Callable>
+    FunctionBuilder BindFunction(std::string_view name, Callable callable,
+                                 const std::vector<std::string>& argumentNames = {}) {
+        return BindCallable(registry_, functionBindings_, name, std::move(callable), argumentNames);
+    }
+    // Binds `callable` as the GET handler of `path`, named after the route and tagged with the
+    // module's API tags.
+    template <class Callable>
+    FunctionBuilder BindGet(std::string_view path, Callable callable) {
+        return BindFunction(FunctionNameFromRoute(HttpMethod::Get, path), std::move(callable))
+            .Route(path)
+            .Method(HttpMethod::Get)
+            .Tags(apiTags_);
+    }
+    // Builds the API description handed to the host, once: functions bound later are not in it.
+    void BuildApiDescription();
+    const FunctionBindings& Bindings() const { return functionBindings_; }
+
     // --- Identity and connection -----------------------------------------------------------------
     const PluginIdentity& Identity() const { return identity_; }
     const std::string& ShortName() const { return shortName_; }
@@ -202,7 +228,7 @@ class AppModule {
     uint32_t ConnectionHandle() const { return connectionHandle_; }
     const std::vector<std::string>& ApiTags() const { return apiTags_; }
     PluginExportTable* ExportTable() { return &exports_; }
-    ApiDescriptor* Descriptor() { return &apiDescriptor_; }
+    ApiDescriptor* Descriptor() { return apiDescription_.Descriptor(); }
     BindingRegistry& Registry() { return registry_; }
     const BindingRegistry& Registry() const { return registry_; }
 
@@ -267,9 +293,11 @@ class AppModule {
     uint32_t connectionHandle_ = 0;
     std::vector<std::string> apiTags_;
     PluginExportTable exports_;
-    ApiDescriptor apiDescriptor_{};
     std::unique_ptr<LogTarget> logTarget_;
     BindingRegistry registry_;
+    // After the registry, whose function descriptors they point at.
+    FunctionBindings functionBindings_;
+    ApiDescription apiDescription_;
 
     // Handlers are shared so that one running keeps itself alive when it replaces itself.
     std::map<std::string, std::shared_ptr<const ResourceHandler>, std::less<>> exactHandlers_;

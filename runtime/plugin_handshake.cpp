@@ -42,6 +42,7 @@ void* CompleteHandshake(PluginLoadContext* context, std::unique_ptr<AppModule> m
     module->SetApiTags({"Plugins", "Plugin " + module->ShortName()});
     RegisterRuntimeTypes(module->Registry());
     module->RegisterTypes();
+    module->BuildApiDescription();
     WriteBack(*context, *module);
     return module.release();
 }
