@@ -175,6 +175,21 @@ void ReleasePage(void* page) noexcept {
     }
 }
 
+void ReleaseEmptySlabs() noexcept {
+    std::lock_guard lock(PoolMutex());
+    for (std::size_t index = pool.slabCount; index-- > 0;) {
+        if (pool.slabs[index].freeCount == kPagesPerSlab) {
+            RemoveSlab(index);
+        }
+    }
+    pool.emptySlabs = 0;
+    if (pool.slabCount == 0) {
+        CountedRelease(pool.slabs);
+        pool.slabs = nullptr;
+        pool.slabCapacity = 0;
+    }
+}
+
 PageStatistics ReadPageStatistics() noexcept {
     std::lock_guard lock(PoolMutex());
     return PageStatistics{pool.slabCount, pool.pagesInUse, pool.pagesFree};

@@ -18,6 +18,11 @@ void* AllocatePage() noexcept;
 // Returns a page obtained from AllocatePage; null is ignored.
 void ReleasePage(void* page) noexcept;
 
+// Gives every slab whose pages are all free back to the heap, the spare one included, and the
+// slab table once no slab is left: what a module's end calls so that the plug-in holds no memory
+// between modules.
+void ReleaseEmptySlabs() noexcept;
+
 struct PageStatistics {
     std::size_t slabs;
     std::size_t pagesInUse;

@@ -1,5 +1,6 @@
 #include "runtime/plugin_exports.h"
 
+#include "binding/page_allocator.h"
 #include "diagnostics/memory_statistics.h"
 #include "runtime/app_module.h"
 
@@ -17,6 +18,7 @@ void ShutdownModule(void* module) noexcept {
     AppModule* appModule = static_cast<AppModule*>(module);
     appModule->Shutdown();
     delete appModule;
+    ReleaseEmptySlabs();
 }
 
 void GetMemoryStats(void*, MemoryStats* out) noexcept {
