@@ -29,12 +29,12 @@ std::string FormatUtcTime(int64_t seconds) {
 }
 
 int64_t FirstWinTime(uint64_t delayMilliseconds, int64_t now) {
-    const auto delay = static_cast<int64_t>(delayMilliseconds);
-    int64_t ticks = 0;
+    constexpr int64_t kLatest = std::numeric_limits<int64_t>::max();
     int64_t sum = 0;
-    if (__builtin_mul_overflow(delay, kTicksPerMillisecond, &ticks) ||
-        __builtin_add_overflow(now, ticks, &sum)) {
-        return std::numeric_limits<int64_t>::max();
+    if (delayMilliseconds > static_cast<uint64_t>(kLatest / kTicksPerMillisecond) ||
+        __builtin_add_overflow(now, static_cast<int64_t>(delayMilliseconds) * kTicksPerMillisecond,
+                               &sum)) {
+        return kLatest;
     }
     return sum / kTicksPerSecond;
 }
