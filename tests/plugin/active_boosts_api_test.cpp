@@ -49,8 +49,7 @@ TEST_F(ActiveBoostsApi, DescribesTheResourceRouteItsTypesAndEvents) {
     const auto type = [&](const std::string& name) {
         const auto found = std::find_if(description.types.begin(), description.types.end(),
                                         [&](const auto& record) { return record.name == name; });
-        return found != description.types.end() ? *found
-                                                 : Velto::TestHost::TypeRecordDescription{};
+        return found != description.types.end() ? *found : Velto::TestHost::TypeRecordDescription{};
     };
     const auto boosts = type("ActiveBoosts");
     ASSERT_EQ(boosts.fields.size(), 8u);

@@ -1,0 +1,355 @@
+// The feature's whole road, played against the built plug-in by the test host only: the login
+// data packet the host holds at start, the boost query over LCDS (plain and streamed), the two
+// published events, GET through the function entry, end-of-game blocks, login deletions, store
+// fulfilments through the deferred call, failing queries, and shutdown with the memory the
+// session took given back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "host/test_host.h"
+
+namespace {
+
+using Velto::TestHost::FunctionAnswer;
+using Velto::TestHost::HostAnswer;
+using Velto::TestHost::HostCall;
+using Velto::TestHost::HostCallKind;
+using Velto::TestHost::HostValueTree;
+using Velto::TestHost::LoadResult;
+using Velto::TestHost::RecordedRequest;
+using Velto::TestHost::StreamPiece;
+using Velto::TestHost::TestHost;
+
+constexpr uint32_t kGet = 2;
+constexpr uint32_t kPost = 6;
+constexpr char kLoginUri[] = "/mek-login/v1/login-data-packet";
+constexpr char kLoginEvent[] = "OnJsonApiEvent_mek-login_v1_login-data-packet";
+constexpr char kEndOfGameEvent[] = "OnJsonApiEvent_mek-end-of-game_v1_eog-stats-block";
+constexpr char kStoreEvent[] =
+    "OnLcdsEvent_com_veltogames_platform_messaging_StoreFulfillmentNotification";
+constexpr char kInvoke[] = "/mek-login/v1/session/invoke";
+constexpr char kBoostsClass[] = "com.veltogames.platform.summoner.boost.SummonerActiveBoostsDTO";
+constexpr char kFirstWin[] = R"("firstWinOfTheDayStartTime":")";
+constexpr char kInvokeArguments[] = R"(["inventoryService","getSummonerActiveBoosts",[]])";
+
+// An LCDS boost state of the inventory service, as JSON.
+std::string BoostsJson(uint64_t summonerId, int64_t ipEnd, int64_t xpEnd, uint32_t xpPerWin) {
+    return R"({"summonerId":)" + std::to_string(summonerId) + R"(,"ipBoostEndDate":)" +
+           std::to_string(ipEnd) + R"(,"ipBoostPerWinCount":0,"ipLoyaltyBoost":0,)" +
+           R"("xpBoostEndDate":)" + std::to_string(xpEnd) + R"(,"xpBoostPerWinCount":)" +
+           std::to_string(xpPerWin) + R"(,"xpLoyaltyBoost":0})";
+}
+
+std::string LcdsAnswer(const std::string& typeName, const std::string& body) {
+    return R"({"typeName":")" + typeName + R"(","body":)" + body + "}";
+}
+
+HostValueTree Json(const std::string& text) {
+    std::string error;
+    std::optional<HostValueTree> tree = HostValueTree::FromJson(text, &error);
+    EXPECT_TRUE(tree.has_value()) << error << " in " << text;
+    return tree ? std::move(*tree) : HostValueTree();
+}
+
+// The resource's data as the plug-in publishes and serves it, its first-win time written "*".
+std::string ResourceJson(uint64_t summonerId, const char* ipEnd, const char* xpEnd,
+                         uint32_t xpPerWin) {
+    return std::string(R"({"firstWinOfTheDayStartTime":"*","ipBoostEndDate":")") + ipEnd +
+           R"(","ipBoostPerWinCount":0,"ipLoyaltyBoost":0,"summonerId":)" +
+           std::to_string(summonerId) + R"(,"xpBoostEndDate":")" + xpEnd +
+           R"(","xpBoostPerWinCount":)" + std::to_string(xpPerWin) + R"(,"xpLoyaltyBoost":0})";
+}
+
+std::string UpdateEventJson(const std::string& resource) {
+    return R"({"data":)" + resource +
+           R"(,"eventType":"Update","uri":"/mek-active-boosts/v1/active-boosts"})";
+}
+
+std::string UtcText(int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&time));
+    return text;
+}
+
+int64_t NowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Cuts the first-win date out of `json` into `date`, leaving "*" in its place.
+std::string WithoutFirstWin(std::string json, std::string* date = nullptr) {
+    const std::size_t start = json.find(kFirstWin);
+    if (start == std::string::npos) {
+        return json;
+    }
+    const std::size_t begin = start + sizeof kFirstWin - 1;
+    const std::size_t end = json.find('"', begin);
+    if (date != nullptr) {
+        *date = json.substr(begin, end - begin);
+    }
+    return json.replace(begin, end - begin, "*");
+}
+
+const std::string kFirstBoosts = BoostsJson(2874410, 1500000000999, 1500086400000, 3);
+const std::string kFirstResource =
+    ResourceJson(2874410, "2017-07-14T02:40:00Z", "2017-07-15T02:40:00Z", 3);
+const std::string kFirstUpdate = UpdateEventJson(kFirstResource);
+
+class ActiveBoostsSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(host_.OpenLibrary(MEK_PLUGIN_PATH, &error)) << error;
+        // A first session makes the allocations that last as long as the library (type
+        // identities, the logger), so that the second one is measured alone.
+        ASSERT_EQ(host_.Load(), LoadResult::Accepted);
+        StartLoggedIn(kFirstBoosts);
+        FireStoreFulfilment("BOOST");
+        host_.RunDeferredCalls();
+        Get();
+        host_.Shutdown();
+        host_.ClearCalls();
+        baseline_ = BytesInUse();
+        ASSERT_EQ(host_.Load(), LoadResult::Accepted);
+    }
+
+    int64_t BytesInUse() {
+        const std::optional<Velto::Client::MemoryStats> stats = host_.GetMemoryStats();
+        return stats ? static_cast<int64_t>(stats->bytesAllocated - stats->bytesFreed) : -1;
+    }
+
+    void AnswerQuery(const std::string& answer) {
+        host_.SetAnswer(kPost, kInvoke, HostAnswer::Value(Json(answer)));
+    }
+
+    // Starts with the login data packet the host holds and the query answered with `boosts`.
+    void StartLoggedIn(const std::string& boosts, uint64_t firstWinDelay = 3600000) {
+        host_.SetAnswer(kGet, kLoginUri,
+                        HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":)" +
+                                               std::to_string(firstWinDelay) + "}")));
+        AnswerQuery(LcdsAnswer(kBoostsClass, boosts));
+        ASSERT_TRUE(host_.Start());
+    }
+
+    // The calls since the last Take, of one kind, as "name payload" or "METHOD path arguments"
+    // texts (log lines as their message).
+    std::vector<std::string> Take(HostCallKind kind) {
+        std::vector<std::string> texts;
+        for (const HostCall& call : host_.Calls()) {
+            if (call.kind != kind) {
+                continue;
+            }
+            if (kind == HostCallKind::SendEvent) {
+                texts.push_back(call.name + " " + WithoutFirstWin(call.payload.ToJson()));
+            } else if (kind == HostCallKind::SendRequest) {
+                std::string arguments;
+                for (const auto& argument : call.request.arguments) {
+                    arguments += (arguments.empty() ? "" : ",") + argument.value.ToJson();
+                }
+                texts.push_back(Velto::TestHost::MethodText(call.request.method) + " " +
+                                call.request.path + " [" + arguments + "]");
+            } else {
+                texts.push_back(call.text);
+            }
+        }
+        return texts;
+    }
+
+    std::vector<std::string> Events() { return Take(HostCallKind::SendEvent); }
+
+    void FireStoreFulfilment(const std::string& inventoryType) {
+        Fire(kStoreEvent, R"({"typeName":"com.veltogames.platform.messaging.)"
+                          R"(StoreFulfillmentNotification","body":{"inventoryType":")" +
+                              inventoryType +
+                              R"(","data":{"summonerId":7,"xpBoostPerWinCount":"x"}}})");
+    }
+
+    void Fire(const char* event, const std::string& payload) {
+        host_.ClearCalls();
+        host_.FireEvent(event, Json(payload));
+    }
+
+    // The GET of the resource through its function entry: "status error" or "status value".
+    std::string Get() {
+        RecordedRequest request;
+        request.method = kGet;
+        request.path = "/mek-active-boosts/v1/active-boosts";
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(request);
+        if (!answer) {
+            return "no function";
+        }
+        return std::to_string(answer->statusCode) + " " +
+               (answer->errorMessage ? *answer->errorMessage
+                                     : WithoutFirstWin(answer->body.ToJson()));
+    }
+
+    TestHost host_;
+    int64_t baseline_ = 0;
+};
+
+TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
+    EXPECT_EQ(Get(), "404 Not found");
+    const int64_t before = NowSeconds();
+    StartLoggedIn(kFirstBoosts);
+    const int64_t after = NowSeconds();
+    EXPECT_EQ(Take(HostCallKind::SendRequest),
+              (std::vector<std::string>{"GET /mek-login/v1/login-data-packet []",
+                                        std::string("POST ") + kInvoke + " " + kInvokeArguments,
+                                        "GET /mek-end-of-game/v1/eog-stats-block []"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "OnJsonApiEvent_mek-active-boosts_v1_active-boosts " + kFirstUpdate,
+                            "OnJsonApiEvent " + kFirstUpdate}));
+    std::string firstWin;
+    WithoutFirstWin(host_.Calls().back().payload.ToJson(), &firstWin);
+    for (const HostCall& call : host_.Calls()) {
+        if (call.kind == HostCallKind::SendEvent) {
+            WithoutFirstWin(call.payload.ToJson(), &firstWin);
+        }
+    }
+    EXPECT_TRUE(firstWin == UtcText(before + 3600) || firstWin == UtcText(after + 3600))
+        << firstWin;
+    EXPECT_EQ(Get(), "0 " + kFirstResource);
+
+    // Only a new end-of-game block queries again; an update of one does not.
+    AnswerQuery(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)));
+    Fire(kEndOfGameEvent, R"({"uri":"/mek-end-of-game/v1/eog-stats-block","eventType":"Update",)"
+                          R"("data":{"timeUntilNextFirstWinBonus":0}})");
+    EXPECT_TRUE(host_.Calls().empty() || Events().empty());
+    Fire(kEndOfGameEvent, R"({"uri":"/mek-end-of-game/v1/eog-stats-block","eventType":"Create",)"
+                          R"("data":{"timeUntilNextFirstWinBonus":0}})");
+    const std::string afterGame =
+        ResourceJson(2874410, "1970-01-01T00:00:00Z", "2017-07-15T02:40:00Z", 2);
+    EXPECT_EQ(Events().size(), 2u);
+    EXPECT_EQ(Get(), "0 " + afterGame);
+
+    // A deleted login data packet changes nothing.
+    Fire(kLoginEvent,
+         std::string(R"({"uri":")") + kLoginUri + R"(","eventType":"Delete","data":null})");
+    EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
+    EXPECT_TRUE(Events().empty());
+
+    // A boost purchase carries its state; it is applied in the deferred call, without a query.
+    Fire(kStoreEvent, R"({"clientId":"c","subtopic":"s","typeName":")"
+                      R"(com.veltogames.platform.messaging.StoreFulfillmentNotification",)"
+                      R"("body":{"inventoryType":"BOOST","data":)" +
+                          BoostsJson(2874410, 1600000000000, 1500086400000, 5) + "}}");
+    EXPECT_TRUE(Events().empty()) << "applied only when the host runs the deferred call";
+    EXPECT_EQ(host_.RunDeferredCalls(), 1u);
+    EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
+    EXPECT_EQ(Events().size(), 2u);
+    EXPECT_EQ(Get(),
+              "0 " + ResourceJson(2874410, "2020-09-13T12:26:40Z", "2017-07-15T02:40:00Z", 5));
+
+    ASSERT_TRUE(host_.Shutdown());
+    std::size_t subscribed = 0;
+    std::size_t unsubscribed = 0;
+    for (const HostCall& call : host_.Calls()) {
+        subscribed += call.kind == HostCallKind::Subscribe ? 1 : 0;
+        unsubscribed += call.kind == HostCallKind::Unsubscribe ? 1 : 0;
+    }
+    EXPECT_EQ(unsubscribed, 6u) << "every subscription ends";
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+    EXPECT_EQ(BytesInUse(), baseline_) << "the session's memory is given back";
+}
+
+TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
+    StartLoggedIn(kFirstBoosts);
+    const struct {
+        const char* inventoryType;
+        bool applied;
+    } cases[] = {{"BOOST", true}, {"boost", false}, {"BOOSTS", false}, {"", false}};
+    for (const auto& test : cases) {
+        FireStoreFulfilment(test.inventoryType);
+        host_.RunDeferredCalls();
+        EXPECT_EQ(Events().size(), test.applied ? 2u : 0u) << test.inventoryType;
+    }
+    EXPECT_EQ(Get(), "0 " + ResourceJson(7, "1970-01-01T00:00:00Z", "1970-01-01T00:00:00Z", 0))
+        << "a field that does not convert keeps 0";
+}
+
+TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
+    StartLoggedIn(kFirstBoosts);
+    const struct {
+        const char* name;
+        HostAnswer answer;
+        std::string log;
+    } cases[] = {
+        {"host error", HostAnswer::Error(503, "Not connected"),
+         "mek-active-boosts: Error requesting active boosts: Error response for POST "
+         "/mek-login/v1/session/invoke: Not connected"},
+        {"another class", HostAnswer::Value(Json(LcdsAnswer("com.example.Other", kFirstBoosts))),
+         "mek-active-boosts: Error requesting active boosts: Expected '" +
+             std::string(kBoostsClass) +
+             "' as LCDS response for inventoryService.getSummonerActiveBoosts, but got "
+             "'com.example.Other'"},
+        {"no body", HostAnswer::Value(Json(LcdsAnswer(kBoostsClass, "null"))),
+         "mek-active-boosts: Error requesting active boosts: "},
+        {"body that does not convert",
+         HostAnswer::Value(Json(LcdsAnswer(kBoostsClass, R"({"summonerId":"many"})"))),
+         "mek-active-boosts: Error requesting active boosts: Couldn't convert LCDS DTO"},
+    };
+    for (const auto& test : cases) {
+        host_.SetAnswer(kPost, kInvoke, test.answer);
+        Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
+                              R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":1}})");
+        const std::vector<std::string> logs = Take(HostCallKind::Log);
+        ASSERT_FALSE(logs.empty()) << test.name;
+        EXPECT_EQ(logs.back().substr(0, test.log.size()), test.log)
+            << test.name << ": " << logs.back();
+        EXPECT_TRUE(Events().empty()) << test.name;
+        EXPECT_EQ(Get(), "0 " + kFirstResource) << test.name;
+    }
+}
+
+TEST_F(ActiveBoostsSession, ReadsAStreamedAnswer) {
+    host_.SetAnswer(kGet, kLoginUri, HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":0})")));
+    const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
+    host_.SetAnswer(kPost, kInvoke,
+                    HostAnswer::Stream({StreamPiece{answer.substr(0, 40), true},
+                                        StreamPiece{answer.substr(40), false}}));
+    ASSERT_TRUE(host_.Start());
+    EXPECT_EQ(Events().size(), 2u);
+    EXPECT_EQ(Get(), "0 " + kFirstResource);
+    EXPECT_EQ(host_.UnreleasedStreams(), 0u);
+}
+
+TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
+    StartLoggedIn(kFirstBoosts);
+    // A delay whose ticks overflow 64 bits gives a date that cannot be written.
+    Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
+                          R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":)"
+                          R"(922337203685478}})");
+    std::string firstWin = "unset";
+    for (const HostCall& call : host_.Calls()) {
+        if (call.kind == HostCallKind::SendEvent) {
+            WithoutFirstWin(call.payload.ToJson(), &firstWin);
+        }
+    }
+    EXPECT_EQ(firstWin, "");
+    bool reported = false;
+    for (const std::string& line : Take(HostCallKind::Log)) {
+        reported = reported || line.find("ALE-8A14EBBK") != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
+
+    // An end date a day before 1970 cannot be written either.
+    Fire(kStoreEvent, R"({"typeName":"com.veltogames.platform.messaging.)"
+                      R"(StoreFulfillmentNotification","body":{"inventoryType":"BOOST","data":)" +
+                          BoostsJson(1, -86400000, 0, 0) + "}}");
+    host_.RunDeferredCalls();
+    EXPECT_EQ(Get(), "0 " + ResourceJson(1, "", "1970-01-01T00:00:00Z", 0));
+
+    // A packet whose data does not convert is dropped.
+    Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
+                          R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":"soon"}})");
+    EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
+    EXPECT_TRUE(Events().empty());
+}
+
+}  // namespace
