@@ -28,16 +28,8 @@ void BlockAllocator::FormatPage(Page* page, std::size_t bytes, uint32_t blockSiz
 
 void BlockAllocator::Initialize() noexcept {
     for (std::size_t index = 0; index < kClassCount; ++index) {
-        SizeClass& sizeClass = classes_[index];
-        sizeClass =
+        classes_[index] =
             SizeClass{nullptr, nullptr, nullptr, 0, BlockAllocatorDetail::kClassSizes[index]};
-        if (index < kSmallClassCount) {
-            Page* chunk = reinterpret_cast<Page*>(inlineChunks_[index]);
-            FormatPage(chunk, kInlineChunkSize, sizeClass.blockSize);
-            sizeClass.pages = chunk;
-            sizeClass.current = chunk;
-            sizeClass.available = chunk->capacity;
-        }
     }
     heapBlocks_ = nullptr;
     dirty_ = false;
@@ -63,11 +55,16 @@ BlockAllocator::Page* BlockAllocator::PageWithFreeBlock(SizeClass& sizeClass) no
             }
         }
     }
-    auto* page = static_cast<Page*>(AllocatePage());
+    // A small class starts in its inline chunk, formatted when the class is first used: most
+    // trees touch a few classes only.
+    const auto index = static_cast<std::size_t>(&sizeClass - classes_);
+    const bool inline_ = index < kSmallClassCount && sizeClass.pages == nullptr;
+    auto* page = inline_ ? reinterpret_cast<Page*>(inlineChunks_[index])
+                         : static_cast<Page*>(AllocatePage());
     if (page == nullptr) {
         return nullptr;
     }
-    FormatPage(page, kPageSize, sizeClass.blockSize);
+    FormatPage(page, inline_ ? kInlineChunkSize : kPageSize, sizeClass.blockSize);
     page->next = sizeClass.pages;
     sizeClass.pages = page;
     sizeClass.current = page;
