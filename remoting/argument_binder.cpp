@@ -141,7 +141,6 @@ ArgumentBinder::ArgumentBinder(const FunctionDescriptor& function, const Functio
     slots_ = values_.Elements();
     for (std::size_t index = 0; index < count; ++index) {
         const ArgumentDescriptor& argument = function.arguments[index];
-        indexByName_.try_emplace(argument.name, index);
         if (argument.type.kind == TypeKind::Bool && !argument.optional) {
             slots_[index].SetBool(false);
         }
@@ -153,24 +152,33 @@ bool ArgumentBinder::Fail(std::string_view message) {
     return false;
 }
 
+std::size_t ArgumentBinder::IndexOf(std::string_view name) const {
+    // Functions declare few arguments; the first of equal names wins.
+    std::size_t index = 0;
+    while (index < slots_.size() && function_.arguments[index].name != name) {
+        ++index;
+    }
+    return index;
+}
+
 bool ArgumentBinder::BindNamedValue(std::string_view key, std::string_view value,
                                     std::string_view contentType, ArgumentLocation location) {
     const std::size_t dot = key.find('.');
     const std::string_view head = key.substr(0, dot);
-    const auto found = indexByName_.find(head);
-    if (found == indexByName_.end()) {
+    const std::size_t index = IndexOf(head);
+    if (index == slots_.size()) {
         return Fail(Format(kUnknownArgument, head, function_.name));
     }
-    const ArgumentLocation allowed = binding_.argumentLocations.size() > found->second
-                                         ? binding_.argumentLocations[found->second]
+    const ArgumentLocation allowed = binding_.argumentLocations.size() > index
+                                         ? binding_.argumentLocations[index]
                                          : ArgumentLocation::Anywhere;
     if (allowed != ArgumentLocation::Anywhere && allowed != location) {
         return Fail(Format(kInvalidLocation, head, function_.name));
     }
     if (dot == std::string_view::npos) {
-        return AssignArgument(found->second, value, contentType);
+        return AssignArgument(index, value, contentType);
     }
-    return AssignPath(slots_[found->second], key.substr(dot + 1), value, contentType);
+    return AssignPath(slots_[index], key.substr(dot + 1), value, contentType);
 }
 
 BindingProperty* ArgumentBinder::Element(BindingProperty& node, std::string_view segment) {
@@ -285,8 +293,7 @@ bool ArgumentBinder::BindDirectArgument(std::size_t position, std::size_t pathPa
     std::size_t index = 0;
     std::string label;
     if (argument.name != nullptr) {
-        const auto found = indexByName_.find(argument.name);
-        index = found != indexByName_.end() ? found->second : slots_.size();
+        index = IndexOf(argument.name);
         label = argument.name;
     } else {
         index = position + pathParameters;

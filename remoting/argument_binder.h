@@ -13,7 +13,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "binding/binding_property.h"
 #include "binding/binding_result.h"
@@ -57,6 +56,8 @@ class ArgumentBinder {
                  std::string_view name);
     BindingProperty* Element(BindingProperty& node, std::string_view segment);
     bool Fail(std::string_view message);
+    // The index of the argument named `name`; the argument count when there is none.
+    std::size_t IndexOf(std::string_view name) const;
 
     const FunctionDescriptor& function_;
     const FunctionBinding& binding_;
@@ -64,7 +65,6 @@ class ArgumentBinder {
     std::size_t growthBudget_;
     BindingProperty values_;
     std::span<BindingProperty> slots_;  // the elements of values_, which never grows
-    std::unordered_map<std::string_view, std::size_t> indexByName_;
 };
 
 }  // namespace Velto

@@ -4,18 +4,37 @@
 
 namespace Velto {
 
+std::size_t NamedValues::PositionOf(std::string_view name) const {
+    if (items_.size() <= kScannedNames) {
+        for (std::size_t position = 0; position < items_.size(); ++position) {
+            if (items_[position].first == name) {
+                return position;
+            }
+        }
+        return items_.size();
+    }
+    const auto found = positions_.find(std::string(name));
+    return found != positions_.end() ? found->second : items_.size();
+}
+
 void NamedValues::Set(std::string name, std::string value) {
-    const auto [position, inserted] = positions_.try_emplace(name, items_.size());
-    if (inserted) {
-        items_.emplace_back(std::move(name), std::move(value));
-    } else {
-        items_[position->second].second = std::move(value);
+    const std::size_t position = PositionOf(name);
+    if (position < items_.size()) {
+        items_[position].second = std::move(value);
+        return;
+    }
+    items_.emplace_back(std::move(name), std::move(value));
+    if (items_.size() <= kScannedNames) {
+        return;
+    }
+    for (std::size_t index = positions_.size(); index < items_.size(); ++index) {
+        positions_.emplace(items_[index].first, index);
     }
 }
 
 const std::string* NamedValues::Find(std::string_view name) const {
-    const auto found = positions_.find(std::string(name));
-    return found != positions_.end() ? &items_[found->second].second : nullptr;
+    const std::size_t position = PositionOf(name);
+    return position < items_.size() ? &items_[position].second : nullptr;
 }
 
 NamedValues ParseQuery(std::string_view path) {

@@ -24,8 +24,13 @@ class NamedValues {
     bool Empty() const noexcept { return items_.empty(); }
 
   private:
+    // Up to this many names are found by a scan; past it an index keeps lookups constant.
+    static constexpr std::size_t kScannedNames = 16;
+
+    std::size_t PositionOf(std::string_view name) const;
+
     std::vector<Item> items_;
-    std::unordered_map<std::string, std::size_t> positions_;
+    std::unordered_map<std::string, std::size_t> positions_;  // empty while names are scanned
 };
 
 // The query of a path text: what follows its first "?", split at every "&" (empty parts kept),

@@ -21,21 +21,23 @@ unsigned HexValue(char c) noexcept {
 }  // namespace
 
 std::string DecodeUrlComponent(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
+    // Decoding never lengthens the text: write into a copy and cut it to size.
+    std::string decoded(text);
+    std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '+') {
-            decoded.push_back(' ');
+            decoded[length++] = ' ';
         } else if (c != '%') {
-            decoded.push_back(c);
+            decoded[length++] = c;
         } else if (text.size() - i > 2) {
             const unsigned high = HexValue(text[i + 1]);
             const unsigned low = HexValue(text[i + 2]);
-            decoded.push_back(static_cast<char>(((16 * high) % 256) | low));
+            decoded[length++] = static_cast<char>(((16 * high) % 256) | low);
             i += 2;
         }
     }
+    decoded.resize(length);
     return decoded;
 }
 
