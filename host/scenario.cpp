@@ -7,6 +7,8 @@
 #include <span>
 #include <variant>
 
+#include "formats/hex_digit.h"
+
 namespace Velto::TestHost {
 namespace {
 
@@ -399,19 +401,6 @@ bool ParseArgument(Arguments& arguments, CallStep* call, std::string* reason) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Pairs of hex digits; blanks between them are ignored.
 bool ParseHex(std::string_view text, std::string* bytes, std::string* reason) {
     std::string digits;
@@ -419,7 +408,7 @@ bool ParseHex(std::string_view text, std::string* bytes, std::string* reason) {
         if (IsBlank(c)) {
             continue;
         }
-        if (HexDigit(c) < 0) {
+        if (HexDigitValue(c) < 0) {
             *reason = "bad hex digit " + QuoteJson(std::string_view(&c, 1));
             return false;
         }
@@ -430,7 +419,7 @@ bool ParseHex(std::string_view text, std::string* bytes, std::string* reason) {
         return false;
     }
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        *bytes += static_cast<char>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1]));
+        *bytes += static_cast<char>(HexDigitValue(digits[i]) * 16 + HexDigitValue(digits[i + 1]));
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "binding/host_value_conversion.h"
 #include "diagnostics/format.h"
+#include "formats/hex_digit.h"
 #include "formats/json_reader.h"
 #include "formats/message_pack_reader.h"
 #include "formats/nesting_limit.h"
@@ -35,26 +36,13 @@ constexpr uint64_t kIndexLimit = uint64_t{1} << 31;
 
 enum class IndexReading { Read, BadFormat, OutOfRange };
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 99;
-}
-
 // An unsigned number with the C rules of base 0 ("0x" hexadecimal, a leading "0" octal), the
 // whole segment; independent of the locale.
 IndexReading ReadIndex(std::string_view segment, uint64_t& index) {
     unsigned base = 10;
     std::size_t at = 0;
     if (segment.size() > 2 && segment[0] == '0' && (segment[1] == 'x' || segment[1] == 'X') &&
-        DigitValue(segment[2]) < 16) {
+        HexDigitValue(segment[2]) >= 0) {
         base = 16;
         at = 2;
     } else if (segment[0] == '0') {
@@ -63,8 +51,8 @@ IndexReading ReadIndex(std::string_view segment, uint64_t& index) {
     index = 0;
     bool overflow = false;
     for (; at < segment.size(); ++at) {
-        const int digit = DigitValue(segment[at]);
-        if (digit >= static_cast<int>(base)) {
+        const int digit = HexDigitValue(segment[at]);
+        if (digit < 0 || digit >= static_cast<int>(base)) {
             return IndexReading::BadFormat;
         }
         overflow = overflow || index >= kIndexLimit;

@@ -1,21 +1,15 @@
 #include "remoting/url_component.h"
 
+#include "formats/hex_digit.h"
+
 namespace Velto {
 
 namespace {
 
 // A character that is not a hexadecimal digit counts as 16.
 unsigned HexValue(char c) noexcept {
-    if (c >= '0' && c <= '9') {
-        return static_cast<unsigned>(c - '0');
-    }
-    if (c >= 'a' && c <= 'f') {
-        return static_cast<unsigned>(c - 'a' + 10);
-    }
-    if (c >= 'A' && c <= 'F') {
-        return static_cast<unsigned>(c - 'A' + 10);
-    }
-    return 16;
+    const int value = HexDigitValue(c);
+    return value >= 0 ? static_cast<unsigned>(value) : 16;
 }
 
 }  // namespace
