@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <new>
 #include <set>
 #include <span>
 #include <string>
@@ -34,9 +35,11 @@ constexpr char kEmptyText[] = "";
 // trusted only when it is found here.
 class LiveContexts {
   public:
-    // Never destroyed, so that descriptions destroyed during static destruction can still leave.
+    // Never destroyed, so that descriptions destroyed during static destruction can still leave;
+    // built in static storage, so that an empty set holds no heap memory when the library goes.
     static LiveContexts& Instance() {
-        static LiveContexts* const instance = new LiveContexts;
+        alignas(LiveContexts) static unsigned char storage[sizeof(LiveContexts)];
+        static LiveContexts* const instance = ::new (storage) LiveContexts;
         return *instance;
     }
 
@@ -254,7 +257,9 @@ std::map<std::string_view, FunctionBinding*> BindingsByName(
 std::map<std::string_view, const ApiFunctionRecord*> RecordsByName(const ApiFunctionRecord* first) {
     std::map<std::string_view, const ApiFunctionRecord*> byName;
     for (const ApiFunctionRecord* record = first; record != nullptr; record = record->next) {
-        byName.emplace(record->signature.name, record);
+        // Read by value: a reference to a member of a packed record may be misaligned.
+        const char* const name = record->signature.name;
+        byName.emplace(std::string_view(name), record);
     }
     return byName;
 }
