@@ -395,20 +395,24 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
 
 TEST_F(DispatchTest, WritesStatusHeadersAndStreams) {
     std::vector<const char*> none;
-    HostRequest request = RequestFor({"teapot", 8, "teapot"}, none);
+    // The requests point into their calls, which must outlive them.
+    const Call teapot{"teapot", 8, "teapot"};
+    const Call stream{"stream", 2, "/stream"};
+    const Call streamWithSlash{"stream", 2, "/stream/"};
+    HostRequest request = RequestFor(teapot, none);
     HostResponse response{};
     Velto::DispatchToBinding(&response, request,
                              *bindings_.Find(*registry_.FindFunction("teapot")));
-    EXPECT_EQ(response.statusCode, 418u);
-    ASSERT_EQ(response.headerCount, 1u);
+    EXPECT_EQ(uint32_t{response.statusCode}, 418u);  // packed: compare a copy
+    ASSERT_EQ(uint32_t{response.headerCount}, 1u);
     EXPECT_STREQ(response.headers[0], "x-kind");
     response.release(&response);
 
-    request = RequestFor({"stream", 2, "/stream"}, none);
+    request = RequestFor(stream, none);
     Velto::DispatchToBinding(&response, request,
                              *bindings_.Find(*registry_.FindFunction("stream")));
-    ASSERT_NE(response.stream, nullptr);
-    EXPECT_EQ(response.streamLengthLow, 5u);
+    ASSERT_NE(static_cast<void*>(response.stream), nullptr);
+    EXPECT_EQ(uint32_t{response.streamLengthLow}, 5u);
     uint8_t buffer[8] = {};
     uint32_t size = sizeof buffer;
     uint8_t more = 1;
@@ -417,7 +421,7 @@ TEST_F(DispatchTest, WritesStatusHeadersAndStreams) {
     response.streamRelease(response.stream);
     response.release(&response);
 
-    EXPECT_EQ(DispatchRequest("stream", RequestFor({"stream", 2, "/stream/"}, none)).error,
+    EXPECT_EQ(DispatchRequest("stream", RequestFor(streamWithSlash, none)).error,
               "Invalid function");
 }
 
