@@ -273,10 +273,11 @@ TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
             R"(-> PostItem(POST, "/fake/v1/items/7?verbose", args=[5], named={"item":{"id":7}}, )"
             R"(headers={"x-trace":"1 2"}, contentType="application/json", body="{\"id\": 7}", )"
             "context=0)",
-            R"(<- 200 {"function":"PostItem","method":6,"customMethod":null,)"
-            R"("path":"/fake/v1/items/7?verbose","headers":["x-trace: 1 2"],)"
-            R"("arguments":["-=signed:5","item=type 10"],"contentType":"application/json",)"
-            R"("body":"7b226964223a20377d","bodySize":9,"context":0} headers={"x-fake":"echo"})",
+            R"(<- 200 headers={"x-fake":"echo"})",
+            R"(      "function": "PostItem",)",
+            R"(      "arguments": [)",
+            R"(        "item=type 10")",
+            R"(      "bodySize": 9,)",
             R"(-> Ping(HEAD, "/nowhere", contentType="application/x-msgpack", bodyHex=81a16101, )"
             "context=0)",
             R"(-> Purge(PURGE, "/fake/v1/cache#all", context=0))",
