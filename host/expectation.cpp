@@ -14,27 +14,13 @@ using Kind = Expectation::Kind;
 
 constexpr int32_t kLevels[] = {0, 1, 2, 3};
 
-bool NoMoreWords(Arguments& arguments, std::string* reason) {
-    if (arguments.AtEnd()) {
-        return true;
-    }
-    *reason = "unexpected argument " + QuoteJson(*arguments.NextWord());
-    return false;
-}
-
 // The rest of the line as one JSON value, kept in its compact form.
 bool ParseJson(Arguments& arguments, std::optional<std::string>* json, std::string* reason) {
-    if (arguments.AtEnd()) {
-        *reason = "missing JSON value";
+    HostValueTree value;
+    if (!ParseJsonRest(arguments, &value, reason)) {
         return false;
     }
-    std::string error;
-    const std::optional<HostValueTree> value = HostValueTree::FromJson(arguments.Rest(), &error);
-    if (!value.has_value()) {
-        *reason = "bad JSON value: " + error;
-        return false;
-    }
-    *json = value->ToJson();
+    *json = value.ToJson();
     return true;
 }
 
@@ -113,11 +99,11 @@ bool ParseNo(Arguments& arguments, Expectation* expectation, std::string* reason
         *reason = "expect no event, no request or no log";
         return false;
     }
-    return NoMoreWords(arguments, reason);
+    return NoMoreArguments(arguments, reason);
 }
 
 bool ParseNothing(Arguments& arguments, Expectation*, std::string* reason) {
-    return NoMoreWords(arguments, reason);
+    return NoMoreArguments(arguments, reason);
 }
 
 bool ParseAnswer(Arguments& arguments, Expectation* expectation, std::string* reason) {
@@ -151,7 +137,7 @@ bool ParseMemory(Arguments& arguments, Expectation*, std::string* reason) {
         *reason = "expect memory baseline";
         return false;
     }
-    return NoMoreWords(arguments, reason);
+    return NoMoreArguments(arguments, reason);
 }
 
 struct Form {
@@ -237,8 +223,8 @@ std::optional<std::string> CheckEvent(const Expectation& expected, const Observa
         sameName = sameName.value_or(*mismatch);
     }
     if (sameName.has_value()) {
-        return "it published " + QuoteJson(expected.subject) + " with another payload: " +
-               *sameName;
+        return "it published " + QuoteJson(expected.subject) +
+               " with another payload: " + *sameName;
     }
     return Happened(seen.calls, HostCallKind::SendEvent, "published", "event", &EventText);
 }

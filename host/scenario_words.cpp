@@ -1,5 +1,7 @@
 #include "host/scenario_words.h"
 
+#include "host/transcript.h"
+
 namespace Velto::TestHost {
 
 bool IsBlank(char c) {
@@ -43,6 +45,29 @@ std::optional<std::string_view> Arguments::NextQuoted() {
         }
     }
     return std::nullopt;
+}
+
+bool NoMoreArguments(Arguments& arguments, std::string* reason) {
+    if (arguments.AtEnd()) {
+        return true;
+    }
+    *reason = "unexpected argument " + QuoteJson(*arguments.NextWord());
+    return false;
+}
+
+bool ParseJsonRest(Arguments& arguments, HostValueTree* value, std::string* reason) {
+    if (arguments.AtEnd()) {
+        *reason = "missing JSON value";
+        return false;
+    }
+    std::string error;
+    std::optional<HostValueTree> parsed = HostValueTree::FromJson(arguments.Rest(), &error);
+    if (!parsed.has_value()) {
+        *reason = "bad JSON value: " + error;
+        return false;
+    }
+    *value = std::move(*parsed);
+    return true;
 }
 
 }  // namespace Velto::TestHost

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "host/host_value_tree.h"
 
 namespace Velto::TestHost {
 
@@ -32,5 +35,11 @@ class Arguments {
   private:
     std::string_view rest_;
 };
+
+// True at the end of the line; otherwise false, with `reason` naming the first word left.
+bool NoMoreArguments(Arguments& arguments, std::string* reason);
+
+// The rest of the line as one JSON value; false, with `reason` set, when it is missing or bad.
+bool ParseJsonRest(Arguments& arguments, HostValueTree* value, std::string* reason);
 
 }  // namespace Velto::TestHost

@@ -102,7 +102,7 @@ TEST(PluginHost, PlaysTheSessionScenarioAgainstThePluginAndMeetsEveryExpectation
             R"(          "xpBoostEndDate": "2026-12-21T00:00:00Z",)",
             "host calls GET /mek-active-boosts/v1/active-boosts",
             R"(host fires "OnJsonApiEvent_mek-end-of-game_v1_eog-stats-block")",
-            "host runs the deferred calls",
+            "host runs deferred calls",
             "host shuts the plug-in down",
             "host reads the memory statistics",
         },
