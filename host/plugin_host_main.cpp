@@ -38,8 +38,8 @@ std::string UsageText() {
         "on the indented lines right after it (host/scenario.h describes every command).\n"
         "An expectation checks what the plug-in did during the latest other step: events and\n"
         "answers are compared as JSON values, where \"*\" matches any value; log texts and\n"
-        "error texts are compared whole; memory baseline means bytes in use are back at their\n"
-        "level before the latest load.\n";
+        "error texts are compared whole (LEVEL is OKAY, WARN, ERROR or ALWAYS); memory\n"
+        "baseline means bytes in use are back at their level before the latest load.\n";
     for (const std::string& usage : Scenario::Usage()) {
         text += "  " + usage + "\n";
     }
