@@ -1,8 +1,10 @@
 // plugin-host: loads the plug-in into the in-process test host, plays a scenario and prints the
 // transcript of everything that crossed the boundary on standard output.
 //
-// Exit codes: 0 when the scenario ran to its end, 1 when the library or the scenario could not be
-// used (the reason, with the scenario's line, goes to standard error), 2 for bad arguments.
+// Exit codes: 0 when the scenario ran to its end with every expectation met, 1 when the library or
+// the scenario could not be used, 2 for bad arguments, 3 when an expectation was not met. The
+// reason of a 1 or a 3, with the scenario's line, goes to standard error; an unmet expectation is
+// also the transcript's last line.
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -29,9 +31,15 @@ std::string UsageText() {
         "usage: plugin-host [--library PATH] [--json] [SCENARIO]\n"
         "  --library PATH  the plug-in library to load (default: the built plug-in)\n"
         "  --json          print the transcript as one JSON object per line\n"
-        "  SCENARIO        the scenario file to play (default: the bundled default scenario)\n"
+        "  SCENARIO        the scenario file to play (default: the bundled session scenario)\n"
+        "Exit codes: 0 done, 1 unusable library or scenario, 2 bad arguments, 3 an expectation\n"
+        "was not met (its line, what was expected and what happened go to standard error).\n"
         "Scenario commands, one per line ('#' starts a comment line); the details of a call go\n"
-        "on the indented lines right after it (host/scenario.h describes every command):\n";
+        "on the indented lines right after it (host/scenario.h describes every command).\n"
+        "An expectation checks what the plug-in did during the latest other step: events and\n"
+        "answers are compared as JSON values, where \"*\" matches any value; log texts and\n"
+        "error texts are compared whole (LEVEL is OKAY, WARN, ERROR or ALWAYS); memory\n"
+        "baseline means bytes in use are back at their level before the latest load.\n";
     for (const std::string& usage : Scenario::Usage()) {
         text += "  " + usage + "\n";
     }
@@ -90,9 +98,9 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     return true;
 }
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int exitCode = 1) {
     std::cerr << "plugin-host: " << message << "\n";
-    return 1;
+    return exitCode;
 }
 
 std::string ScenarioFailure(const std::string& path, const ScenarioError& error) {
@@ -125,7 +133,7 @@ int main(int argc, char** argv) {
     }
     ScenarioContext context{host};
     if (!scenario->Run(context, &scenarioError)) {
-        return Fail(ScenarioFailure(options.scenario, scenarioError));
+        return Fail(ScenarioFailure(options.scenario, scenarioError), scenarioError.unmet ? 3 : 1);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "host/scenario.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -8,68 +9,14 @@
 #include <variant>
 
 #include "formats/hex_digit.h"
+#include "host/expectation.h"
+#include "host/scenario_words.h"
 
 namespace Velto::TestHost {
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// The words of one line after its command.
-class Arguments {
-  public:
-    explicit Arguments(std::string_view rest) : rest_(Trim(rest)) {}
-
-    std::optional<std::string_view> NextWord() {
-        if (rest_.empty()) {
-            return std::nullopt;
-        }
-        std::size_t end = 0;
-        while (end < rest_.size() && !IsBlank(rest_[end])) {
-            ++end;
-        }
-        const std::string_view word = rest_.substr(0, end);
-        rest_ = Trim(rest_.substr(end));
-        return word;
-    }
-
-    // A JSON string literal, quotes included, when the rest starts with one that ends.
-    std::optional<std::string_view> NextQuoted() {
-        if (rest_.empty() || rest_.front() != '"') {
-            return std::nullopt;
-        }
-        for (std::size_t i = 1; i < rest_.size(); ++i) {
-            if (rest_[i] == '\\') {
-                ++i;
-            } else if (rest_[i] == '"') {
-                const std::string_view literal = rest_.substr(0, i + 1);
-                rest_ = Trim(rest_.substr(i + 1));
-                return literal;
-            }
-        }
-        return std::nullopt;
-    }
-
-    // Whatever is left, e.g. a JSON value.
-    std::string_view Rest() const { return rest_; }
-    bool AtEnd() const { return rest_.empty(); }
-
-  private:
-    std::string_view rest_;
-};
-
-using CommandParser = bool (*)(Arguments& arguments, Scenario::Action* action, std::string* reason);
+// A parser sets the step's action and adds to its heading what the line says, e.g. the path.
+using CommandParser = bool (*)(Arguments& arguments, Scenario::Step* step, std::string* reason);
 
 bool ParseNumber(std::string_view text, uint32_t* value) {
     const char* end = text.data() + text.size();
@@ -92,15 +39,7 @@ bool ParseVersion(std::string_view text, HostVersion* version) {
     return true;
 }
 
-bool NoMoreArguments(Arguments& arguments, std::string* reason) {
-    if (arguments.AtEnd()) {
-        return true;
-    }
-    *reason = "unexpected argument " + QuoteJson(*arguments.NextWord());
-    return false;
-}
-
-bool ParseLoad(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+bool ParseLoad(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     HostVersion version;
     if (std::optional<std::string_view> word = arguments.NextWord()) {
         if (!ParseVersion(*word, &version)) {
@@ -111,13 +50,14 @@ bool ParseLoad(Arguments& arguments, Scenario::Action* action, std::string* reas
     if (!NoMoreArguments(arguments, reason)) {
         return false;
     }
-    *action = [version](ScenarioContext& context, std::string* failure) {
+    step->heading += " " + version.ToString();
+    step->action = [version](ScenarioContext& context, std::string* failure) {
         return context.host.Load(version, failure) != LoadResult::NotCalled;
     };
     return true;
 }
 
-bool ParseStart(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+bool ParseStart(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     uint32_t handle = 1;
     if (std::optional<std::string_view> word = arguments.NextWord()) {
         if (!ParseNumber(*word, &handle)) {
@@ -128,7 +68,8 @@ bool ParseStart(Arguments& arguments, Scenario::Action* action, std::string* rea
     if (!NoMoreArguments(arguments, reason)) {
         return false;
     }
-    *action = [handle](ScenarioContext& context, std::string*) {
+    step->heading += " " + std::to_string(handle);
+    step->action = [handle](ScenarioContext& context, std::string*) {
         context.host.Start(handle);
         return true;
     };
@@ -136,32 +77,33 @@ bool ParseStart(Arguments& arguments, Scenario::Action* action, std::string* rea
 }
 
 // A command without arguments that runs one step of the host (its result is in the transcript).
-template <auto Step>
-bool ParseHostStep(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+template <void (*Run)(ScenarioContext& context)>
+bool ParseHostStep(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     if (!NoMoreArguments(arguments, reason)) {
         return false;
     }
-    *action = [](ScenarioContext& context, std::string*) {
-        (context.host.*Step)();
+    step->action = [](ScenarioContext& context, std::string*) {
+        Run(context);
         return true;
     };
     return true;
 }
 
-// The rest of the line as one JSON value.
-bool ParseJsonRest(Arguments& arguments, HostValueTree* value, std::string* reason) {
-    if (arguments.AtEnd()) {
-        *reason = "missing JSON value";
-        return false;
-    }
-    std::string error;
-    std::optional<HostValueTree> parsed = HostValueTree::FromJson(arguments.Rest(), &error);
-    if (!parsed.has_value()) {
-        *reason = "bad JSON value: " + error;
-        return false;
-    }
-    *value = std::move(*parsed);
-    return true;
+// The memory step keeps its reading for `expect memory baseline`.
+void ReadMemory(ScenarioContext& context) {
+    context.lastMemory = context.host.GetMemoryStats();
+}
+
+void ShutDown(ScenarioContext& context) {
+    context.host.Shutdown();
+}
+
+void RunDeferred(ScenarioContext& context) {
+    context.host.RunDeferredCalls();
+}
+
+void Describe(ScenarioContext& context) {
+    context.host.Describe();
 }
 
 bool ParseMethod(Arguments& arguments, uint32_t* method, std::string* reason) {
@@ -200,13 +142,15 @@ Scenario::Action SetAnswerAction(uint32_t method, std::string path, HostAnswer a
     };
 }
 
-bool ParseServe(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+bool ParseServe(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     std::string path;
     HostValueTree value;
     if (!ParsePath(arguments, &path, reason) || !ParseJsonRest(arguments, &value, reason)) {
         return false;
     }
-    *action = SetAnswerAction(2, std::move(path), HostAnswer::Value(std::move(value)));
+    step->heading += " " + path;
+    step->value = value.ToJson();
+    step->action = SetAnswerAction(2, std::move(path), HostAnswer::Value(std::move(value)));
     return true;
 }
 
@@ -291,7 +235,21 @@ bool ParseStreamAnswer(Arguments& arguments, HostAnswer* answer, std::string* re
     return true;
 }
 
-bool ParseAnswer(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+// How an answer reads in a heading: "with" and the value, the error or the stream's size.
+void DescribeAnswer(const HostAnswer& answer, Scenario::Step* step) {
+    if (answer.errorMessage.has_value()) {
+        step->heading += " with error " + std::to_string(answer.statusCode) + " " +
+                         QuoteJson(*answer.errorMessage);
+    } else if (answer.stream.has_value()) {
+        step->heading += " with a stream of " + std::to_string(answer.stream->size()) +
+                         " pieces, length " + std::to_string(answer.declaredLength);
+    } else {
+        step->heading += " with";
+        step->value = answer.body.ToJson();
+    }
+}
+
+bool ParseAnswer(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     uint32_t method = 0;
     std::string path;
     if (!ParseMethod(arguments, &method, reason) || !ParsePath(arguments, &path, reason)) {
@@ -311,12 +269,14 @@ bool ParseAnswer(Arguments& arguments, Scenario::Action* action, std::string* re
             kind.has_value() ? "unknown answer kind " + QuoteJson(*kind) : "missing answer kind";
     }
     if (parsed) {
-        *action = SetAnswerAction(method, std::move(path), std::move(answer));
+        step->heading += " " + MethodText(method) + " " + path;
+        DescribeAnswer(answer, step);
+        step->action = SetAnswerAction(method, std::move(path), std::move(answer));
     }
     return parsed;
 }
 
-bool ParseFire(Arguments& arguments, Scenario::Action* action, std::string* reason) {
+bool ParseFire(Arguments& arguments, Scenario::Step* step, std::string* reason) {
     const std::optional<std::string_view> name = arguments.NextWord();
     if (!name.has_value()) {
         *reason = "missing event name";
@@ -326,8 +286,10 @@ bool ParseFire(Arguments& arguments, Scenario::Action* action, std::string* reas
     if (!ParseJsonRest(arguments, &payload, reason)) {
         return false;
     }
-    *action = [name = std::string(*name), payload = std::move(payload)](ScenarioContext& context,
-                                                                        std::string*) {
+    step->heading += " " + QuoteJson(*name);
+    step->value = payload.ToJson();
+    step->action = [name = std::string(*name), payload = std::move(payload)](
+                       ScenarioContext& context, std::string*) {
         context.host.FireEvent(name, payload);
         return true;
     };
@@ -342,7 +304,7 @@ struct DetailLine {
 
 // A command with detail lines; a fault sets the line it is on and the reason.
 using BlockParser = bool (*)(Arguments& arguments, const std::vector<DetailLine>& details,
-                             Scenario::Action* action, ScenarioError* fault);
+                             Scenario::Step* step, ScenarioError* fault);
 
 // What a call step sends.
 struct CallStep {
@@ -513,8 +475,8 @@ bool ParseCallDetail(const DetailLine& detail, CallStep* call, ScenarioError* fa
     return false;
 }
 
-bool ParseCall(Arguments& arguments, const std::vector<DetailLine>& details,
-               Scenario::Action* action, ScenarioError* fault) {
+bool ParseCall(Arguments& arguments, const std::vector<DetailLine>& details, Scenario::Step* step,
+               ScenarioError* fault) {
     CallStep call;
     if (!ParseCallMethod(arguments, &call.request, &fault->reason)) {
         return false;
@@ -533,9 +495,51 @@ bool ParseCall(Arguments& arguments, const std::vector<DetailLine>& details,
             return false;
         }
     }
-    *action = [call = std::move(call)](ScenarioContext& context, std::string*) {
-        context.host.CallFunction(call.request, call.function);
+    step->heading +=
+        " " + MethodText(call.request.method, call.request.customMethod) + " " + call.request.path;
+    step->action = [call = std::move(call)](ScenarioContext& context, std::string*) {
+        context.lastAnswer = context.host.CallFunction(call.request, call.function);
         return true;
+    };
+    return true;
+}
+
+// What an expectation asks for, its value included.
+std::string Expected(const Expectation& expectation) {
+    return expectation.Describe() + (expectation.json ? " " + *expectation.json : "");
+}
+
+// The transcript's note on an expectation: met, or what was expected and what happened instead.
+void NoteOutcome(Transcript& transcript, std::size_t line, const Expectation& expectation,
+                 const std::optional<std::string>& happened) {
+    const std::string where = " (line " + std::to_string(line) + "): ";
+    const std::string message = happened.has_value()
+                                    ? "expectation NOT met" + where + "expected " +
+                                          Expected(expectation) + ", but " + *happened
+                                    : "expectation met" + where + expectation.Describe();
+    transcript.Add(TranscriptLine(LineKind::Note, Side::Host, "expect")
+                       .Bare("message", message, FieldStyle::Positional));
+}
+
+bool ParseExpect(Arguments& arguments, Scenario::Step* step, std::string* reason) {
+    std::optional<Expectation> expectation = Expectation::Parse(arguments, reason);
+    if (!expectation.has_value()) {
+        return false;
+    }
+    step->action = [expectation = std::move(*expectation), line = step->line](
+                       ScenarioContext& context, std::string* failure) {
+        const std::vector<HostCall>& calls = context.host.Calls();
+        Observation seen;
+        seen.calls = std::span(calls).subspan(std::min(context.stepCalls, calls.size()));
+        seen.answer = context.lastAnswer ? &*context.lastAnswer : nullptr;
+        seen.memory = context.lastMemory ? &*context.lastMemory : nullptr;
+        seen.bytesInUseBeforeLoad = context.host.BytesInUseBeforeLoad();
+        const std::optional<std::string> happened = expectation.Check(seen);
+        NoteOutcome(context.host.GetTranscript(), line, expectation, happened);
+        if (happened.has_value()) {
+            *failure = "expected " + Expected(expectation) + ", but " + *happened;
+        }
+        return !happened.has_value();
     };
     return true;
 }
@@ -543,6 +547,9 @@ bool ParseCall(Arguments& arguments, const std::vector<DetailLine>& details,
 struct Command {
     std::string_view name;
     std::string_view usage;
+    // The start of the step's heading in the transcript (the parser adds the details); empty
+    // for expectations, which check the step before them and have none.
+    std::string_view heading;
     std::variant<CommandParser, BlockParser> parse;
     std::span<const Detail> details;  // the usage of the detail lines a block command takes
 };
@@ -550,18 +557,25 @@ struct Command {
 // Every command: adding one is a line here and its parser above; a command with several forms
 // has one line per form.
 constexpr Command kCommands[] = {
-    {"load", "load [MAJOR.MINOR.PATCH]", &ParseLoad, {}},
-    {"start", "start [HANDLE]", &ParseStart, {}},
-    {"memory", "memory", &ParseHostStep<&TestHost::GetMemoryStats>, {}},
-    {"stop", "stop", &ParseHostStep<&TestHost::Shutdown>, {}},
-    {"serve", "serve PATH JSON", &ParseServe, {}},
-    {"answer", "answer METHOD PATH value JSON", &ParseAnswer, {}},
-    {"answer", "answer METHOD PATH error STATUS MESSAGE...", &ParseAnswer, {}},
-    {"answer", "answer METHOD PATH stream [length=N] PIECE...", &ParseAnswer, {}},
-    {"fire", "fire EVENT JSON", &ParseFire, {}},
-    {"run-deferred", "run-deferred", &ParseHostStep<&TestHost::RunDeferredCalls>, {}},
-    {"call", "call METHOD PATH", &ParseCall, kCallDetails},
-    {"describe", "describe", &ParseHostStep<&TestHost::Describe>, {}},
+    {"load", "load [MAJOR.MINOR.PATCH]", "host loads the plug-in with API version", &ParseLoad, {}},
+    {"start", "start [HANDLE]", "host starts the plug-in on connection", &ParseStart, {}},
+    {"memory", "memory", "host reads the memory statistics", &ParseHostStep<&ReadMemory>, {}},
+    {"stop", "stop", "host shuts the plug-in down", &ParseHostStep<&ShutDown>, {}},
+    {"serve", "serve PATH JSON", "host serves GET", &ParseServe, {}},
+    {"answer", "answer METHOD PATH value JSON", "host answers", &ParseAnswer, {}},
+    {"answer", "answer METHOD PATH error STATUS MESSAGE...", "host answers", &ParseAnswer, {}},
+    {"answer", "answer METHOD PATH stream [length=N] PIECE...", "host answers", &ParseAnswer, {}},
+    {"fire", "fire EVENT JSON", "host fires", &ParseFire, {}},
+    {"run-deferred", "run-deferred", "host runs deferred calls", &ParseHostStep<&RunDeferred>, {}},
+    {"call", "call METHOD PATH", "host calls", &ParseCall, kCallDetails},
+    {"describe", "describe", "host reads the API description", &ParseHostStep<&Describe>, {}},
+    {"expect", "expect event NAME JSON", "", &ParseExpect, {}},
+    {"expect", "expect request METHOD PATH [JSON]", "", &ParseExpect, {}},
+    {"expect", "expect log LEVEL TEXT...", "", &ParseExpect, {}},
+    {"expect", "expect no event | no request | no log", "", &ParseExpect, {}},
+    {"expect", "expect nothing", "", &ParseExpect, {}},
+    {"expect", "expect answer STATUS [error TEXT... | value JSON]", "", &ParseExpect, {}},
+    {"expect", "expect memory baseline", "", &ParseExpect, {}},
 };
 
 bool IsSkipped(const Arguments& line) {
@@ -609,12 +623,13 @@ bool ParseCommand(const std::vector<std::string_view>& lines, std::size_t* index
         fault->reason = "unknown command " + QuoteJson(name);
         return false;
     }
+    step->heading = std::string(command->heading);
     bool parsed = false;
     if (const auto* parse = std::get_if<CommandParser>(&command->parse)) {
-        parsed = (*parse)(arguments, &step->action, &fault->reason);
+        parsed = (*parse)(arguments, step, &fault->reason);
     } else {
         const std::vector<DetailLine> details = TakeDetails(lines, index);
-        parsed = std::get<BlockParser>(command->parse)(arguments, details, &step->action, fault);
+        parsed = std::get<BlockParser>(command->parse)(arguments, details, step, fault);
     }
     if (!parsed) {
         const std::string usage =
@@ -678,10 +693,20 @@ std::optional<Scenario> Scenario::ParseFile(const std::string& path, ScenarioErr
 
 bool Scenario::Run(ScenarioContext& context, ScenarioError* error) const {
     for (const Step& step : steps_) {
+        if (!step.heading.empty()) {
+            TranscriptLine heading(LineKind::Step, Side::Host, step.command);
+            heading.Label(step.heading);
+            if (!step.value.empty()) {
+                heading.Json("value", step.value, FieldStyle::Positional);
+            }
+            context.host.GetTranscript().Add(heading);
+            context.stepCalls = context.host.Calls().size();
+        }
         std::string reason;
         if (!step.action(context, &reason)) {
             if (error != nullptr) {
-                *error = ScenarioError{step.line, step.command + ": " + reason};
+                *error =
+                    ScenarioError{step.line, step.command + ": " + reason, step.heading.empty()};
             }
             return false;
         }

@@ -49,6 +49,39 @@
 //                              route, arguments with their type and location, return type), type
 //                              (size, fields or values) and event; one JSON object with --json
 //
+// Expectations check what the plug-in did during the latest step that was not an expectation
+// (the calls the host recorded from its start to the expectation), or that step's outcome:
+//
+//   expect event NAME JSON     an event of this name was published with a payload that equals
+//                              JSON as a JSON value (member order and number spelling do not
+//                              matter); the text "*" in JSON matches any value, for dates that
+//                              depend on the clock
+//   expect request METHOD PATH [JSON]
+//                              a request of this method to exactly this path was sent; with
+//                              JSON, a JSON array, its positional arguments equal it
+//   expect log LEVEL TEXT...   a line was logged at LEVEL (OKAY, WARN, ERROR, ALWAYS) whose
+//                              message is exactly TEXT, the rest of the line
+//   expect no event | expect no request | expect no log
+//                              nothing of that kind happened
+//   expect nothing             the plug-in made no call into the host at all
+//   expect answer STATUS [error TEXT... | value JSON]
+//                              the latest call step was answered with this status, and with
+//                              exactly this error message, or with no error and this value
+//   expect memory baseline     the latest memory step found the bytes in use (bytesAllocated
+//                              minus bytesFreed) at their level just before the latest load
+//                              (TestHost::BytesInUseBeforeLoad)
+//
+// e.g.   fire OnJsonApiEvent_mek-end-of-game_v1_eog-stats-block {"uri": ..., "eventType":
+//          "Update", "data": {}}
+//        expect nothing
+//        call GET /mek-active-boosts/v1/active-boosts
+//        expect answer 404 error Not found
+//
+// Each expectation writes a "host: expectation met" or "host: expectation NOT met" note to the
+// transcript; an unmet one stops the scenario there, naming what was expected and what happened.
+// Every other step first writes its heading to the transcript, e.g. `host fires "OnX"` with the
+// payload below it.
+//
 // PATH of serve and answer is one word starting with '/', matched exactly (query string
 // included). A later serve or answer for the same method and path replaces the earlier one;
 // requests with no answer get the host's 404 "No handler for METHOD PATH". JSON values run to the
@@ -68,6 +101,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/function_call.h"
 #include "host/test_host.h"
 
 namespace Velto::TestHost {
@@ -78,14 +112,24 @@ inline constexpr std::size_t kMaxScenarioBytes = 16 * 1024 * 1024;
 struct ScenarioError {
     std::size_t line = 0;  // 1-based; 0 when the fault is not on one line
     std::string reason;
+    bool unmet = false;  // the fault is an expectation the plug-in did not meet
 
     // "line N: reason", or the reason alone for line 0.
     std::string ToString() const;
 };
 
-// What the steps of a scenario act on.
+// What the steps of a scenario act on, and what expectations look back at.
 struct ScenarioContext {
+    explicit ScenarioContext(TestHost& testHost) : host(testHost) {}
+
     TestHost& host;
+    // The number of calls the host had recorded when the latest step other than an
+    // expectation began: expectations look at the calls after it.
+    std::size_t stepCalls = 0;
+    // The answer of the latest call step; empty before one, or when it called nothing.
+    std::optional<FunctionAnswer> lastAnswer;
+    // The reading of the latest memory step; empty before one, or when there was no export table.
+    std::optional<MemoryStats> lastMemory;
 };
 
 class Scenario {
@@ -97,6 +141,11 @@ class Scenario {
         std::size_t line = 0;
         std::string command;
         Action action;
+        // What the transcript's heading says the host does, e.g. `host fires "OnX"`; empty for
+        // an expectation.
+        std::string heading;
+        // A JSON value the heading shows (a payload, a served value); empty for none.
+        std::string value;
     };
 
     // Parses a whole scenario; on the first malformed line the result is empty and `error`
@@ -107,7 +156,8 @@ class Scenario {
     static std::optional<Scenario> ParseFile(const std::string& path,
                                              ScenarioError* error = nullptr);
 
-    // Runs every step in order; stops at the first failing step and reports its line.
+    // Runs every step in order; stops at the first failing step (an unmet expectation
+    // included) and reports its line.
     bool Run(ScenarioContext& context, ScenarioError* error = nullptr) const;
 
     const std::vector<Step>& Steps() const { return steps_; }

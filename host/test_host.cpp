@@ -357,6 +357,8 @@ void TestHost::Unload() {
         Note("unload", "library unloaded");
     }
     exports_ = PluginExportTable{};
+    memoryStats_ = nullptr;
+    bytesInUseBeforeLoad_ = 0;
     module_ = nullptr;
     descriptor_ = nullptr;
     state_ = ModuleState::None;
@@ -382,6 +384,7 @@ LoadResult TestHost::Load(HostVersion version, std::string* error) {
     }
     transcript_.Add(TranscriptLine(LineKind::Call, Side::Host, kLoadEntryPoint)
                         .Bare("version", version.ToString(), FieldStyle::Positional));
+    RecordBytesInUse();
     loadContext_ = PluginLoadContext{};
     loadContext_.major = version.major;
     loadContext_.minor = version.minor;
@@ -394,6 +397,9 @@ LoadResult TestHost::Load(HostVersion version, std::string* error) {
     pluginName_ = accepted ? TextOf(loadContext_.name) : "";
     descriptor_ = accepted ? loadContext_.apiDescriptor : nullptr;
     state_ = accepted ? ModuleState::Loaded : ModuleState::Refused;
+    if (exports_.GetMemoryStats != nullptr) {
+        memoryStats_ = exports_.GetMemoryStats;
+    }
 
     TranscriptLine line(LineKind::Return, Side::Plugin, kLoadEntryPoint);
     line.Label("version")
@@ -416,6 +422,14 @@ LoadResult TestHost::Load(HostVersion version, std::string* error) {
         Note(kLoadEntryPoint, "the plug-in gave no export table");
     }
     return accepted ? LoadResult::Accepted : LoadResult::Refused;
+}
+
+void TestHost::RecordBytesInUse() {
+    MemoryStats stats{};
+    if (memoryStats_ != nullptr) {
+        memoryStats_(nullptr, &stats);
+    }
+    bytesInUseBeforeLoad_ = stats.bytesAllocated - stats.bytesFreed;
 }
 
 bool TestHost::Start(uint32_t connectionHandle) {

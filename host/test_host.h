@@ -144,6 +144,11 @@ class TestHost {
     // Calls load_mek_active_boosts with a fresh load context carrying `version`. NotCalled sets
     // `error` to the reason.
     LoadResult Load(HostVersion version = {}, std::string* error = nullptr);
+    // Bytes in use (bytesAllocated minus bytesFreed) by the library, read through its
+    // GetMemoryStats just before the latest call of the export. 0 when no earlier load of the open
+    // library handed out an export table: its counters have then counted nothing but its static
+    // initialisation, which the host has no way to read.
+    uint64_t BytesInUseBeforeLoad() const { return bytesInUseBeforeLoad_; }
     // The context words as the export left them (its pointers are the plug-in's and dangle once
     // the module is shut down).
     const PluginLoadContext& LoadContext() const { return loadContext_; }
@@ -245,6 +250,7 @@ class TestHost {
     };
 
     bool HasLiveModule() const;
+    void RecordBytesInUse();
     void Note(const char* call, const std::string& message);
     void NoteStaleDelivery(const char* call, std::size_t count);
     void Record(HostCall call) { calls_.push_back(std::move(call)); }
@@ -275,6 +281,9 @@ class TestHost {
     PluginLoadContext loadContext_{};
     void* module_ = nullptr;
     PluginExportTable exports_{};
+    // The library's GetMemoryStats, learnt at the first accepted load and kept until Unload.
+    void (*memoryStats_)(void*, MemoryStats*) = nullptr;
+    uint64_t bytesInUseBeforeLoad_ = 0;
     std::string pluginName_;
     ApiDescriptor* descriptor_ = nullptr;
     ModuleState state_ = ModuleState::None;

@@ -12,6 +12,8 @@ namespace {
 
 const char* TextPrefix(LineKind kind, Side from) {
     switch (kind) {
+        case LineKind::Step:
+            return "";
         case LineKind::Call:
             return from == Side::Host ? "-> " : "plugin -> ";
         case LineKind::Return:
@@ -24,6 +26,8 @@ const char* TextPrefix(LineKind kind, Side from) {
 
 const char* KindName(LineKind kind) {
     switch (kind) {
+        case LineKind::Step:
+            return "step";
         case LineKind::Call:
             return "call";
         case LineKind::Return:
@@ -32,6 +36,57 @@ const char* KindName(LineKind kind) {
             return "note";
     }
     return "";
+}
+
+// JSON objects and arrays longer than this go below their line, pretty-printed and indented
+// kJsonIndent blanks deeper than the line.
+constexpr std::size_t kLongestInlineJson = 60;
+constexpr std::size_t kJsonIndent = 4;
+// What the lines under a step's heading are indented by.
+constexpr char kStepIndent[] = "  ";
+
+bool IsContainer(const std::string& json) {
+    return !json.empty() && (json.front() == '{' || json.front() == '[');
+}
+
+std::string Indentation(int depth) {
+    return "\n" + std::string(kJsonIndent + 2 * static_cast<std::size_t>(depth), ' ');
+}
+
+// Compact JSON text laid out one member or item per line, each level two blanks deeper; every
+// token is kept as it is written, so numbers and texts read exactly as in the compact form.
+std::string Pretty(std::string_view json) {
+    std::string text;
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            text += c;
+            if (c == '\\' && i + 1 < json.size()) {
+                text += json[++i];
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        const bool opens = c == '{' || c == '[';
+        if (opens && i + 1 < json.size() && (json[i + 1] == '}' || json[i + 1] == ']')) {
+            text += json.substr(i++, 2);
+        } else if (opens) {
+            text += c + Indentation(++depth);
+        } else if (c == '}' || c == ']') {
+            text += Indentation(--depth) + c;
+        } else if (c == ',') {
+            text += c + Indentation(depth);
+        } else if (c == ':') {
+            text += ": ";
+        } else {
+            inString = c == '"';
+            text += c;
+        }
+    }
+    return text;
 }
 
 std::string FloatText(double value) {
@@ -103,6 +158,7 @@ TranscriptLine& TranscriptLine::Json(std::string_view key, std::string json, Fie
 
 std::string TranscriptLine::ToText() const {
     std::string text = TextPrefix(kind_, from_);
+    std::string blocks;
     const bool isCall = kind_ == LineKind::Call;
     bool first = true;
     if (isCall) {
@@ -113,6 +169,11 @@ std::string TranscriptLine::ToText() const {
         first = false;
     }
     for (const Field& field : fields_) {
+        if (IsContainer(field.json) && field.json.size() > kLongestInlineJson) {
+            const std::string key = field.style == FieldStyle::Named ? field.key + "=" : "";
+            blocks += Indentation(0) + key + Pretty(field.json);
+            continue;
+        }
         if (!first) {
             text += isCall ? ", " : " ";
         }
@@ -125,7 +186,7 @@ std::string TranscriptLine::ToText() const {
     if (isCall) {
         text += ')';
     }
-    return text;
+    return text + blocks;
 }
 
 std::string TranscriptLine::ToJson() const {
@@ -147,7 +208,33 @@ std::string TranscriptLine::ToJson() const {
 }
 
 void Transcript::Add(const TranscriptLine& line) {
-    lines_.push_back(format_ == TranscriptFormat::Json ? line.ToJson() : line.ToText());
+    if (format_ == TranscriptFormat::Json) {
+        if (!line.IsStep()) {
+            Keep(line.ToJson());
+        }
+        return;
+    }
+    if (line.IsStep()) {
+        if (!lines_.empty()) {
+            Keep("");
+        }
+        Keep(line.ToText());
+        inStep_ = true;
+        return;
+    }
+    std::string text = line.ToText();
+    if (inStep_) {
+        text.insert(0, kStepIndent);
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+            text.insert(at + 1, kStepIndent);
+            at += 1 + std::string_view(kStepIndent).size();
+        }
+    }
+    Keep(std::move(text));
+}
+
+void Transcript::Keep(std::string text) {
+    lines_.push_back(std::move(text));
     if (echo_ != nullptr) {
         *echo_ << lines_.back() << '\n';
         echo_->flush();

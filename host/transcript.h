@@ -6,7 +6,13 @@
 // "host: " a remark of the host (a refused or doubtful step). Calls read like
 // `plugin -> Subscribe("OnServiceProxyAsyncEvent", handle=1, flags=1)`, returns and remarks like
 // `<- version 18.0.0 module=ok name="mek-active-boosts"`. Texts are written as JSON string
-// literals, so a line never breaks.
+// literals, so a value never breaks a line; a JSON object or array longer than 60 characters
+// goes below its line instead, pretty-printed (one member or item per line) and indented four
+// blanks deeper, so a payload reads like a document.
+//
+// A scenario adds a heading line for each of its steps, saying what the host did ("host fires
+// ..."); a blank line comes before it, and the lines recorded after it are indented by two blanks
+// until the next heading. Headings are left out of the JSON form.
 //
 // A JSON line is an object with "line" ("call", "return" or "note"), "from" ("host" or
 // "plugin": who calls, who returns, who remarks), "call" (the call's name) and one member per
@@ -23,7 +29,7 @@ namespace Velto::TestHost {
 
 enum class TranscriptFormat { Text, Json };
 
-enum class LineKind { Call, Return, Note };
+enum class LineKind { Call, Return, Note, Step };
 enum class Side { Host, Plugin };
 
 // How a field shows in the text form: `key=value`, or the value alone.
@@ -35,7 +41,8 @@ class TranscriptLine {
     // the parenthesised fields; returns and notes show their label (if any), then their fields.
     TranscriptLine(LineKind kind, Side from, std::string call);
 
-    // The word a return or note starts with in the text form, e.g. "version" or "Start".
+    // The word a return or note starts with in the text form, e.g. "version" or "Start"; the
+    // whole text of a step's heading, e.g. "host shuts the plug-in down".
     TranscriptLine& Label(std::string label);
 
     // A text, quoted in both forms.
@@ -55,8 +62,10 @@ class TranscriptLine {
     TranscriptLine& Json(std::string_view key, std::string json,
                          FieldStyle style = FieldStyle::Named);
 
+    // The text form; JSON fields moved below the line make it several lines long.
     std::string ToText() const;
     std::string ToJson() const;
+    bool IsStep() const { return kind_ == LineKind::Step; }
 
   private:
     struct Field {
@@ -88,13 +97,21 @@ class Transcript {
     void EchoTo(std::ostream* out) { echo_ = out; }
 
     void Add(const TranscriptLine& line);
+    // The lines in the order added; a line whose text form is several lines long is one entry,
+    // and the blank line before a heading is an entry of its own.
     const std::vector<std::string>& Lines() const { return lines_; }
     // Every line followed by a line feed.
     std::string Text() const;
-    void Clear() { lines_.clear(); }
+    void Clear() {
+        lines_.clear();
+        inStep_ = false;
+    }
 
   private:
+    void Keep(std::string text);
+
     TranscriptFormat format_;
+    bool inStep_ = false;  // whether a heading was written: later lines go under it
     std::ostream* echo_ = nullptr;
     std::vector<std::string> lines_;
 };

@@ -70,57 +70,45 @@ std::vector<std::string> Lines(const std::string& text) {
 
 const std::string kFakeLibrary = std::string("--library ") + Quote(MEK_FAKE_PLUGIN_PATH);
 
-TEST(PluginHost, PlaysTheDefaultScenarioAndPrintsTheTranscript) {
-    const Outcome outcome = RunPluginHost(kFakeLibrary);
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(outcome.err, "");
-    const std::vector<std::string> lines = Lines(outcome.out);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), "-> load_mek_active_boosts(18.0.0)");
+// Whether `expected` appear in `lines` in this order (other lines may come between them).
+void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected,
+                   const std::string& text) {
     std::size_t next = 0;
-    for (const char* expected : {
-             R"(plugin -> Subscribe("OnFakeEvent", handle=1, flags=1))",
-             R"(plugin -> SendRequest(GET, "/fake/v1/thing", args=["hello"], context=1))",
-             R"(plugin <- 404 error="No handler for GET /fake/v1/thing")",
-             "<- Start true",
-             "<- delivered 0",
-             R"(-> DeferredCall("FakeDeferred", id=1))",
-             R"(plugin -> Log(OKAY, "deferred FakeDeferred userData=module"))",
-             "-> GetMemoryStats()",
-             "<- memory peakBytesInUse=1 allocationsAtPeak=2 bytesAllocated=3 "
-             "allocationCount=4 bytesFreed=5 freeCount=6",
-             "-> Shutdown()",
-             R"(plugin -> Unsubscribe("OnFakeEvent", handle=1))",
-             "<- Shutdown",
-         }) {
-        while (next < lines.size() && lines[next] != expected) {
+    for (const std::string& line : expected) {
+        while (next < lines.size() && lines[next] != line) {
             ++next;
         }
-        EXPECT_LT(next, lines.size()) << "missing, or out of order: " << expected << "\n"
-                                      << outcome.out;
+        EXPECT_LT(next, lines.size()) << "missing, or out of order: " << line << "\n" << text;
     }
-    EXPECT_NE(outcome.out.find("\n-> Event(\"OnJsonApiEvent_mek-login_v1_login-data-packet\", "
-                               "{\"uri\":\"/mek-login/v1/login-data-packet\",\"eventType\":"
-                               "\"Update\",\"data\":{"),
-              std::string::npos)
-        << outcome.out;
 }
 
-TEST(PluginHost, PrintsJsonLinesThatParse) {
-    const Outcome outcome = RunPluginHost(kFakeLibrary + " --json");
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+TEST(PluginHost, PlaysTheSessionScenarioAgainstThePluginAndMeetsEveryExpectation) {
+    const Outcome outcome = RunPluginHost("");
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err << outcome.out;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.out.find("NOT met"), std::string::npos) << outcome.out;
     const std::vector<std::string> lines = Lines(outcome.out);
-    ASSERT_GT(lines.size(), 10u);
-    for (const std::string& line : lines) {
-        rapidjson::Document document;
-        document.Parse(line.c_str());
-        ASSERT_FALSE(document.HasParseError()) << line;
-        ASSERT_TRUE(document.IsObject() && document.HasMember("call")) << line;
-    }
-    rapidjson::Document first;
-    first.Parse(lines.front().c_str());
-    EXPECT_STREQ(first["call"].GetString(), "load_mek_active_boosts");
-    EXPECT_STREQ(first["version"].GetString(), "18.0.0");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "host loads the plug-in with API version 18.0.0");
+    ExpectInOrder(
+        lines,
+        {
+            "  -> load_mek_active_boosts(18.0.0)",
+            "host serves GET /mek-login/v1/login-data-packet",
+            "host starts the plug-in on connection 1",
+            R"(  plugin -> SendRequest(GET, "/mek-login/v1/login-data-packet", context=1))",
+            R"(  plugin -> SendEvent("OnJsonApiEvent_mek-active-boosts_v1_active-boosts", )"
+            "flags=0)",
+            R"(          "xpBoostEndDate": "2026-12-21T00:00:00Z",)",
+            "host calls GET /mek-active-boosts/v1/active-boosts",
+            R"(host fires "OnJsonApiEvent_mek-end-of-game_v1_eog-stats-block")",
+            "host runs deferred calls",
+            "host shuts the plug-in down",
+            "host reads the memory statistics",
+        },
+        outcome.out);
+    EXPECT_NE(lines.back().find("expectation met (line "), std::string::npos) << lines.back();
+    EXPECT_NE(lines.back().find("): memory baseline"), std::string::npos) << lines.back();
 }
 
 TEST(PluginHost, PlaysTheScenarioItIsGiven) {
@@ -129,9 +117,12 @@ TEST(PluginHost, PlaysTheScenarioItIsGiven) {
     const Outcome outcome = RunPluginHost(kFakeLibrary + " " + Quote(path));
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_EQ(outcome.out,
-              "-> load_mek_active_boosts(17.9.9)\n"
-              "<- version 17.9.9 module=null\n"
-              "host: Start skipped: no live module\n");
+              "host loads the plug-in with API version 17.9.9\n"
+              "  -> load_mek_active_boosts(17.9.9)\n"
+              "  <- version 17.9.9 module=null\n"
+              "\n"
+              "host starts the plug-in on connection 1\n"
+              "  host: Start skipped: no live module\n");
 }
 
 TEST(PluginHost, PrintsItsUsageOnRequest) {
@@ -141,9 +132,26 @@ TEST(PluginHost, PrintsItsUsageOnRequest) {
         << outcome.out;
     for (const char* usage :
          {"  load [MAJOR.MINOR.PATCH]\n", "  call METHOD PATH\n    header NAME [VALUE...]\n",
-          "    function NAME\n  describe\n"}) {
+          "    function NAME\n  describe\n", "  expect memory baseline\n", "3 an expectation\n"}) {
         EXPECT_NE(outcome.out.find(usage), std::string::npos) << outcome.out;
     }
+}
+
+TEST(PluginHost, ExitsWithThreeAtAnUnmetExpectationAndSaysWhy) {
+    const std::string path = TempPath("unmet.scenario");
+    WriteFile(path,
+              "load\nstart\nexpect event OnFakeSent {\"answer\": 41, \"items\": \"*\"}\nstop\n");
+    const Outcome outcome = RunPluginHost(kFakeLibrary + " " + Quote(path));
+    EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
+    const std::string why = R"(expected event "OnFakeSent" {"answer":41,"items":"*"}, but it )"
+                            R"(published "OnFakeSent" with another payload: at answer: )"
+                            "expected 41, got 42";
+    EXPECT_EQ(outcome.err, "plugin-host: " + path + ":3: expect: " + why + "\n");
+    ExpectInOrder(Lines(outcome.out),
+                  {"  host: expectation NOT met (line 3): " + why, "  -> Shutdown()"}, outcome.out);
+    EXPECT_EQ(outcome.out.find("host shuts the plug-in down"), std::string::npos)
+        << "the steps after the unmet expectation do not run; the host shuts the module down "
+           "when it goes";
 }
 
 TEST(PluginHost, FailsWithAClearMessage) {

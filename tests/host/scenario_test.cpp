@@ -6,6 +6,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,16 @@ std::vector<std::string> Commands(const Scenario& scenario) {
     return commands;
 }
 
-TEST(Scenario, AcceptsTheDefaultScenario) {
-    ScenarioError error;
-    const std::optional<Scenario> scenario = Scenario::ParseFile(MEK_DEFAULT_SCENARIO, &error);
-    ASSERT_TRUE(scenario.has_value()) << error.ToString();
-    EXPECT_EQ(Commands(*scenario),
-              (std::vector<std::string>{"3 load", "4 serve", "5 answer", "6 start", "7 fire",
-                                        "8 run-deferred", "9 memory", "10 stop"}));
+TEST(Scenario, AcceptsEveryBundledScenario) {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MEK_SCENARIO_DIR)) {
+        ScenarioError error;
+        const std::optional<Scenario> scenario = Scenario::ParseFile(entry.path().string(), &error);
+        ASSERT_TRUE(scenario.has_value()) << entry.path() << ": " << error.ToString();
+        EXPECT_EQ(scenario->Steps().front().command, "load") << entry.path();
+        ++count;
+    }
+    EXPECT_GT(count, 0u);
 }
 
 TEST(Scenario, SkipsCommentsBlankLinesAndCarriageReturns) {
@@ -109,6 +113,30 @@ TEST(Scenario, RejectsMalformedLinesWithTheirNumber) {
          R"(call: unknown detail "send" (details: header, arg, body, function))"},
         {"call GET /p\n\n  header a b", 3, R"(unknown command "header")"},
         {"describe now", 1, R"(describe: unexpected argument "now" (usage: describe))"},
+        {"expect", 1,
+         "expect: missing expectation (expectations: event, request, log, no, nothing, answer, "
+         "memory) (usage: expect event NAME JSON | expect request METHOD PATH [JSON] | "},
+        {"expect events OnX {}", 1, R"(expect: unknown expectation "events")"},
+        {"expect event", 1, "expect: event: missing event name"},
+        {"expect event OnX", 1, "expect: event: missing JSON value"},
+        {"expect event OnX {", 1, "expect: event: bad JSON value: "},
+        {"expect request FETCH /p", 1, R"(expect: request: unknown method "FETCH")"},
+        {"expect request GET", 1, "expect: request: missing path"},
+        {"expect request GET /p {}", 1, "expect: request: the arguments are a JSON array"},
+        {"expect log", 1, "expect: log: missing level"},
+        {"expect log INFO x", 1, R"(expect: log: unknown level "INFO")"},
+        {"expect log ERROR", 1, "expect: log: missing log message"},
+        {"expect no", 1, "expect: no: expect no event, no request or no log"},
+        {"expect no event now", 1, R"(expect: no: unexpected argument "now")"},
+        {"expect nothing more", 1, R"(expect: nothing: unexpected argument "more")"},
+        {"expect answer", 1, "expect: answer: missing status"},
+        {"expect answer 2OO", 1, R"(expect: answer: bad status "2OO")"},
+        {"expect answer 200 eror x", 1,
+         R"(expect: answer: expected error or value after the status, not "eror")"},
+        {"expect answer 404 error", 1, "expect: answer: missing error message"},
+        {"expect answer 200 value", 1, "expect: answer: missing JSON value"},
+        {"expect memory", 1, "expect: memory: expect memory baseline"},
+        {"expect memory baseline now", 1, R"(expect: memory: unexpected argument "now")"},
     };
     for (const Case& c : cases) {
         ScenarioError error;
@@ -140,12 +168,30 @@ TEST(Scenario, AcceptsEveryFormOfTheNewCommands) {
         "  body application/x-msgpack hex 81a1 61 01\n"
         "  function Purge\n"
         "\n"
-        "  load\n");
+        "  load\n"
+        "expect event OnX {\"a\": \"*\"}\n"
+        "expect request GET /a\n"
+        "expect request POST /a [1, {\"b\": 2}]\n"
+        "expect log WARN a # kept\n"
+        "expect no event\n"
+        "expect no request\n"
+        "expect no log\n"
+        "expect nothing\n"
+        "expect answer 0\n"
+        "expect answer 404 error Not found\n"
+        "expect answer 200 value [1]\n"
+        "expect memory baseline\n");
     ASSERT_TRUE(scenario.has_value());
-    EXPECT_EQ(Commands(*scenario),
-              (std::vector<std::string>{"1 serve", "2 answer", "3 answer", "4 answer", "5 answer",
-                                        "6 fire", "7 run-deferred", "8 call", "14 call",
-                                        "15 describe", "16 call", "20 load"}));
+    EXPECT_EQ(
+        Commands(*scenario),
+        (std::vector<std::string>{
+            "1 serve",        "2 answer",  "3 answer",  "4 answer",    "5 answer",  "6 fire",
+            "7 run-deferred", "8 call",    "14 call",   "15 describe", "16 call",   "20 load",
+            "21 expect",      "22 expect", "23 expect", "24 expect",   "25 expect", "26 expect",
+            "27 expect",      "28 expect", "29 expect", "30 expect",   "31 expect", "32 expect"}));
+    EXPECT_EQ(scenario->Steps()[5].heading, R"(host fires "OnX")");
+    EXPECT_EQ(scenario->Steps()[5].value, R"({"uri":"/a"})");
+    EXPECT_EQ(scenario->Steps()[12].heading, "");
 }
 
 TEST(Scenario, ListsTheUsageOfEveryForm) {
@@ -155,7 +201,10 @@ TEST(Scenario, ListsTheUsageOfEveryForm) {
           "answer METHOD PATH error STATUS MESSAGE...",
           "answer METHOD PATH stream [length=N] PIECE...", "fire EVENT JSON", "run-deferred",
           "call METHOD PATH", "  header NAME [VALUE...]", "  arg - JSON",
-          "  body CONTENT-TYPE hex HEX...", "  function NAME", "describe"}) {
+          "  body CONTENT-TYPE hex HEX...", "  function NAME", "describe", "expect event NAME JSON",
+          "expect request METHOD PATH [JSON]", "expect log LEVEL TEXT...",
+          "expect no event | no request | no log", "expect nothing",
+          "expect answer STATUS [error TEXT... | value JSON]", "expect memory baseline"}) {
         EXPECT_NE(std::find(usage.begin(), usage.end(), line), usage.end()) << line;
     }
 }
@@ -273,10 +322,11 @@ TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
             R"(-> PostItem(POST, "/fake/v1/items/7?verbose", args=[5], named={"item":{"id":7}}, )"
             R"(headers={"x-trace":"1 2"}, contentType="application/json", body="{\"id\": 7}", )"
             "context=0)",
-            R"(<- 200 {"function":"PostItem","method":6,"customMethod":null,)"
-            R"("path":"/fake/v1/items/7?verbose","headers":["x-trace: 1 2"],)"
-            R"("arguments":["-=signed:5","item=type 10"],"contentType":"application/json",)"
-            R"("body":"7b226964223a20377d","bodySize":9,"context":0} headers={"x-fake":"echo"})",
+            R"(<- 200 headers={"x-fake":"echo"})",
+            R"(      "function": "PostItem",)",
+            R"(      "arguments": [)",
+            R"(        "item=type 10")",
+            R"(      "bodySize": 9,)",
             R"(-> Ping(HEAD, "/nowhere", contentType="application/x-msgpack", bodyHex=81a16101, )"
             "context=0)",
             R"(-> Purge(PURGE, "/fake/v1/cache#all", context=0))",
@@ -307,6 +357,112 @@ TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
                              "call GetThing", "return GetThing", "return describe"}) {
         EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
     }
+}
+
+// Plays `text` against the fake plug-in; the error is empty when the scenario ran to its end.
+ScenarioError PlayChecked(const std::string& text, std::string* transcript = nullptr) {
+    const std::optional<Scenario> scenario = Scenario::Parse(text);
+    EXPECT_TRUE(scenario.has_value()) << text;
+    TestHost host;
+    EXPECT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
+    ScenarioContext context{host};
+    ScenarioError error;
+    if (scenario.has_value()) {
+        scenario->Run(context, &error);
+    }
+    if (transcript != nullptr) {
+        *transcript = host.GetTranscript().Text();
+    }
+    return error;
+}
+
+TEST(Scenario, ChecksExpectationsAgainstWhatThePluginDidInTheStepBefore) {
+    // The fake's Start subscribes, publishes "OnFakeSent", queues a deferred call, waits, sends
+    // GET /fake/v1/thing("hello") and logs what came back.
+    const std::string started = "load\nstart\n";
+    const std::string payload = R"({"answer":42,"items":[true,"x",null,1.5]})";
+    struct Case {
+        std::string steps;
+        std::string happened;  // empty: every expectation is met
+    };
+    const Case cases[] = {
+        {started + R"(expect event OnFakeSent {"items": [true, "x", null, 1.50], "answer": 42})",
+         ""},
+        {started + R"(expect event OnFakeSent {"answer": "*", "items": "*"})", ""},
+        {started + R"(expect event OnFakeSent {"answer": 43, "items": "*"})",
+         R"(but it published "OnFakeSent" with another payload: at answer: expected 43, got 42)"},
+        {started + R"(expect event OnFakeSent {"answer": 42})",
+         R"(with another payload: at the top: unexpected member "items")"},
+        {started + R"(expect event OnFakeSent {"answer": 42, "items": [true]})",
+         "at items: expected 1 items, got 4"},
+        {started + "expect event OnOther {}", R"(but it published "OnFakeSent" )" + payload},
+        {started +
+             "expect request GET /fake/v1/thing\nexpect request GET /fake/v1/thing [\"hello\"]",
+         ""},
+        {started + "expect request GET /fake/v1/thing [\"bye\"]",
+         R"(with other arguments: at [0]: expected "bye", got "hello")"},
+        {started + "expect request POST /fake/v1/thing",
+         R"(but it sent GET "/fake/v1/thing" ["hello"])"},
+        {started + "expect log ALWAYS fake plug-in started, response 404 error=No handler for GET "
+                   "/fake/v1/thing released",
+         ""},
+        {started + "expect log ALWAYS fake plug-in started",
+         R"(but it logged ALWAYS "fake plug-in started, response 404)"},
+        {started + "expect no event", R"(but it published "OnFakeSent" )" + payload},
+        {started + "expect nothing",
+         "but it called Subscribe, SendEvent, ScheduleCall, BeginWait, Yield, EndWait, "
+         "SendRequest, Log, Reserved"},
+        {started + "run-deferred\nexpect no event\nexpect no request\nexpect no log",
+         R"(but it logged OKAY "deferred FakeDeferred userData=module")"},
+        {started + "fire OnNobody {}\nexpect nothing\nexpect no log", ""},
+        {"load\nexpect no request\nstart\nexpect no request", "but it sent GET"},
+        {started + "expect answer 0", "but no call step before it was answered"},
+        {started + "call GET /fake/v1/fail\nexpect answer 503\nexpect answer 503 error Not today",
+         ""},
+        {started + "call GET /fake/v1/fail\nexpect answer 503 value {}",
+         R"(but it answered 503 error "Not today")"},
+        {started + "call GET /fake/v1/fail\nexpect answer 200", "but it answered 503"},
+        {started + "call GET /fake/v1/thing\nexpect answer 200 value {\"function\": \"Get\"}",
+         R"(which differs at function: expected "Get", got "GetThing")"},
+        {started + "expect memory baseline", "but no memory step before it read the statistics"},
+        // The fake reports 3 bytes allocated and 5 freed whenever it is asked.
+        {started + "stop\nmemory\nexpect memory baseline",
+         "but 18446744073709551614 bytes are in use, 0 were before the load"},
+        {started + "stop\nload\nstop\nmemory\nexpect memory baseline", ""},
+    };
+    for (const Case& c : cases) {
+        const ScenarioError error = PlayChecked(c.steps);
+        if (c.happened.empty()) {
+            EXPECT_EQ(error.reason, "") << c.steps;
+            continue;
+        }
+        EXPECT_TRUE(error.unmet) << c.steps << "\ngave: " << error.reason;
+        EXPECT_EQ(error.reason.rfind("expect: expected ", 0), 0u) << error.reason;
+        EXPECT_NE(error.reason.find(c.happened), std::string::npos)
+            << c.steps << "\ngave: " << error.reason;
+    }
+}
+
+TEST(Scenario, WritesAHeadingForEachStepAndTheOutcomeOfEachExpectation) {
+    std::string transcript;
+    const ScenarioError error = PlayChecked(
+        "load\nstart\nexpect request GET /fake/v1/thing\nfire OnNobody {\"a\": 1}\n"
+        "expect event OnX {}\nstop\n",
+        &transcript);
+    EXPECT_EQ(error.line, 5u);
+    EXPECT_FALSE(error.unmet && error.reason.empty());
+    ExpectLines(transcript, {
+                                "host loads the plug-in with API version 18.0.0",
+                                "host starts the plug-in on connection 1",
+                                "  -> Start(handle=1)",
+                                R"(  host: expectation met (line 3): request GET "/fake/v1/thing")",
+                                "",
+                                R"(host fires "OnNobody" {"a":1})",
+                                R"(  host: expectation NOT met (line 5): expected event "OnX" {}, )"
+                                R"(but it published no event)",
+                            });
+    EXPECT_EQ(transcript.find("host shuts the plug-in down"), std::string::npos)
+        << "the scenario stops at the unmet expectation";
 }
 
 TEST(Scenario, StopsAtAStepThatCannotRunAndNamesItsLine) {

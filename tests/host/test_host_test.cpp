@@ -494,10 +494,32 @@ TEST_F(FakePluginCalls, WritesTheCallAndItsAnswerToTheTranscript) {
             R"(-> PostItem(POST, "/fake/v1/items/7?verbose", args=[5], headers={"x-trace":"1"}, )"
             R"(contentType="application/x-msgpack", bodyHex=81a16101, context=0))",
             R"(plugin -> Log(OKAY, "released response"))",
-            R"(<- 200 {"function":"PostItem","method":6,"customMethod":null,)"
-            R"("path":"/fake/v1/items/7?verbose","headers":["x-trace: 1"],)"
-            R"("arguments":["-=signed:5"],"contentType":"application/x-msgpack",)"
-            R"("body":"81a16101","bodySize":4,"context":0} headers={"x-fake":"echo"})",
+            R"(<- 200 headers={"x-fake":"echo"})"
+            "\n    {\n"
+            R"(      "function": "PostItem",)"
+            "\n"
+            R"(      "method": 6,)"
+            "\n"
+            R"(      "customMethod": null,)"
+            "\n"
+            R"(      "path": "/fake/v1/items/7?verbose",)"
+            "\n"
+            R"(      "headers": [)"
+            "\n"
+            R"(        "x-trace: 1")"
+            "\n      ],\n"
+            R"(      "arguments": [)"
+            "\n"
+            R"(        "-=signed:5")"
+            "\n      ],\n"
+            R"(      "contentType": "application/x-msgpack",)"
+            "\n"
+            R"(      "body": "81a16101",)"
+            "\n"
+            R"(      "bodySize": 4,)"
+            "\n"
+            R"(      "context": 0)"
+            "\n    }",
             R"(-> Fail(GET, "/fake/v1/fail", context=0))",
             R"(plugin -> Log(OKAY, "released response"))",
             R"(<- 503 error="Not today")",

@@ -42,6 +42,30 @@ TEST(TranscriptLine, RendersEachKindOfLineAsText) {
              .Boolean("ok", false)
              .Json("payload", R"({"a":[1]})", FieldStyle::Positional),
          R"(plugin -> ScheduleCall(delay=0.25, late="inf", level=-3, ok=false, {"a":[1]}))"},
+        {TranscriptLine(LineKind::Call, Side::Plugin, "SendEvent")
+             .Quoted("name", "OnX", FieldStyle::Positional)
+             .Json("payload",
+                   R"({"text":"a, \"b\": {c}","list":[1,{}],"empty":[],"n":12345678901})",
+                   FieldStyle::Positional)
+             .Json("headers", R"({"x-a-rather-long-header-name":"and a value that is long too"})")
+             .Unsigned("flags", 0),
+         "plugin -> SendEvent(\"OnX\", flags=0)\n"
+         "    {\n"
+         "      \"text\": \"a, \\\"b\\\": {c}\",\n"
+         "      \"list\": [\n"
+         "        1,\n"
+         "        {}\n"
+         "      ],\n"
+         "      \"empty\": [],\n"
+         "      \"n\": 12345678901\n"
+         "    }\n"
+         "    headers={\n"
+         "      \"x-a-rather-long-header-name\": \"and a value that is long too\"\n"
+         "    }"},
+        {TranscriptLine(LineKind::Step, Side::Host, "fire")
+             .Label("host fires \"OnX\"")
+             .Json("value", "[1,2]", FieldStyle::Positional),
+         "host fires \"OnX\" [1,2]"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.line.ToText(), c.text);
@@ -65,6 +89,29 @@ TEST(TranscriptLine, RendersOneJsonObjectWithEveryField) {
     EXPECT_STREQ(document["message"].GetString(), "a \"quoted\" text");
     EXPECT_TRUE(document["payload"].IsArray());
     EXPECT_EQ(document["delay"].GetDouble(), 0.5);
+}
+
+TEST(Transcript, IndentsTheLinesUnderEachHeadingAndLeavesHeadingsOutOfJson) {
+    const TranscriptLine heading =
+        TranscriptLine(LineKind::Step, Side::Host, "stop").Label("host shuts the plug-in down");
+    const TranscriptLine call =
+        TranscriptLine(LineKind::Call, Side::Host, "Shutdown")
+            .Json("list", "[" + std::string(70, '1') + "]", FieldStyle::Positional);
+    Transcript transcript;
+    transcript.Add(call);
+    transcript.Add(heading);
+    transcript.Add(call);
+    transcript.Add(heading);
+    const std::string ones(70, '1');
+    EXPECT_EQ(transcript.Text(), "-> Shutdown()\n    [\n      " + ones + "\n    ]\n\n" +
+                                     "host shuts the plug-in down\n" +
+                                     "  -> Shutdown()\n      [\n        " + ones + "\n      ]\n\n" +
+                                     "host shuts the plug-in down\n");
+    transcript.Clear();
+    transcript.SetFormat(TranscriptFormat::Json);
+    transcript.Add(heading);
+    transcript.Add(call);
+    EXPECT_EQ(transcript.Lines().size(), 1u) << transcript.Text();
 }
 
 TEST(Transcript, KeepsLinesInItsFormatAndEchoesThem) {
