@@ -2,10 +2,10 @@
 // that a trace controller sees them for as long as the library is loaded.
 //
 // On Windows both run under the loader lock. Registering there loads "Advapi32.dll", a system
-// library that is already loaded in nearly every process and needs no other thread to
-// initialise, so the loader lock is safe to hold; the library is never freed (see
-// platform/system_functions.h). Waiting until the host's first call would miss a controller that
-// watches the load itself.
+// library that is already loaded in nearly every process and whose start waits for no other
+// thread, so loading it there cannot deadlock; it is never freed (see
+// platform/system_functions.h). Waiting for the host's first call instead would name the wrong
+// moment: the thread-naming event belongs to the load.
 #include "diagnostics/trace_providers.h"
 #include "platform/system_functions.h"
 

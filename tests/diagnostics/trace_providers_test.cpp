@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/thread_id.h"
@@ -67,14 +68,17 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
         if (library != this || name == missingFunction) {
             return nullptr;
         }
-        const std::string function = name;
-        if (function == "EventRegister") {
-            return reinterpret_cast<void*>(&Register);
+        const std::pair<const char*, void*> exports[] = {
+            {"EventRegister", reinterpret_cast<void*>(&Register)},
+            {"EventWrite", reinterpret_cast<void*>(&Write)},
+            {"EventUnregister", reinterpret_cast<void*>(&Unregister)},
+        };
+        for (const auto& [exported, address] : exports) {
+            if (std::strcmp(exported, name) == 0) {
+                return address;
+            }
         }
-        if (function == "EventWrite") {
-            return reinterpret_cast<void*>(&Write);
-        }
-        return function == "EventUnregister" ? reinterpret_cast<void*>(&Unregister) : nullptr;
+        return nullptr;
     }
 
     std::vector<std::string> Functions() const {
