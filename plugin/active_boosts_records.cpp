@@ -5,6 +5,24 @@
 #include "binding/field_converter.h"
 
 namespace Velto::Client::ActiveBoosts {
+namespace {
+
+// The 32-bit layout the host sees. Windows aligns 64-bit members to 8 bytes and 32-bit Linux to
+// 4, so every 64-bit member sits at a multiple of 8 and both builds check the same numbers.
+constexpr bool kIs32Bit = sizeof(void*) == 4;
+static_assert(!kIs32Bit || sizeof(Api::ActiveBoosts) == 96);
+static_assert(!kIs32Bit || offsetof(Api::ActiveBoosts, ipBoostEndDate) == 8);
+static_assert(!kIs32Bit || offsetof(Api::ActiveBoosts, firstWinOfTheDayStartTime) == 72);
+static_assert(!kIs32Bit || sizeof(Api::LoginDataPacket) == 8);
+static_assert(!kIs32Bit || sizeof(Api::EndOfGameStats) == 8);
+static_assert(!kIs32Bit || sizeof(LCDS::SummonerActiveBoostsDTO) == 40);
+static_assert(!kIs32Bit || offsetof(LCDS::SummonerActiveBoostsDTO, ipBoostEndDate) == 8);
+static_assert(!kIs32Bit || offsetof(LCDS::SummonerActiveBoostsDTO, xpBoostEndDate) == 24);
+static_assert(!kIs32Bit || offsetof(LCDS::SummonerActiveBoostsDTO, xpLoyaltyBoost) == 36);
+static_assert(!kIs32Bit || sizeof(LCDS::StoreFulfillmentNotification) == 40);
+static_assert(!kIs32Bit || offsetof(LCDS::StoreFulfillmentNotification, data) == 24);
+
+}  // namespace
 
 void RegisterActiveBoostsTypes(BindingRegistry& registry) {
     using Api::ActiveBoosts;

@@ -1,0 +1,306 @@
+// The trace providers as the system sees them, through a stand-in lookup that records every call
+// of EventRegister, EventWrite and EventUnregister, and the enable callback driven directly.
+#include "diagnostics/trace_providers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/thread_id.h"
+
+namespace {
+
+using Velto::EnableCallback;
+using Velto::TraceEnableContext;
+using Velto::TraceEventFilter;
+using Velto::TraceProviders;
+using Velto::EventTracing::EventDataDescriptor;
+using Velto::EventTracing::EventDescriptor;
+using Velto::EventTracing::Guid;
+using Velto::EventTracing::kDisableProvider;
+using Velto::EventTracing::kEnableProvider;
+
+constexpr Guid kProviderIds[] = {
+    {0x2F9EFE86, 0x4AF7, 0x4F37, {0xA4, 0x0F, 0x94, 0xB9, 0x09, 0xA1, 0x57, 0xD6}},
+    {0xEA08C559, 0x95A8, 0x4AA2, {0xAF, 0xA6, 0x18, 0x73, 0x8E, 0xEC, 0x6D, 0x37}},
+    {0x10F6728C, 0xEF92, 0x4BF1, {0x83, 0x97, 0x49, 0xE6, 0x93, 0xA6, 0xEB, 0x74}},
+    {0x46DD7F96, 0x60CB, 0x416B, {0x80, 0x85, 0xDA, 0x5C, 0xD8, 0xF4, 0x91, 0xDD}},
+};
+
+// A trace controller that is already listening when the providers register.
+struct Listener {
+    std::size_t provider;  // index in registration order
+    uint8_t level;
+    uint64_t matchAny;
+    uint64_t matchAll;
+};
+
+struct Call {
+    std::string function;
+    uint64_t handle = 0;
+    Guid provider{};
+    EventDescriptor descriptor{};
+    std::vector<std::vector<uint8_t>> payload{};
+};
+
+// The system's tracing library as a test wants it: present or not, with or without each of the
+// three functions, with listeners that enable providers during their registration.
+class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
+  public:
+    bool libraryPresent = true;
+    std::string missingFunction;
+    std::vector<Listener> listeners;
+    std::vector<Call> calls;
+    std::vector<void*> contexts;  // given to EventRegister, in order
+
+    RecordingLookup() { active = this; }
+    ~RecordingLookup() { active = nullptr; }
+
+    void* OpenLibrary(const char* library) noexcept override {
+        return libraryPresent && std::strcmp(library, "Advapi32.dll") == 0 ? this : nullptr;
+    }
+
+    void* FindFunction(void* library, const char* name) noexcept override {
+        if (library != this || name == missingFunction) {
+            return nullptr;
+        }
+        const std::pair<const char*, void*> exports[] = {
+            {"EventRegister", reinterpret_cast<void*>(&Register)},
+            {"EventWrite", reinterpret_cast<void*>(&Write)},
+            {"EventUnregister", reinterpret_cast<void*>(&Unregister)},
+        };
+        for (const auto& [exported, address] : exports) {
+            if (std::strcmp(exported, name) == 0) {
+                return address;
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<std::string> Functions() const {
+        std::vector<std::string> names;
+        for (const Call& call : calls) {
+            names.push_back(call.function);
+        }
+        return names;
+    }
+
+  private:
+    static inline RecordingLookup* active = nullptr;
+
+    // Handles are 0x100 plus the registration's position, so each tells which provider it is.
+    static uint32_t VELTO_SYSTEM_CALL Register(const Guid* provider,
+                                               Velto::EventTracing::EnableCallbackFunction callback,
+                                               void* context, uint64_t* handle) {
+        const std::size_t index = active->contexts.size();
+        *handle = 0x100 + index;
+        active->contexts.push_back(context);
+        active->calls.push_back(
+            {.function = "EventRegister", .handle = *handle, .provider = *provider});
+        for (const Listener& listener : active->listeners) {
+            if (listener.provider == index) {
+                callback(provider, kEnableProvider, listener.level, listener.matchAny,
+                         listener.matchAll, nullptr, context);
+            }
+        }
+        return 0;
+    }
+
+    static uint32_t VELTO_SYSTEM_CALL Write(uint64_t handle, const EventDescriptor* descriptor,
+                                            uint32_t count, EventDataDescriptor* data) {
+        Call call{.function = "EventWrite", .handle = handle, .descriptor = *descriptor};
+        for (uint32_t i = 0; i < count; ++i) {
+            const auto* bytes =
+                reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(data[i].address));
+            call.payload.emplace_back(bytes, bytes + data[i].size);
+        }
+        active->calls.push_back(call);
+        return 0;
+    }
+
+    static uint32_t VELTO_SYSTEM_CALL Unregister(uint64_t handle) {
+        active->calls.push_back({.function = "EventUnregister", .handle = handle});
+        return 0;
+    }
+};
+
+std::vector<uint8_t> BytesOf(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return {bytes, bytes + size};
+}
+
+const std::string R = "EventRegister", W = "EventWrite", U = "EventUnregister";
+
+TEST(TraceProviders, RegistersTheFourProvidersInOrderAndUnregistersThemInReverse) {
+    RecordingLookup lookup;
+    TraceProviders providers;
+    providers.Register(lookup);
+    providers.Unregister();
+
+    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(lookup.calls[i].provider, kProviderIds[i]) << "provider " << i + 1;
+        EXPECT_EQ(lookup.contexts[i], &providers.Contexts()[i]) << "provider " << i + 1;
+        EXPECT_EQ(lookup.calls[4 + i].handle, 0x103 - i) << "unregistration " << i + 1;
+        EXPECT_EQ(providers.Contexts()[i].handle, 0u) << "provider " << i + 1;
+    }
+}
+
+TEST(TraceProviders, RegistersEachProviderOnceAndTheDestructorUnregistersWhatIsLeft) {
+    RecordingLookup lookup;
+    {
+        TraceProviders providers;
+        providers.Register(lookup);
+        providers.Register(lookup);
+        EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R}));
+    }
+    EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
+}
+
+TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
+    struct Case {
+        bool libraryPresent;
+        std::string missingFunction;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {false, "", {}},
+        {true, "EventRegister", {}},
+        {true, "EventWrite", {R, R, R, R, U, U, U, U}},
+        {true, "EventUnregister", {R, R, R, R, W}},
+    };
+    for (const Case& test : cases) {
+        RecordingLookup lookup;
+        lookup.libraryPresent = test.libraryPresent;
+        lookup.missingFunction = test.missingFunction;
+        lookup.listeners = {{1, 0, 0x1, 0}};
+        TraceProviders providers;
+        providers.Register(lookup);
+        providers.Unregister();
+        const std::string name = test.libraryPresent ? "no " + test.missingFunction : "no library";
+        EXPECT_EQ(lookup.Functions(), test.expected) << name;
+        for (const TraceEnableContext& context : providers.Contexts()) {
+            EXPECT_EQ(context.handle, 0u) << name;
+        }
+    }
+}
+
+TEST(TraceProviders, WritesTheThreadNameOnlyWhenAListenerEnabledItsEventDuringRegistration) {
+    struct Case {
+        const char* name;
+        std::vector<Listener> listeners;
+        bool written;
+    };
+    const Case cases[] = {
+        {"nobody listening", {}, false},
+        {"provider 2, keyword 0x1", {{1, 0, 0x1, 0}}, true},
+        {"provider 2, every keyword, all of 0x1, level 5", {{1, 5, ~uint64_t{0}, 0x1}}, true},
+        {"provider 2, keyword 0x2 only", {{1, 0, 0x2, 0}}, false},
+        {"provider 2, keyword 0x1 but all of 0x3", {{1, 0, 0x1, 0x3}}, false},
+        {"every other provider", {{0, 0, 0x1, 0}, {2, 0, 0x1, 0}, {3, 0, 0x3, 0}}, false},
+    };
+    for (const Case& test : cases) {
+        RecordingLookup lookup;
+        lookup.listeners = test.listeners;
+        TraceProviders providers;
+        providers.Register(lookup);
+        const auto expected = test.written ? std::vector{R, R, R, R, W} : std::vector{R, R, R, R};
+        EXPECT_EQ(lookup.Functions(), expected) << test.name;
+    }
+}
+
+TEST(TraceProviders, TheThreadNameEventCarriesItsDescriptorTheThreadIdAndMainThread) {
+    RecordingLookup lookup;
+    lookup.listeners = {{1, 0, 0x1, 0}};
+    TraceProviders providers;
+    providers.Register(lookup);
+    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, W}));
+    const Call& write = lookup.calls[4];
+    EXPECT_EQ(write.handle, 0x101u);
+    EXPECT_EQ(write.descriptor.id, 103);
+    EXPECT_EQ(write.descriptor.version, 0);
+    EXPECT_EQ(write.descriptor.channel, 0);
+    EXPECT_EQ(write.descriptor.level, 0);
+    EXPECT_EQ(write.descriptor.opcode, 14);
+    EXPECT_EQ(write.descriptor.task, 2);
+    EXPECT_EQ(write.descriptor.keyword, 0x1u);
+    const uint32_t threadId = Velto::Platform::CurrentThreadId();
+    ASSERT_EQ(write.payload.size(), 2u);
+    EXPECT_EQ(write.payload[0], BytesOf(&threadId, 4));
+    EXPECT_EQ(write.payload[1], BytesOf("Main thread", 12));
+}
+
+TEST(TraceProviders, RegistersAndUnregistersThroughTheSystemsOwnLookup) {
+    TraceProviders providers;
+    providers.Register(Velto::Platform::SystemFunctions());
+    providers.Unregister();
+    for (const TraceEnableContext& context : providers.Contexts()) {
+        EXPECT_EQ(context.handle, 0u);
+    }
+}
+
+// Events with levels and keywords of every kind, to see each part of the rule decide.
+constexpr TraceEventFilter kEvents[] = {{0x1, 0}, {0x2, 4}, {0x0, 5}, {0x3, 2}};
+
+std::string EnabledBits(const TraceEnableContext& context) {
+    std::string bits;
+    for (std::size_t i = 0; i < std::size(kEvents); ++i) {
+        bits += context.IsEventEnabled(i) ? '1' : '0';
+    }
+    return bits;
+}
+
+TEST(EnableCallback, EnablesEachEventThatPassesTheLevelAndBothKeywordMasks) {
+    struct Case {
+        uint8_t level;
+        uint64_t matchAny, matchAll;
+        const char* expected;  // one character per event of kEvents
+    };
+    const Case cases[] = {
+        {0, 0x0, 0x0, "0010"}, {0, 0x1, 0x0, "1011"},  {0, 0x2, 0x0, "0111"}, {3, 0x3, 0x0, "1001"},
+        {4, 0x3, 0x0, "1101"}, {5, 0x3, 0x0, "1111"},  {0, 0x3, 0x1, "1011"}, {0, 0x3, 0x3, "0011"},
+        {0, 0x1, 0x4, "0010"}, {1, 0xFF, 0x0, "1000"},
+    };
+    for (const Case& test : cases) {
+        TraceEnableContext context(kEvents);
+        EnableCallback(nullptr, kEnableProvider, test.level, test.matchAny, test.matchAll, nullptr,
+                       &context);
+        EXPECT_EQ(EnabledBits(context), test.expected)
+            << "level " << int{test.level} << ", any 0x" << std::hex << test.matchAny << ", all 0x"
+            << test.matchAll;
+        EXPECT_TRUE(context.isEnabled);
+        EXPECT_EQ(context.level, test.level);
+        EXPECT_EQ(context.matchAnyKeyword, test.matchAny);
+        EXPECT_EQ(context.matchAllKeyword, test.matchAll);
+    }
+}
+
+TEST(EnableCallback, DisablingClearsEveryEventTheLevelAndTheMasks) {
+    TraceEnableContext context(kEvents);
+    EnableCallback(nullptr, kEnableProvider, 5, 0x3, 0x0, nullptr, &context);
+    ASSERT_EQ(EnabledBits(context), "1111");
+    EnableCallback(nullptr, kDisableProvider, 7, 0x7, 0x7, nullptr, &context);
+    EXPECT_EQ(EnabledBits(context), "0000");
+    EXPECT_FALSE(context.isEnabled);
+    EXPECT_EQ(context.level, 0);
+    EXPECT_EQ(context.matchAnyKeyword, 0u);
+    EXPECT_EQ(context.matchAllKeyword, 0u);
+}
+
+TEST(EnableCallback, OtherControlCodesAndAMissingContextChangeNothing) {
+    TraceEnableContext context(kEvents);
+    EnableCallback(nullptr, kEnableProvider, 4, 0x1, 0x0, nullptr, &context);
+    for (const uint32_t code : {2u, 3u, 0xFFFFFFFFu}) {
+        EnableCallback(nullptr, code, 0, 0x0, 0x0, nullptr, &context);
+        EXPECT_EQ(EnabledBits(context), "1001") << "control code " << code;
+        EXPECT_EQ(context.level, 4) << "control code " << code;
+    }
+    EnableCallback(nullptr, kEnableProvider, 0, 0x3, 0x0, nullptr, nullptr);
+    EXPECT_EQ(EnabledBits(context), "1001");
+}
+
+}  // namespace
