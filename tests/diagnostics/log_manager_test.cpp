@@ -153,6 +153,19 @@ TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
     }
 }
 
+// A reader on another thread may still hold the text when the format changes.
+TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
+    RecordingLogTarget target;
+    target.Configure({1, 0, 0, std::string(40, 'a')});
+    LogTargetInterface* table = target.Interface();
+    const char* kept = table->GetLineFormat(table);
+    for (const char* format : {"#M", "#D #M", "a longer format that needs its own heap block #M"}) {
+        target.Configure({1, 0, 0, format});
+        EXPECT_STREQ(table->GetLineFormat(table), format);
+    }
+    EXPECT_EQ(std::string(kept), std::string(40, 'a')) << "the first format was freed or changed";
+}
+
 TEST_F(LogManagerTest, ConfigureRemovesExcludedBitsFromIncludedAndAttaches) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
