@@ -4,8 +4,11 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/c_locale_numbers.h"
 
 namespace Velto::FormatDetail {
 
@@ -293,6 +296,15 @@ std::int64_t DroppedDigits(const PrintFormat& printFormat, int precision) {
     return printFormat.precision - precision;
 }
 
+// snprintf with the "C" locale's decimal point, whatever locale the host has set.
+int PrintInCLocale(char* output, std::size_t space, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int printed = Platform::VsnprintfC(output, space, format, arguments);
+    va_end(arguments);
+    return printed;
+}
+
 template <class Value>
 int PrintNumber(char* output, std::size_t space, const PrintFormat& printFormat,
                 const char* lengthModifier, Value value) {
@@ -304,7 +316,7 @@ int PrintNumber(char* output, std::size_t space, const PrintFormat& printFormat,
     const std::int64_t requested =
         std::max<std::int64_t>(printFormat.width - DroppedDigits(printFormat, precision), 0);
     const int width = VisibleWidth(requested, natural, space);
-    return Outcome(std::snprintf(output, space, format, width, precision, value), space);
+    return Outcome(PrintInCLocale(output, space, format, width, precision, value), space);
 }
 
 // Plain decimal without printf: the common bare placeholder on an integer.

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/platform/comma_decimal_locale.h"
+
 namespace {
 
 struct Point {
@@ -222,6 +224,20 @@ TEST(Format, UsesTheArgumentsOwnLengthModifier) {
         {"h on unsigned 64-bit", Format("%1$hx", UINT64_C(0xFFFFFFFF12345678)), "5678"},
         {"h on double", Format("%1$hg", 2.5), "2.5"},
         {"l removed at the end", Format("%1$l", "ab"), "ab"},
+    });
+}
+
+// The host's locale never reaches the numbers printed.
+TEST(Format, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    ExpectRows({
+        {"bare double", Format("Value %1 is out of range", 127.5), "Value 127.5 is out of range"},
+        {"fixed with flags and width", Format("%1$+8.2f|", 0.25), "   +0.25|"},
+        {"general", Format("%1$G", 1.5e-3), "0.0015"},
+        {"integers", Format("%1 %2$x %3", 1000000, 255u, INT64_C(-1234567)), "1000000 ff -1234567"},
     });
 }
 
