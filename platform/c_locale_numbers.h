@@ -3,8 +3,9 @@
 // The plug-in shares the host's C runtime, and with it the locale the host chose: the plain C
 // functions would then read and print "1,5" where the system means "1.5". These behave like the
 // C functions named, with the "C" locale's rules on every build; they set errno as those do. They
-// are thread-safe: where the platform has no functions that take a locale, the calling thread
-// alone uses the "C" locale during the call, and gets its own back before the call returns.
+// are thread-safe and never change the locale other threads see: on Windows the calling thread
+// alone uses the "C" locale during the call, and gets its own back before the call returns (a C
+// runtime without per-thread locales, older than Windows Vista, leaves the host's locale in use).
 #pragma once
 
 #include <cstdarg>

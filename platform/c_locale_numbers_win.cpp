@@ -3,20 +3,36 @@
 #include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <windows.h>
 
 #include <string>
 
 namespace Velto::Platform {
 namespace {
 
+using ConfigThreadLocale = int(__cdecl*)(int mode);
+
+// The C runtime DLL's own _configthreadlocale: the import library of 32-bit builds replaces it by
+// a stub that always refuses, as the oldest DLLs lack it. Null when the DLL lacks it too.
+ConfigThreadLocale ThreadLocaleSwitch() {
+    static const auto function = reinterpret_cast<ConfigThreadLocale>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("msvcrt.dll"), "_configthreadlocale")));
+    return function;
+}
+
 // Gives the calling thread alone the "C" locale while it lives, then restores what the thread
 // had. The C99 functions of the compiler's runtime read the decimal point through localeconv,
 // which follows the thread's own locale once per-thread locales are on; the C runtime's
 // functions that take a locale (_strtod_l, _vsnprintf_l) would read hexadecimal, infinite and
-// NaN numbers and print some conversions differently.
+// NaN numbers and print some conversions differently. Where per-thread locales cannot be turned
+// on, nothing is changed: setting the locale would change it for the whole host.
 class ThreadInCLocale {
   public:
-    ThreadInCLocale() : previousMode_(_configthreadlocale(_ENABLE_PER_THREAD_LOCALE)) {
+    ThreadInCLocale() : switch_(ThreadLocaleSwitch()) {
+        previousMode_ = switch_ != nullptr ? switch_(_ENABLE_PER_THREAD_LOCALE) : -1;
+        if (previousMode_ == -1) {
+            return;
+        }
         // A thread that follows the process's locale gets it back when the mode is restored;
         // only a thread with a locale of its own needs it saved (which allocates).
         if (previousMode_ == _ENABLE_PER_THREAD_LOCALE) {
@@ -26,15 +42,19 @@ class ThreadInCLocale {
         setlocale(LC_ALL, "C");
     }
     ~ThreadInCLocale() {
+        if (previousMode_ == -1) {
+            return;
+        }
         if (previousMode_ == _ENABLE_PER_THREAD_LOCALE) {
             setlocale(LC_ALL, previous_.c_str());
         }
-        _configthreadlocale(previousMode_);
+        switch_(previousMode_);
     }
     ThreadInCLocale(const ThreadInCLocale&) = delete;
     ThreadInCLocale& operator=(const ThreadInCLocale&) = delete;
 
   private:
+    ConfigThreadLocale switch_;
     int previousMode_;
     std::string previous_;
 };
