@@ -1,12 +1,12 @@
 #include "binding/dynamic_to_native.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <limits>
 
 #include "binding/base64.h"
 #include "binding/binding_registry.h"
 #include "diagnostics/format.h"
+#include "platform/c_locale_numbers.h"
 
 namespace Velto {
 namespace {
@@ -60,7 +60,7 @@ int64_t SignedFromText(BindingResult& status, std::string_view text, std::string
                        int64_t min, int64_t max, const char* typeName) {
     char* end = nullptr;
     errno = 0;
-    const long long value = std::strtoll(text.data(), &end, 0);
+    const long long value = Platform::StrtollC(text.data(), &end, 0);
     const bool overflow = errno == ERANGE;
     if (!ConsumedAll(text, end)) {
         IncorrectFormat(status, text, name, typeName);
@@ -77,7 +77,7 @@ uint64_t UnsignedFromText(BindingResult& status, std::string_view text, std::str
                           uint64_t max, const char* typeName) {
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(text.data(), &end, 0);
+    const unsigned long long value = Platform::StrtoullC(text.data(), &end, 0);
     const bool overflow = errno == ERANGE;
     if (!ConsumedAll(text, end)) {
         IncorrectFormat(status, text, name, typeName);
@@ -95,7 +95,7 @@ double FloatFromText(BindingResult& status, std::string_view text, std::string_v
                      double min, double max, const char* typeName) {
     char* end = nullptr;
     errno = 0;
-    const double value = std::strtod(text.data(), &end);
+    const double value = Platform::StrtodC(text.data(), &end);
     const bool overflow = errno == ERANGE;
     if (!ConsumedAll(text, end)) {
         IncorrectFormat(status, text, name, typeName);

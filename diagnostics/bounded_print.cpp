@@ -1,7 +1,8 @@
 #include "diagnostics/bounded_print.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "platform/c_locale_numbers.h"
 
 namespace Velto {
 
@@ -9,7 +10,7 @@ int BoundedPrintV(char* buffer, std::size_t size, const char* format, va_list ar
     if (size == 0) {
         return -1;
     }
-    const int needed = std::vsnprintf(buffer, size, format, arguments);
+    const int needed = Platform::VsnprintfC(buffer, size, format, arguments);
     if (needed < 0) {
         buffer[0] = '\0';
         return -1;

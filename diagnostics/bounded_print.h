@@ -9,8 +9,9 @@
 
 namespace Velto {
 
-// Prints like snprintf. Returns the number of characters written (NUL excluded), or -1 when the
-// output did not fit and was cut. With `size` 0 nothing is written and the result is -1.
+// Prints like snprintf in the "C" locale, whatever locale the host has set. Returns the number of
+// characters written (NUL excluded), or -1 when the output did not fit and was cut. With `size` 0
+// nothing is written and the result is -1.
 int BoundedPrint(char* buffer, std::size_t size, const char* format, ...) noexcept
     __attribute__((format(printf, 3, 4)));
 int BoundedPrintV(char* buffer, std::size_t size, const char* format, va_list arguments) noexcept

@@ -4,8 +4,11 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/c_locale_numbers.h"
 
 namespace Velto::FormatDetail {
 
@@ -15,6 +18,9 @@ struct PrintFormat {
     std::int64_t width;      // 0 when absent; never negative
     std::int64_t precision;  // -1 when absent
     char conversion;
+    // The "h" (2) or "hh" (1) of the pattern as the width in bytes an integer is narrowed to
+    // before printing; 0 when absent.
+    int narrowBytes;
 };
 
 namespace {
@@ -182,6 +188,14 @@ std::int64_t StarValue(std::size_t index, const FormatSlot* arguments) {
     return slot.kind->toInteger(slot.value);
 }
 
+// What "h" or "hh" at `cursor` narrows an integer to, in bytes (0 for anything else).
+int NarrowBytes(const char* cursor) {
+    if (cursor[0] != 'h') {
+        return 0;
+    }
+    return cursor[1] == 'h' ? 1 : 2;
+}
+
 // Turns the copied text into the printf format for the argument's kind: a bare "%" and a
 // disallowed or missing conversion get the default conversion, and the text left after the
 // conversion is removed is read back into flags, width and precision.
@@ -217,10 +231,15 @@ PrintFormat Finish(Placeholder& placeholder, const FormatSlot* arguments) {
     result.precision = -1;
     if (*cursor == '.') {
         ++cursor;
-        result.precision =
-            *cursor == '*' ? StarValue(placeholder.precisionIndex, arguments) : ReadNumber(cursor);
+        if (*cursor == '*') {
+            ++cursor;
+            result.precision = StarValue(placeholder.precisionIndex, arguments);
+        } else {
+            result.precision = ReadNumber(cursor);
+        }
         result.precision = std::max<std::int64_t>(result.precision, -1);
     }
+    result.narrowBytes = NarrowBytes(cursor);
     return result;
 }
 
@@ -277,6 +296,15 @@ std::int64_t DroppedDigits(const PrintFormat& printFormat, int precision) {
     return printFormat.precision - precision;
 }
 
+// snprintf with the "C" locale's decimal point, whatever locale the host has set.
+int PrintInCLocale(char* output, std::size_t space, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int printed = Platform::VsnprintfC(output, space, format, arguments);
+    va_end(arguments);
+    return printed;
+}
+
 template <class Value>
 int PrintNumber(char* output, std::size_t space, const PrintFormat& printFormat,
                 const char* lengthModifier, Value value) {
@@ -288,7 +316,7 @@ int PrintNumber(char* output, std::size_t space, const PrintFormat& printFormat,
     const std::int64_t requested =
         std::max<std::int64_t>(printFormat.width - DroppedDigits(printFormat, precision), 0);
     const int width = VisibleWidth(requested, natural, space);
-    return Outcome(std::snprintf(output, space, format, width, precision, value), space);
+    return Outcome(PrintInCLocale(output, space, format, width, precision, value), space);
 }
 
 // Plain decimal without printf: the common bare placeholder on an integer.
@@ -299,6 +327,20 @@ int PrintDecimal(char* output, std::size_t space, Value value) {
     return CopyText(output, space, std::string_view(digits, converted.ptr - digits));
 }
 
+// The value as "h" or "hh" would have printf convert it: to a short or char of the conversion's
+// signedness. Done here rather than by printf, which could read a 64-bit value with them only
+// through undefined behaviour.
+template <class Signed>
+Signed Narrowed(Signed value, int narrowBytes, bool isSigned) {
+    if (narrowBytes == 1) {
+        return isSigned ? static_cast<signed char>(value) : static_cast<unsigned char>(value);
+    }
+    if (narrowBytes == 2) {
+        return isSigned ? static_cast<short>(value) : static_cast<unsigned short>(value);
+    }
+    return value;
+}
+
 // The value is handed to printf with the type its conversion reads, so signedness follows the
 // conversion and "%c" always gets an int.
 template <class Signed, class Unsigned>
@@ -306,6 +348,9 @@ int RenderInteger(char* output, std::size_t space, const PrintFormat& printForma
                   const char* lengthModifier, Signed value) {
     const char conversion = printFormat.conversion;
     const bool isSigned = conversion == 'd' || conversion == 'i';
+    if (conversion != 'c') {
+        value = Narrowed(value, printFormat.narrowBytes, isSigned);
+    }
     if (IsPlain(printFormat) && (isSigned || conversion == 'u')) {
         return isSigned ? PrintDecimal(output, space, value)
                         : PrintDecimal(output, space, static_cast<Unsigned>(value));

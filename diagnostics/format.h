@@ -14,7 +14,9 @@
 // builds every printf call from the argument's real type, so no pattern can make printf read an
 // argument of the wrong type or write past the buffer:
 // - the length modifier printed is always the argument's own ("ll" for 64-bit integers, none
-//   otherwise); one written in the pattern ("%1$hhd", "%1$Ls") is read and ignored;
+//   otherwise); "h" and "hh" on an integer conversion narrow the value to a short or a char as
+//   printf would ("%1$hhd" of 300 prints 44), other modifiers in the pattern ("%1$Ls", "%1$lc",
+//   "h" on a text or a double) are read and ignored;
 // - widths and precisions larger than any output could show are reduced to a size that leaves the
 //   visible output unchanged, so "%1$999999999d" costs no more than the buffer it fills;
 // - a printf failure ends the output at that placeholder.

@@ -1,11 +1,27 @@
 #include "diagnostics/log_target.h"
 
+#include <functional>
 #include <mutex>
+#include <set>
+#include <string>
 #include <type_traits>
 
 #include "diagnostics/log_manager.h"
 
 namespace Velto {
+namespace {
+
+// Every line format any target has had, kept for the life of the library: a format handed out
+// through the C table may be read on another thread after the target has moved on to another.
+// Few distinct formats exist, so the set stays small.
+const char* Interned(const char* format) {
+    static std::mutex lock;
+    static std::set<std::string, std::less<>> formats;
+    const std::lock_guard<std::mutex> guard(lock);
+    return formats.emplace(format).first->c_str();
+}
+
+}  // namespace
 
 struct LogTarget::InterfaceFunctions {
     static_assert(std::is_standard_layout_v<Binding>);
@@ -128,7 +144,7 @@ const char* LogTarget::Name() const noexcept {
 }
 
 const char* LogTarget::LineFormat() const noexcept {
-    return lineFormat_.c_str();
+    return lineFormat_.load();
 }
 
 void LogTarget::Attach() noexcept {
@@ -177,8 +193,9 @@ uint64_t LogTarget::ExcludedGroups() const noexcept {
 }
 
 void LogTarget::SetLineFormat(const char* format) {
+    const char* interned = Interned(format != nullptr ? format : "");
     std::lock_guard guard(lock_);
-    lineFormat_ = format != nullptr ? format : "";
+    lineFormat_.store(interned);
 }
 
 void LogTarget::EnableWrite() noexcept {
@@ -187,7 +204,7 @@ void LogTarget::EnableWrite() noexcept {
 
 std::size_t LogTarget::ExpandLine(char* buffer, std::size_t size,
                                   const LogRecord& record) const noexcept {
-    return LogManager::FormatLine(buffer, size, lineFormat_.c_str(), record);
+    return LogManager::FormatLine(buffer, size, lineFormat_.load(), record);
 }
 
 }  // namespace Velto

@@ -35,6 +35,7 @@ struct LogTargetInterface {
     uint64_t (*GetIncludedGroups)(LogTargetInterface* self);
     uint64_t (*GetExcludedGroups)(LogTargetInterface* self);
     const char* (*GetName)(LogTargetInterface* self);
+    // The text stays valid while the library is loaded (LogTarget::LineFormat).
     const char* (*GetLineFormat)(LogTargetInterface* self);
     void (*Attach)(LogTargetInterface* self);
     void (*Detach)(LogTargetInterface* self);
@@ -64,7 +65,8 @@ class LogTarget {
     virtual void Detach() noexcept;
     // The class name, e.g. "LogTarget" or "StdErrLogTarget".
     virtual const char* Name() const noexcept;
-    // The current line format; the text stays valid until the format is next changed.
+    // The current line format. The text is never changed or freed while the library is loaded,
+    // so it may be kept and read on any thread, even after the format is changed.
     virtual const char* LineFormat() const noexcept;
     // Writes one record; called by the logger under its lock. Returns whether it wrote.
     virtual bool Write(const LogRecord& record) = 0;
@@ -84,7 +86,7 @@ class LogTarget {
     void SetGroups(uint64_t included, uint64_t excluded) noexcept;
     uint64_t IncludedGroups() const noexcept;
     uint64_t ExcludedGroups() const noexcept;
-    // Null reads as the empty format (a line of just a newline).
+    // Null reads as the empty format (a line of just a newline). The text is copied.
     void SetLineFormat(const char* format);
 
     // The table the logger drives this target through; lives as long as the target.
@@ -120,7 +122,8 @@ class LogTarget {
     std::atomic<int32_t> minimumLevel_{1};
     std::atomic<uint64_t> includedGroups_{0};
     std::atomic<uint64_t> excludedGroups_{0};
-    std::string lineFormat_ = kDefaultLineFormat;
+    // Points to a string literal or to a text interned for the life of the library.
+    std::atomic<const char*> lineFormat_{kDefaultLineFormat};
 };
 
 }  // namespace Velto

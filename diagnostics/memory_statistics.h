@@ -2,8 +2,10 @@
 //
 // Every allocation the plug-in makes goes through these functions (the library's operator new
 // and delete call them too), so the counters describe the plug-in's memory and nothing else:
-// code outside the library is never routed here. All functions are thread-safe; counters are
-// atomic 64-bit values, and the peak pair is only approximately consistent under concurrent use.
+// code outside the library is never routed here. All functions are thread-safe and lock-free;
+// counters are atomic 64-bit values. A snapshot never shows more freed than allocated, and the
+// peak is a value the bytes in use really had; allocationsAtPeak is only approximately consistent
+// with it under concurrent use.
 #pragma once
 
 #include <cstddef>

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 #include "diagnostics/format.h"
 #include "formats/decimal_number.h"
+#include "platform/c_locale_numbers.h"
 
 namespace Velto {
 namespace {
@@ -94,7 +94,7 @@ YamlScalar ToUnsigned(BindingResult& result, std::string_view text) {
     }
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(text.data(), &end, 0);
+    const unsigned long long value = Platform::StrtoullC(text.data(), &end, 0);
     if (!ConsumedAll(text, end)) {
         return Failed(result, kIncorrectFormat, text, "uint64_t");
     }
@@ -107,7 +107,7 @@ YamlScalar ToUnsigned(BindingResult& result, std::string_view text) {
 YamlScalar ToSigned(BindingResult& result, std::string_view text) {
     char* end = nullptr;
     errno = 0;
-    const long long value = std::strtoll(text.data(), &end, 0);
+    const long long value = Platform::StrtollC(text.data(), &end, 0);
     if (!ConsumedAll(text, end)) {
         return Failed(result, kIncorrectFormat, text, "int64_t");
     }
@@ -120,7 +120,7 @@ YamlScalar ToSigned(BindingResult& result, std::string_view text) {
 YamlScalar ToDouble(BindingResult& result, std::string_view text) {
     char* end = nullptr;
     errno = 0;
-    const double value = std::strtod(text.data(), &end);
+    const double value = Platform::StrtodC(text.data(), &end);
     if (!ConsumedAll(text, end)) {
         return Failed(result, kIncorrectFormat, text, "double");
     }
@@ -141,7 +141,7 @@ bool ParseDouble(std::string_view text, double& value) {
         return true;
     }
     char* end = nullptr;
-    value = std::strtod(text.data(), &end);
+    value = Platform::StrtodC(text.data(), &end);
     return ConsumedAll(text, end);
 }
 

@@ -936,7 +936,11 @@ void TestHost::OnLog(int32_t level, const char* message) {
     transcript_.Add(PluginCall("Log")
                         .Bare("level", LogLevelName(level), FieldStyle::Positional)
                         .Quoted("message", call.text, FieldStyle::Positional));
+    const std::string text = call.text;
     Record(std::move(call));
+    if (logHook_) {
+        logHook_(level, text);
+    }
 }
 
 }  // namespace Velto::TestHost

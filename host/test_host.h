@@ -124,6 +124,8 @@ class TestHost {
     // <path>".
     using RequestHandler = std::function<std::optional<HostAnswer>(const RecordedRequest&)>;
     using YieldHook = std::function<void()>;
+    // Sees each log line's level and text; may call back into the plug-in on the same thread.
+    using LogHook = std::function<void(int32_t level, const std::string& text)>;
 
     explicit TestHost(TranscriptFormat format = TranscriptFormat::Text);
     // Shuts a live module down, then unloads the library.
@@ -215,6 +217,8 @@ class TestHost {
     void ClearAnswers() { answers_.clear(); }
     // Runs inside every Yield of the plug-in, after the call is recorded.
     void SetYieldHook(YieldHook hook) { yieldHook_ = std::move(hook); }
+    // Runs inside every Log slot call, after the line is recorded.
+    void SetLogHook(LogHook hook) { logHook_ = std::move(hook); }
     // Delivers an event to every subscription with this name (in subscription order), each with
     // its own flags and its own userData, or `userDataOverride` when given (a safety test's null
     // or made-up pointer); subscriptions ended during delivery are skipped. Returns the number
@@ -304,6 +308,7 @@ class TestHost {
 
     RequestHandler requestHandler_;
     YieldHook yieldHook_;
+    LogHook logHook_;
     Transcript transcript_;
 };
 

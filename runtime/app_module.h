@@ -164,7 +164,8 @@ class AppModule {
 
     // --- Deferred calls --------------------------------------------------------------------------
     // Asks the host to run `callback` at `deadline` (now or earlier: as soon as it can). Returns
-    // the call's id, from 1; 0 when `callback` is empty (nothing is scheduled).
+    // the call's id, from 1; 0 when `callback` is empty or no call can be kept any more
+    // (DeferredCalls::Add), and nothing is scheduled.
     uint64_t Schedule(const std::string& name, std::function<void()> callback,
                       MonotonicClock::time_point deadline);
 

@@ -1,62 +1,73 @@
 #include "runtime/deferred_calls.h"
 
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "runtime/guarded_call.h"
-#include "runtime/pointer_registry.h"
 
 namespace Velto::Client {
 
-namespace {
+struct DeferredCalls::Registry {
+    std::mutex lock;
+    std::unordered_map<std::uintptr_t, Entry*> entries;
+    std::uintptr_t nextToken = 1;  // 0 once every token has been handed out
+};
 
-// The deferred-call lock and the entries the host may still run, for every module of the
-// process: the thunk must be able to check an entry before it reads it.
-PointerRegistry& Armed() {
-    static PointerRegistry armed;
+DeferredCalls::Registry& DeferredCalls::Armed() {
+    static Registry armed;
     return armed;
 }
-
-}  // namespace
 
 DeferredCalls::~DeferredCalls() {
     DisarmAll();
 }
 
 DeferredCalls::Ticket DeferredCalls::Add(Callback callback) {
-    PointerRegistry& armed = Armed();
+    Registry& armed = Armed();
     const std::lock_guard<std::mutex> guard(armed.lock);
+    if (armed.nextToken == 0) {
+        return Ticket{0, nullptr};
+    }
+    const std::uintptr_t token = armed.nextToken++;
     const uint64_t id = nextId_++;
-    Entry& entry = entries_.try_emplace(id, Entry{this, id, std::move(callback)}).first->second;
-    armed.pointers.insert(&entry);
-    return Ticket{id, &entry};
+    Entry& entry =
+        entries_.try_emplace(id, Entry{this, id, token, std::move(callback)}).first->second;
+    armed.entries.emplace(token, &entry);
+    return Ticket{id, reinterpret_cast<void*>(token)};
 }
 
 void DeferredCalls::Run(void* userData) noexcept {
-    PointerRegistry& armed = Armed();
+    Registry& armed = Armed();
+    const auto token = reinterpret_cast<std::uintptr_t>(userData);
     Callback callback;
     {
         const std::lock_guard<std::mutex> guard(armed.lock);
-        if (armed.pointers.count(userData) == 0) {
+        const auto found = armed.entries.find(token);
+        if (found == armed.entries.end() || found->second->running) {
             return;
         }
-        callback = static_cast<Entry*>(userData)->callback;
+        found->second->running = true;
+        callback = found->second->callback;
     }
     if (callback) {
         RunGuarded("deferred call", callback);
     }
+    // The entry is gone if its table was disarmed while the callback ran.
     const std::lock_guard<std::mutex> guard(armed.lock);
-    if (armed.pointers.erase(userData) != 0) {
-        Entry* entry = static_cast<Entry*>(userData);
+    const auto found = armed.entries.find(token);
+    if (found != armed.entries.end()) {
+        Entry* entry = found->second;
+        armed.entries.erase(found);
         entry->owner->entries_.erase(entry->id);
     }
 }
 
 void DeferredCalls::DisarmAll() {
-    PointerRegistry& armed = Armed();
+    Registry& armed = Armed();
     const std::lock_guard<std::mutex> guard(armed.lock);
     for (const auto& [id, entry] : entries_) {
-        armed.pointers.erase(&entry);
+        armed.entries.erase(entry.token);
     }
     entries_.clear();
 }

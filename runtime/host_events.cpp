@@ -106,7 +106,9 @@ uint64_t AppModule::Schedule(const std::string& name, std::function<void()> call
         std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - MonotonicClock::now());
     const double delay = std::max(static_cast<double>(remaining.count()) / 1e9, 0.0);
     const DeferredCalls::Ticket ticket = deferredCalls_.Add(std::move(callback));
-    HostScheduleCall(name.c_str(), &DeferredCalls::Run, ticket.userData, delay, 0);
+    if (ticket.id != 0) {
+        HostScheduleCall(name.c_str(), &DeferredCalls::Run, ticket.userData, delay, 0);
+    }
     return ticket.id;
 }
 

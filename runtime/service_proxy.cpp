@@ -14,7 +14,7 @@ std::string ServiceProxy::MethodKey(const Response& response) {
 void ServiceProxy::Store(const std::string& key, const Response& response) {
     {
         const std::lock_guard<std::mutex> guard(lock_);
-        responses_[key] = response;
+        responses_[key] = Stored{response};
     }
     FulfilPendingServiceProxyRequest();
 }
@@ -29,39 +29,66 @@ void ServiceProxy::OnServiceProxyMethodEvent(const Response& response) {
 
 void ServiceProxy::OnServiceProxyAsyncEvent(const Response& response) {
     const std::string key = MethodKey(response);
-    const std::lock_guard<std::mutex> guard(lock_);
-    const auto handler = asyncHandlers_.find(key);
-    if (handler == asyncHandlers_.end()) {
+    Handler handler;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        const auto found = asyncHandlers_.find(key);
+        if (found != asyncHandlers_.end()) {
+            handler = found->second;
+        }
+    }
+    if (!handler) {
         LogMessage(LogLevel::Error, kLogGroupDbg,
                    "Could not find registered handler for async service proxy event %s",
                    key.c_str());
         return;
     }
-    handler->second(response);
+    handler(response);
 }
 
 void ServiceProxy::FulfilPendingServiceProxyRequest() {
-    const std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& [key, response] : responses_) {
-        const auto pending = pendingRequests_.find(key);
-        if (pending == pendingRequests_.end()) {
-            continue;
-        }
-        const Handler handler = std::move(pending->second);
-        const Response copy = response;
-        const std::string fulfilled = key;
-        pendingRequests_.erase(pending);
-        responses_.erase(fulfilled);
-        handler(copy);
-        LogMessage(LogLevel::Always, kLogGroupDbg, "Fulfilled service proxy request: %s",
-                   fulfilled.c_str());
+    std::string key;
+    Handler handler;
+    Response response;
+    if (!Claim(key, handler, response)) {
         return;
     }
+    handler(response);
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        // A handler may have stored a newer response or request under the key: those stay.
+        const auto pending = pendingRequests_.find(key);
+        if (pending != pendingRequests_.end() && pending->second.claimed) {
+            pendingRequests_.erase(pending);
+        }
+        const auto stored = responses_.find(key);
+        if (stored != responses_.end() && stored->second.claimed) {
+            responses_.erase(stored);
+        }
+    }
+    LogMessage(LogLevel::Always, kLogGroupDbg, "Fulfilled service proxy request: %s", key.c_str());
+}
+
+bool ServiceProxy::Claim(std::string& key, Handler& handler, Response& response) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    for (auto& [storedKey, stored] : responses_) {
+        const auto pending = pendingRequests_.find(storedKey);
+        if (stored.claimed || pending == pendingRequests_.end() || pending->second.claimed) {
+            continue;
+        }
+        stored.claimed = true;
+        pending->second.claimed = true;
+        key = storedKey;
+        handler = pending->second.handler;
+        response = stored.response;
+        return true;
+    }
+    return false;
 }
 
 void ServiceProxy::AddPendingRequest(const std::string& key, Handler handler) {
     const std::lock_guard<std::mutex> guard(lock_);
-    pendingRequests_[key] = std::move(handler);
+    pendingRequests_[key] = Pending{std::move(handler)};
 }
 
 void ServiceProxy::AddAsyncHandler(const std::string& key, Handler handler) {
@@ -78,7 +105,11 @@ void ServiceProxy::Clear() {
 
 std::map<std::string, ServiceProxy::Response> ServiceProxy::StoredResponses() const {
     const std::lock_guard<std::mutex> guard(lock_);
-    return responses_;
+    std::map<std::string, Response> copies;
+    for (const auto& [key, stored] : responses_) {
+        copies.emplace(key, stored.response);
+    }
+    return copies;
 }
 
 std::size_t ServiceProxy::PendingRequestCount() const {

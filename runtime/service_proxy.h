@@ -2,8 +2,10 @@
 // waiting for a response under a key, and the handlers of asynchronous messages.
 //
 // Keys are the uuid of a uuid event, or "service.method" of a method or async event. All access
-// takes the service-proxy lock, and handlers are called while it is held, so a handler must not
-// call back into this object.
+// takes the service-proxy lock. Handlers are called, and lines logged, without it, so a handler or
+// the host's log slot may call back into this object on the same thread: a request being
+// fulfilled is claimed first, so its handler runs once, and a response or request stored under its
+// key while the handler runs stays.
 #pragma once
 
 #include <functional>
@@ -29,7 +31,8 @@ class ServiceProxy {
     void OnServiceProxyMethodEvent(const Response& response);
     // Passes the response to the async handler of its method key, or logs that there is none.
     void OnServiceProxyAsyncEvent(const Response& response);
-    // Calls the pending handler of the first stored response that has one, then forgets both.
+    // Calls the pending handler of the first stored response that has one, then forgets both and
+    // logs the fulfilment.
     void FulfilPendingServiceProxyRequest();
 
     // For module code that sends service-proxy requests or expects asynchronous messages.
@@ -44,11 +47,24 @@ class ServiceProxy {
     std::size_t PendingRequestCount() const;
 
   private:
+    // `claimed` marks an entry taken by a fulfilment that is running its handler.
+    struct Stored {
+        Response response;
+        bool claimed = false;
+    };
+    struct Pending {
+        Handler handler;
+        bool claimed = false;
+    };
+
     void Store(const std::string& key, const Response& response);
+    // Under the lock: claims the first stored response with an unclaimed pending request and
+    // copies out its key, handler and response. False when there is none.
+    bool Claim(std::string& key, Handler& handler, Response& response);
 
     mutable std::mutex lock_;
-    std::map<std::string, Response> responses_;
-    std::map<std::string, Handler> pendingRequests_;
+    std::map<std::string, Stored> responses_;
+    std::map<std::string, Pending> pendingRequests_;
     std::map<std::string, Handler> asyncHandlers_;
 };
 

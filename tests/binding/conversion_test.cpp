@@ -14,7 +14,9 @@
 #include "binding/dynamic_to_native.h"
 #include "binding/field_converter.h"
 #include "binding/record_conversion.h"
+#include "platform/c_locale_numbers.h"
 #include "tests/binding/conversion_test_support.h"
+#include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
@@ -346,6 +348,22 @@ TEST_F(FieldConversion, FloatsKeepTheirRanges) {
          "Couldn't assign value to 'f64' of type double because the input is of an invalid type "
          "structure.",
          "float:0"},
+    });
+}
+
+// Texts are read, and numbers in messages printed, as in the "C" locale, whatever the host's.
+TEST_F(FieldConversion, NumberTextsIgnoreACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    Check({
+        {"f64", "1.5", "", "float:1.5"},
+        {"f64", "1,5", "Value 1,5 for 'f64' of type double is in an incorrect format", "float:0"},
+        {"f32", " -2.25e1", "", "float:-22.5"},
+        {"f32", 3.5e38, "Value 3.5e+38 for 'f32' of type float is out of range", "float:0"},
+        {"i32", "0x10", "", "signed:16"},
+        {"u8", "256", "Value 256 for 'u8' of type uint8 is out of range", "unsigned:0"},
     });
 }
 
@@ -709,7 +727,7 @@ TEST(TypedConversion, FieldConvertersMatchTheGenericWalk) {
 TEST(Strtod, DenormalResultsSetErangeOnThisLibrary) {
     // The out-of-range rule for "1e-310" above relies on this; it must hold on every build.
     errno = 0;
-    const double value = std::strtod("1e-310", nullptr);
+    const double value = Velto::Platform::StrtodC("1e-310", nullptr);
     EXPECT_EQ(errno, ERANGE);
     EXPECT_GT(value, 0.0);
 }

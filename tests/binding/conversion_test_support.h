@@ -1,11 +1,11 @@
 // Helpers shared by the conversion tests: a text rendering of dynamic values that shows kinds.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "binding/base64.h"
 #include "binding/binding_property.h"
+#include "diagnostics/format.h"
 
 namespace ConversionTest {
 
@@ -21,11 +21,9 @@ inline std::string Render(const Velto::BindingProperty& value) {
             return "signed:" + std::to_string(value.GetSigned());
         case ValueKind::Unsigned:
             return "unsigned:" + std::to_string(value.GetUnsigned());
-        case ValueKind::Float: {
-            char text[64];
-            std::snprintf(text, sizeof text, "float:%.17g", value.GetFloat());
-            return text;
-        }
+        case ValueKind::Float:
+            // Format prints as in the "C" locale, as tests under another locale need.
+            return Velto::Format("float:%1$.17g", value.GetFloat());
         case ValueKind::String:
             return "string:" + std::string(value.GetString());
         case ValueKind::Blob: {

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/platform/comma_decimal_locale.h"
+
 namespace {
 
 struct Point {
@@ -201,11 +203,16 @@ TEST(Format, RendersEveryArgumentKind) {
     });
 }
 
-// Whatever the pattern writes, printf gets the length modifier of the argument's real type.
+// Whatever the pattern writes, printf gets the length modifier of the argument's real type;
+// "h" and "hh" narrow an integer as printf would.
 TEST(Format, UsesTheArgumentsOwnLengthModifier) {
     ExpectRows({
-        {"hh on int", Format("%1$hhd", 300), "300"},
-        {"h on int", Format("%1$hx", 0x12345), "12345"},
+        {"hh on int", Format("%1$hhd", 300), "44"},
+        {"h on unsigned", Format("%1$hu", 65537u), "1"},
+        {"h on int", Format("%1$hx", 0x12345), "2345"},
+        {"hh signed", Format("%1$hhi %1$hhu", 255), "-1 255"},
+        {"h after a star precision", Format("%1$.*2$hd", 70000, 3), "4464"},
+        {"hh on char conversion", Format("%1$hhc", 321), "A"},
         {"L on int", Format("%1$Ld", 42), "42"},
         {"ll on int", Format("%1$lld", 42), "42"},
         {"j, z, t on int", Format("%1$jd %1$zd %1$td", 7), "7 7 7"},
@@ -213,8 +220,24 @@ TEST(Format, UsesTheArgumentsOwnLengthModifier) {
         {"l on text", Format("%1$ls", "ab"), "ab"},
         {"L on double", Format("%1$Lg", 2.5), "2.5"},
         {"l on char conversion", Format("%1$lc", 65), "A"},
-        {"hh on 64-bit", Format("%1$hhd", INT64_C(4294967296)), "4294967296"},
+        {"hh on 64-bit", Format("%1$hhd", INT64_C(4294967297)), "1"},
+        {"h on unsigned 64-bit", Format("%1$hx", UINT64_C(0xFFFFFFFF12345678)), "5678"},
+        {"h on double", Format("%1$hg", 2.5), "2.5"},
         {"l removed at the end", Format("%1$l", "ab"), "ab"},
+    });
+}
+
+// The host's locale never reaches the numbers printed.
+TEST(Format, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    ExpectRows({
+        {"bare double", Format("Value %1 is out of range", 127.5), "Value 127.5 is out of range"},
+        {"fixed with flags and width", Format("%1$+8.2f|", 0.25), "   +0.25|"},
+        {"general", Format("%1$G", 1.5e-3), "0.0015"},
+        {"integers", Format("%1 %2$x %3", 1000000, 255u, INT64_C(-1234567)), "1000000 ff -1234567"},
     });
 }
 

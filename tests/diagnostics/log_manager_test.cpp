@@ -12,6 +12,7 @@
 #include "diagnostics/log_manager.h"
 #include "log_test_support.h"
 #include "platform/thread_id.h"
+#include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
@@ -151,6 +152,30 @@ TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
         Velto::LogMessage(static_cast<LogLevel>(entry.level), entry.groups, "probe");
         EXPECT_EQ(target.records.size(), entry.received ? 1u : 0u) << entry.what;
     }
+}
+
+TEST_F(LogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    RecordingLogTarget target;
+    target.Configure({0, 0, 0, "#M"});
+    Velto::LogMessage(LogLevel::Always, 0, "%.1f of %d", 2.5, 1000);
+    EXPECT_EQ(target.Messages(), std::vector<std::string>{"2.5 of 1000"});
+}
+
+// A reader on another thread may still hold the text when the format changes.
+TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
+    RecordingLogTarget target;
+    target.Configure({1, 0, 0, std::string(40, 'a')});
+    LogTargetInterface* table = target.Interface();
+    const char* kept = table->GetLineFormat(table);
+    for (const char* format : {"#M", "#D #M", "a longer format that needs its own heap block #M"}) {
+        target.Configure({1, 0, 0, format});
+        EXPECT_STREQ(table->GetLineFormat(table), format);
+    }
+    EXPECT_EQ(std::string(kept), std::string(40, 'a')) << "the first format was freed or changed";
 }
 
 TEST_F(LogManagerTest, ConfigureRemovesExcludedBitsFromIncludedAndAttaches) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/heap_block.h"
 
@@ -96,6 +100,49 @@ TEST(MemoryStatistics, PeakFollowsTheLargestUseAndTrailingWordsAreZero) {
     EXPECT_EQ(after.peakBytesInUse, during.peakBytesInUse) << "the peak never falls";
     EXPECT_EQ(after.reserved[0], 0u);
     EXPECT_EQ(after.reserved[1], 0u);
+}
+
+// Threads allocating and freeing at once while this one reads: a snapshot never has more freed
+// than allocated, and the peak never exceeds what the threads could hold at once.
+TEST(MemoryStatistics, SnapshotsStayConsistentUnderConcurrentUse) {
+    constexpr int kThreads = 3;
+    constexpr int kRounds = 100000;
+    constexpr int kHeld = 2;
+    constexpr std::size_t kLarge = 64 * 1024;
+    const MemoryStats before = Velto::ReadMemoryStatistics();
+    const uint64_t inUseBefore = before.bytesAllocated - before.bytesFreed;
+    const uint64_t limit =
+        std::max<uint64_t>(before.peakBytesInUse, inUseBefore + kThreads * kHeld * 2 * kLarge);
+    std::atomic<int> running{kThreads};
+    std::vector<std::thread> workers;
+    for (int thread = 0; thread < kThreads; ++thread) {
+        // Large blocks freed between another thread's reads of the two totals made them wrap.
+        workers.emplace_back([&running] {
+            void* held[kHeld] = {};
+            for (int round = 0; round < kRounds; ++round) {
+                void*& slot = held[round % kHeld];
+                Velto::CountedRelease(slot);
+                slot = Velto::CountedAllocate(round % 2 == 0 ? 16 : kLarge);
+            }
+            for (void* block : held) {
+                Velto::CountedRelease(block);
+            }
+            --running;
+        });
+    }
+    int inconsistent = 0;
+    while (running.load() > 0 && inconsistent == 0) {
+        const MemoryStats stats = Velto::ReadMemoryStatistics();
+        inconsistent += stats.bytesFreed > stats.bytesAllocated || stats.peakBytesInUse > limit;
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    const MemoryStats after = Velto::ReadMemoryStatistics();
+    EXPECT_EQ(inconsistent, 0) << "a snapshot showed more freed than allocated, or a peak of "
+                               << after.peakBytesInUse << " above " << limit;
+    EXPECT_LE(after.peakBytesInUse, limit);
+    EXPECT_EQ(after.bytesAllocated - after.bytesFreed, inUseBefore);
 }
 
 }  // namespace

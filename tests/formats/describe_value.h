@@ -7,6 +7,7 @@
 #include <string>
 
 #include "binding/binding_property.h"
+#include "diagnostics/format.h"
 
 namespace FormatsTesting {
 
@@ -21,11 +22,9 @@ inline std::string Describe(const Velto::BindingProperty& value) {
             return "s" + std::to_string(value.GetSigned());
         case ValueKind::Unsigned:
             return "u" + std::to_string(value.GetUnsigned());
-        case ValueKind::Float: {
-            char text[32];
-            std::snprintf(text, sizeof(text), "f%.17g", value.GetFloat());
-            return text;
-        }
+        case ValueKind::Float:
+            // Format prints as in the "C" locale, as tests under another locale need.
+            return Velto::Format("f%1$.17g", value.GetFloat());
         case ValueKind::String:
             return "\"" + std::string(value.GetString()) + "\"";
         case ValueKind::Blob: {

@@ -10,6 +10,7 @@
 
 #include "binding/binding_registry.h"
 #include "binding/static_type.h"
+#include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
@@ -53,6 +54,17 @@ TEST(JsonWriter, WritesScalarsByKind) {
     for (const ScalarCase& test : cases) {
         EXPECT_EQ(WriteJson(test.value), test.text) << "kind " << ValueKindName(test.value.Kind());
     }
+}
+
+TEST(JsonWriter, WritesAPointUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    BindingProperty value;
+    value.Member("f") = BindingProperty(127.5);
+    value.Member("g") = BindingProperty(-1e-7);
+    EXPECT_EQ(WriteJson(value), R"({"f":127.5,"g":-1e-7})");
 }
 
 TEST(JsonWriter, EmptyRootWritesNothingAndNestedEmptyWritesNull) {

@@ -6,6 +6,7 @@
 
 #include "describe_value.h"
 #include "formats/nesting_limit.h"
+#include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
@@ -128,6 +129,23 @@ TEST(YamlReader, AppliesTags) {
         {"!!bool 1", "~"},
         {"!<tag:yaml.org,2002:int> 7", "u7"},
         {"!!int [1]", "[u1]"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+// Numbers the fast decimal path leaves to the C library, and tagged ones, read alike whatever
+// the host's locale.
+TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+    }
+    const ReadCase cases[] = {
+        {"[1.5, +2.5, 0x1.8p1, 1,5]", "[f1.5,f2.5,u3,u1,u5]"},
+        {"a: 2,5", "{a:\"2,5\"}"},
+        {"!!float 2.5", "f2.5"},
+        {"!!float +1.5e3", "f1500"},
+        {"!!int 0x1F", "u31"},
     };
     ExpectValues(std::begin(cases), std::end(cases));
 }

@@ -1,5 +1,7 @@
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/runtime/runtime_fixture.h"
@@ -185,6 +187,40 @@ TEST_F(HostEventsTest, DeferredCallsNeverRunAfterShutdown) {
     module_.reset();
     host_.RunDeferredCalls();
     EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
+}
+
+// What the host was handed for a call is never handed out again: a late or repeated run of it
+// runs nothing, however the freed memory of its entry is reused.
+TEST_F(HostEventsTest, ALateRunOfAFinishedCallNeverRunsANewerOne) {
+    std::vector<std::string> runs;
+    const auto now = AppModule::MonotonicClock::now();
+    module_->Schedule(
+        "first", [&runs] { runs.push_back("first"); }, now);
+    const TestHost::DeferredCall finished = host_.PendingDeferredCalls().back();
+    host_.RunDeferredCalls();
+    module_->Schedule(
+        "second", [&runs] { runs.push_back("second"); }, now);
+    finished.callback(finished.userData);
+    finished.callback(finished.userData);
+    EXPECT_EQ(runs, std::vector<std::string>{"first"}) << "the newer call ran early";
+    host_.RunDeferredCalls();
+    EXPECT_EQ(runs, (std::vector<std::string>{"first", "second"}));
+}
+
+TEST_F(HostEventsTest, TwoConcurrentRunsOfOneCallRunItOnce) {
+    std::atomic<int> runs{0};
+    module_->Schedule(
+        "slow",
+        [&runs] {
+            ++runs;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        },
+        AppModule::MonotonicClock::now());
+    const TestHost::DeferredCall call = host_.PendingDeferredCalls().back();
+    std::thread other([&call] { call.callback(call.userData); });
+    call.callback(call.userData);
+    other.join();
+    EXPECT_EQ(runs.load(), 1);
 }
 
 TEST_F(HostEventsTest, ADeferredCallMayScheduleAnotherAndExceptionsStayInside) {

@@ -189,5 +189,46 @@ TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLoggedAsMissing) {
     EXPECT_TRUE(module_->GetServiceProxy().StoredResponses().empty()) << "async is not stored";
 }
 
+// The host's log slot may deliver a service-proxy event on the same thread, and a handler may
+// store further responses: nothing waits for the lock the same thread holds, each pending
+// handler runs once, and a request stored while its key is being fulfilled stays.
+TEST_F(ServiceProxyTest, HandlersAndTheHostsLogSlotMayReenter) {
+    ServiceProxy& proxy = module_->GetServiceProxy();
+    std::vector<std::string> order;
+    const auto fire = [this](const char* service, const char* method) {
+        host_.FireEvent("OnServiceProxyMethodEvent",
+                        Json(std::string(R"({"serviceName": ")") + service +
+                             R"(", "methodName": ")" + method + R"("})"));
+    };
+    proxy.AddPendingRequest("store.buy", [&](const ServiceProxy::Response&) {
+        order.push_back("buy");
+        fire("store", "buy");
+        fire("store", "gift");
+        proxy.AddPendingRequest(
+            "store.buy", [&](const ServiceProxy::Response&) { order.push_back("next buy"); });
+    });
+    proxy.AddPendingRequest("store.gift",
+                            [&](const ServiceProxy::Response&) { order.push_back("gift"); });
+    host_.SetLogHook([&](int32_t, const std::string& text) {
+        order.push_back(text);
+        if (text.ends_with("chat.ping")) {
+            fire("store", "buy");
+        }
+    });
+    host_.FireEvent("OnServiceProxyAsyncEvent",
+                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
+    EXPECT_EQ(order, (std::vector<std::string>{
+                         "Could not find registered handler for async service proxy event "
+                         "chat.ping",
+                         "buy", "gift", "Fulfilled service proxy request: store.gift",
+                         "Fulfilled service proxy request: store.buy"}));
+    EXPECT_EQ(proxy.PendingRequestCount(), 1u) << "the request stored by the handler stays";
+    EXPECT_EQ(proxy.StoredResponses().count("store.buy"), 1u)
+        << "the response stored by the handler stays";
+    proxy.FulfilPendingServiceProxyRequest();
+    EXPECT_EQ(order.back(), "Fulfilled service proxy request: store.buy");
+    EXPECT_EQ(order[order.size() - 2], "next buy");
+}
+
 }  // namespace
 }  // namespace Velto::Client::Testing
