@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -15,6 +14,7 @@
 #include <utility>
 
 #include "diagnostics/format.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
@@ -33,11 +33,7 @@ struct Velto::FormatText<Coordinates> {
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 // A copy of `text` in a block of exactly its size, with or without a terminator.
 std::unique_ptr<char[]> ExactCopy(std::string_view text, bool terminated) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "binding/builtins.h"
+#include "fuzz/fuzz_check.h"
 #include "host/host_value_tree.h"
 #include "remoting/api_description.h"
 #include "remoting/dispatch.h"
@@ -174,10 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     HostRequest request = fuzz.Build(function.callContext, headers, arguments);
     HostResponse response{};
     function.call(&response, &request);
-    if (response.release == nullptr ||
-        (response.errorFlag != 0) == (response.errorMessage == nullptr)) {
-        std::abort();
-    }
+    // Every answer is a value or an error with its message, and can be released.
+    Fuzz::Check(response.release != nullptr &&
+                (response.errorFlag != 0) == (response.errorMessage != nullptr));
     if (response.stream != nullptr) {
         response.streamRelease(response.stream);
     }

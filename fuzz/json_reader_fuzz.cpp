@@ -2,20 +2,16 @@
 // compact and indented, to text that reads back to the same tree.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
+#include "fuzz/fuzz_check.h"
 #include "tests/binding/same_tree.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 void CheckRoundTrip(const Velto::BindingProperty& tree, const char* newline) {
     const std::string text = Velto::WriteJson(tree, nullptr, newline);

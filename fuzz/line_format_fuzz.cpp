@@ -3,21 +3,17 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "diagnostics/line_format.h"
 #include "diagnostics/log_groups.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 void ExpandInto(std::size_t size, const std::string& format, const Velto::LogRecord& record,
                 const Velto::LineContext& context) {

@@ -5,21 +5,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
 #include "formats/message_pack_reader.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 std::string Rewritten(const std::string& text, const char* newline) {
     const Velto::BindingResult read = Velto::ReadJson(text);

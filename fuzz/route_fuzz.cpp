@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "remoting/route.h"
 #include "tests/remoting/route_regex.h"
 
@@ -19,11 +19,7 @@ namespace {
 
 constexpr std::size_t kRegexLimit = 32;
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 void CheckCapturesWithin(const Velto::Route& route, std::string_view path,
                          const std::vector<std::string_view>& captures) {

@@ -2,19 +2,15 @@
 // more bytes than they had, and a text without "%" keeps its length ("+" becomes one space).
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "remoting/url_component.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 }  // namespace
 

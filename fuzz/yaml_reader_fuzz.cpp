@@ -3,20 +3,16 @@
 // assembler reads, the full reader must read to the same tree.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "formats/yaml_assembly.h"
 #include "formats/yaml_node_reader.h"
+#include "fuzz/fuzz_check.h"
 #include "tests/binding/same_tree.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using Fuzz::Check;
 
 }  // namespace
 
