@@ -23,4 +23,9 @@ unsigned long long StrtoullC(const char* text, char** end, int base) noexcept;
 // cut, and a negative number when the format was refused.
 int VsnprintfC(char* buffer, std::size_t size, const char* format, va_list arguments) noexcept;
 
+// Whether the functions above keep the host's locale out: always on POSIX; on Windows only when
+// the C runtime can give one thread a locale of its own (Windows Vista's and later; wine's
+// msvcrt.dll cannot).
+bool KeepsHostLocaleOut() noexcept;
+
 }  // namespace Velto::Platform

@@ -14,6 +14,10 @@ locale_t CLocale() {
 
 }  // namespace
 
+bool KeepsHostLocaleOut() noexcept {
+    return true;
+}
+
 double StrtodC(const char* text, char** end) noexcept {
     return strtod_l(text, end, CLocale());
 }

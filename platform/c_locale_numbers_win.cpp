@@ -61,6 +61,10 @@ class ThreadInCLocale {
 
 }  // namespace
 
+bool KeepsHostLocaleOut() noexcept {
+    return ThreadLocaleSwitch() != nullptr;
+}
+
 double StrtodC(const char* text, char** end) noexcept {
     const ThreadInCLocale locale;
     return strtod(text, end);

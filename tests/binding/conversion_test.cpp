@@ -355,7 +355,7 @@ TEST_F(FieldConversion, FloatsKeepTheirRanges) {
 TEST_F(FieldConversion, NumberTextsIgnoreACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     Check({
         {"f64", "1.5", "", "float:1.5"},

@@ -231,7 +231,7 @@ TEST(Format, UsesTheArgumentsOwnLengthModifier) {
 TEST(Format, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     ExpectRows({
         {"bare double", Format("Value %1 is out of range", 127.5), "Value 127.5 is out of range"},

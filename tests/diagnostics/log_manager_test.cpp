@@ -157,7 +157,7 @@ TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
 TEST_F(LogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     RecordingLogTarget target;
     target.Configure({0, 0, 0, "#M"});

@@ -59,7 +59,7 @@ TEST(JsonWriter, WritesScalarsByKind) {
 TEST(JsonWriter, WritesAPointUnderACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     BindingProperty value;
     value.Member("f") = BindingProperty(127.5);

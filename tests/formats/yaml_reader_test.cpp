@@ -138,7 +138,7 @@ TEST(YamlReader, AppliesTags) {
 TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << Velto::Testing::CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     const ReadCase cases[] = {
         {"[1.5, +2.5, 0x1.8p1, 1,5]", "[f1.5,f2.5,u3,u1,u5]"},

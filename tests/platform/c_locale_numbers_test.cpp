@@ -28,7 +28,7 @@ std::string Print(const char* format, ...) {
 TEST(CLocaleNumbers, ReadAndPrintWithAPointUnderACommaDecimalLocale) {
     const CommaDecimalLocale locale;
     if (!locale.Active()) {
-        GTEST_SKIP() << CommaDecimalLocale::kUnavailable;
+        GTEST_SKIP() << locale.Reason();
     }
     const struct {
         const char* text;
