@@ -4,8 +4,11 @@
 // functions would then read and print "1,5" where the system means "1.5". These behave like the
 // C functions named, with the "C" locale's rules on every build; they set errno as those do. They
 // are thread-safe and never change the locale other threads see: on Windows the calling thread
-// alone uses the "C" locale during the call, and gets its own back before the call returns (a C
-// runtime without per-thread locales, older than Windows Vista, leaves the host's locale in use).
+// alone uses the "C" locale during the call, and gets its own back before the call returns. A
+// Windows C runtime that cannot give a thread a locale of its own (older than Vista, or wine's
+// msvcrt.dll) reads a copy of the text with the decimal points exchanged, and puts the "." back
+// into output made only of numbers; output that also prints texts keeps the host's decimal point
+// there (the system's own lines print finished texts).
 #pragma once
 
 #include <cstdarg>
@@ -22,10 +25,5 @@ unsigned long long StrtoullC(const char* text, char** end, int base) noexcept;
 // Returns the characters written when the output fit, a number of at least `size` when it was
 // cut, and a negative number when the format was refused.
 int VsnprintfC(char* buffer, std::size_t size, const char* format, va_list arguments) noexcept;
-
-// Whether the functions above keep the host's locale out: always on POSIX; on Windows only when
-// the C runtime can give one thread a locale of its own (Windows Vista's and later; wine's
-// msvcrt.dll cannot).
-bool KeepsHostLocaleOut() noexcept;
 
 }  // namespace Velto::Platform

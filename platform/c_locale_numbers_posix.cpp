@@ -14,10 +14,6 @@ locale_t CLocale() {
 
 }  // namespace
 
-bool KeepsHostLocaleOut() noexcept {
-    return true;
-}
-
 double StrtodC(const char* text, char** end) noexcept {
     return strtod_l(text, end, CLocale());
 }

@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace Velto::Platform {
@@ -53,21 +55,61 @@ class ThreadInCLocale {
     ThreadInCLocale(const ThreadInCLocale&) = delete;
     ThreadInCLocale& operator=(const ThreadInCLocale&) = delete;
 
+    // Whether the thread has the "C" locale for now.
+    bool Isolated() const { return previousMode_ != -1; }
+
   private:
     ConfigThreadLocale switch_;
     int previousMode_;
     std::string previous_;
 };
 
-}  // namespace
-
-bool KeepsHostLocaleOut() noexcept {
-    return ThreadLocaleSwitch() != nullptr;
+// The decimal point of the locale in use, when it is one character other than "."; else 0.
+char ForeignDecimalPoint() {
+    const char* point = localeconv()->decimal_point;
+    return point != nullptr && point[0] != '\0' && point[0] != '.' && point[1] == '\0' ? point[0]
+                                                                                       : '\0';
 }
+
+// Whether `format` holds a floating-point conversion and nothing but numbers: then every
+// decimal point in its output is the locale's decimal point of a number.
+bool PrintsOnlyNumbersWithAFraction(const char* format) {
+    bool fraction = false;
+    for (const char* at = std::strchr(format, '%'); at != nullptr; at = std::strchr(at, '%')) {
+        at += std::strspn(at + 1, "-+ #0123456789.*hljztL") + 1;
+        if (*at == '\0') {
+            return false;
+        }
+        if (std::strchr("eEfFgGaA", *at) != nullptr) {
+            fraction = true;
+        } else if (std::strchr("diouxX%", *at) == nullptr) {
+            return false;
+        }
+        ++at;
+    }
+    return fraction;
+}
+
+}  // namespace
 
 double StrtodC(const char* text, char** end) noexcept {
     const ThreadInCLocale locale;
-    return strtod(text, end);
+    const char point = locale.Isolated() ? '\0' : ForeignDecimalPoint();
+    if (point == '\0') {
+        return strtod(text, end);
+    }
+    // Without a locale of its own the thread reads a copy whose "." and decimal points are
+    // exchanged, the latter for a byte no number holds; the copy keeps every offset.
+    std::string copy(text);
+    for (char& c : copy) {
+        c = c == '.' ? point : (c == point ? '\x01' : c);
+    }
+    char* copyEnd = nullptr;
+    const double value = strtod(copy.c_str(), &copyEnd);
+    if (end != nullptr) {
+        *end = const_cast<char*>(text) + (copyEnd - copy.c_str());
+    }
+    return value;
 }
 
 long long StrtollC(const char* text, char** end, int base) noexcept {
@@ -82,7 +124,14 @@ unsigned long long StrtoullC(const char* text, char** end, int base) noexcept {
 
 int VsnprintfC(char* buffer, std::size_t size, const char* format, va_list arguments) noexcept {
     const ThreadInCLocale locale;
-    return vsnprintf(buffer, size, format, arguments);
+    const int printed = vsnprintf(buffer, size, format, arguments);
+    const char point = locale.Isolated() ? '\0' : ForeignDecimalPoint();
+    // Without a locale of its own the thread puts the point back where only numbers were
+    // printed; text printed with the numbers is left as it is.
+    if (point != '\0' && printed >= 0 && size != 0 && PrintsOnlyNumbersWithAFraction(format)) {
+        std::replace(buffer, buffer + std::strlen(buffer), point, '.');
+    }
+    return printed;
 }
 
 }  // namespace Velto::Platform

@@ -5,17 +5,11 @@
 #include <clocale>
 #include <string>
 
-#include "platform/c_locale_numbers.h"
-
 namespace Velto::Testing {
 
 class CommaDecimalLocale {
   public:
     CommaDecimalLocale() {
-        if (!Velto::Platform::KeepsHostLocaleOut()) {
-            reason_ = kRuntimeShared;
-            return;
-        }
         const char* current = std::setlocale(LC_ALL, nullptr);
         previous_ = current != nullptr ? current : "C";
         for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252"}) {
@@ -27,27 +21,20 @@ class CommaDecimalLocale {
         }
         std::setlocale(LC_ALL, previous_.c_str());
     }
-    ~CommaDecimalLocale() {
-        if (!previous_.empty()) {
-            std::setlocale(LC_ALL, previous_.c_str());
-        }
-    }
+    ~CommaDecimalLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
     CommaDecimalLocale(const CommaDecimalLocale&) = delete;
     CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
 
-    // False when no such locale can be set (a machine without it, an emulator), or when this C
-    // runtime cannot keep the host's locale out of the plug-in's numbers; the test then skips
-    // with Reason().
+    // False when no such locale can be set (a machine without it, an emulator); the test then
+    // skips with Reason().
     bool Active() const { return active_; }
-    const char* Reason() const { return reason_; }
+    const char* Reason() const {
+        return "no comma-decimal locale (de_DE.UTF-8) can be set on this machine";
+    }
 
   private:
-    static constexpr const char* kRuntimeShared =
-        "this C runtime cannot give a thread a locale of its own (wine's msvcrt.dll)";
-
     std::string previous_;
     bool active_ = false;
-    const char* reason_ = "no comma-decimal locale (de_DE.UTF-8) can be set on this machine";
 };
 
 }  // namespace Velto::Testing
