@@ -2,6 +2,7 @@
 
 #include "binding/field_converter.h"
 #include "diagnostics/log.h"
+#include "platform/utc_calendar.h"
 #include "plugin/boost_dates.h"
 
 namespace Velto::Client::ActiveBoosts {
@@ -59,7 +60,7 @@ void ActiveBoostsModule::OnLoginDataPacket(const TypedResourceEvent<Api::LoginDa
     if (event.eventType == PluginResourceEventType::Delete) {
         return;
     }
-    firstWinTime_ = FirstWinTime(event.data.timeUntilFirstWinOfDay, NowInHundredNanoseconds());
+    firstWinTime_ = FirstWinTime(event.data.timeUntilFirstWinOfDay, Platform::UtcNowInTicks());
     RefreshActiveBoosts();
 }
 
@@ -67,7 +68,7 @@ void ActiveBoostsModule::OnEndOfGameStats(const TypedResourceEvent<Api::EndOfGam
     if (event.eventType != PluginResourceEventType::Create) {
         return;
     }
-    firstWinTime_ = FirstWinTime(event.data.timeUntilNextFirstWinBonus, NowInHundredNanoseconds());
+    firstWinTime_ = FirstWinTime(event.data.timeUntilNextFirstWinBonus, Platform::UtcNowInTicks());
     RefreshActiveBoosts();
 }
 

@@ -1,9 +1,7 @@
 #include "plugin/boost_dates.h"
 
-#include <chrono>
 #include <ctime>
 #include <limits>
-#include <ratio>
 
 #include "diagnostics/assertion.h"
 #include "platform/utc_calendar.h"
@@ -12,8 +10,7 @@ namespace Velto::Client::ActiveBoosts {
 
 namespace {
 
-constexpr int64_t kTicksPerMillisecond = 10000;
-constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kTicksPerMillisecond = Platform::kUtcTicksPerSecond / 1000;
 
 }  // namespace
 
@@ -36,13 +33,7 @@ int64_t FirstWinTime(uint64_t delayMilliseconds, int64_t now) {
                                &sum)) {
         return kLatest;
     }
-    return sum / kTicksPerSecond;
-}
-
-int64_t NowInHundredNanoseconds() {
-    using Ticks = std::chrono::duration<int64_t, std::ratio<1, kTicksPerSecond>>;
-    return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
+    return sum / Platform::kUtcTicksPerSecond;
 }
 
 }  // namespace Velto::Client::ActiveBoosts

@@ -12,11 +12,8 @@ namespace Velto::Client::ActiveBoosts {
 std::string FormatUtcTime(int64_t seconds);
 
 // When the first-win bonus is available again, in seconds since 1970 UTC, `delayMilliseconds`
-// from `now` (100-nanosecond units since 1970 UTC). A delay too large for the 64-bit arithmetic
+// from `now` (ticks of Platform::UtcNowInTicks). A delay too large for the 64-bit arithmetic
 // gives a time FormatUtcTime rejects instead of overflowing.
 int64_t FirstWinTime(uint64_t delayMilliseconds, int64_t now);
-
-// The current UTC time in 100-nanosecond units since 1970.
-int64_t NowInHundredNanoseconds();
 
 }  // namespace Velto::Client::ActiveBoosts

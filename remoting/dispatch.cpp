@@ -1,10 +1,10 @@
 #include "remoting/dispatch.h"
 
-#include <chrono>
 #include <exception>
 #include <memory>
 #include <string>
 
+#include "platform/utc_calendar.h"
 #include "remoting/api_description.h"
 #include "remoting/argument_binder.h"
 #include "remoting/function_binding.h"
@@ -63,20 +63,13 @@ std::string LowerCase(std::string_view text) {
     return lower;
 }
 
-uint64_t HundredNanosecondsSinceEpoch() {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(now)
-            .count());
-}
-
 std::unique_ptr<HttpBaseTransport::Request> MakeTransportRequest(const RouteMatch& match,
                                                                  const HostRequest& request,
                                                                  const NamedValues& headers) {
     auto transport = std::make_unique<HttpBaseTransport::Request>();
     transport->callContext = request.callContext;
     transport->registry = match.function->registry;
-    transport->time = HundredNanosecondsSinceEpoch();
+    transport->time = static_cast<uint64_t>(Platform::UtcNowInTicks());
     transport->path = match.path;
     transport->method = match.method;
     transport->customMethod = match.customMethod;
