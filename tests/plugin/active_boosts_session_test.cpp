@@ -163,6 +163,17 @@ class ActiveBoostsSession : public ::testing::Test {
 
     std::vector<std::string> Events() { return Take(HostCallKind::SendEvent); }
 
+    // The first-win date of the latest event published since the last Take; "unset" without one.
+    std::string PublishedFirstWin() {
+        std::string firstWin = "unset";
+        for (const HostCall& call : host_.Calls()) {
+            if (call.kind == HostCallKind::SendEvent) {
+                WithoutFirstWin(call.payload.ToJson(), &firstWin);
+            }
+        }
+        return firstWin;
+    }
+
     void FireStoreFulfilment(const std::string& inventoryType) {
         Fire(kStoreEvent, R"({"typeName":"com.veltogames.platform.messaging.)"
                           R"(StoreFulfillmentNotification","body":{"inventoryType":")" +
@@ -205,13 +216,7 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Events(), (std::vector<std::string>{
                             "OnJsonApiEvent_mek-active-boosts_v1_active-boosts " + kFirstUpdate,
                             "OnJsonApiEvent " + kFirstUpdate}));
-    std::string firstWin;
-    WithoutFirstWin(host_.Calls().back().payload.ToJson(), &firstWin);
-    for (const HostCall& call : host_.Calls()) {
-        if (call.kind == HostCallKind::SendEvent) {
-            WithoutFirstWin(call.payload.ToJson(), &firstWin);
-        }
-    }
+    const std::string firstWin = PublishedFirstWin();
     EXPECT_TRUE(firstWin == UtcText(before + 3600) || firstWin == UtcText(after + 3600))
         << firstWin;
     EXPECT_EQ(Get(), "0 " + kFirstResource);
@@ -325,13 +330,7 @@ TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
     Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
                           R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":)"
                           R"(922337203685478}})");
-    std::string firstWin = "unset";
-    for (const HostCall& call : host_.Calls()) {
-        if (call.kind == HostCallKind::SendEvent) {
-            WithoutFirstWin(call.payload.ToJson(), &firstWin);
-        }
-    }
-    EXPECT_EQ(firstWin, "");
+    EXPECT_EQ(PublishedFirstWin(), "");
     bool reported = false;
     for (const std::string& line : Take(HostCallKind::Log)) {
         reported = reported || line.find("ALE-8A14EBBK") != std::string::npos;
