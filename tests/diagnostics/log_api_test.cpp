@@ -1,3 +1,6 @@
+// The logger's function table as other modules call it, and the table of each target.
+#include "diagnostics/log_api.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdarg>
@@ -5,18 +8,15 @@
 #include <string>
 
 #include "diagnostics/log.h"
-#include "diagnostics/log_api.h"
 #include "log_test_support.h"
 
 namespace {
 
 using LogTest::RecordingLogTarget;
-using Velto::LogApi;
+using Velto::LogManager;
 using Velto::LogTargetInterface;
 
-using LogApiTest = LogTest::LoggerSession;
-
-const LogApi& Api() {
+const Velto::LogApi& Api() {
     return *Velto::GetLogApi();
 }
 
@@ -29,20 +29,46 @@ void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...) {
     va_end(arguments);
 }
 
-TEST(LogApiTable, IsOneTableOfVersionOne) {
+TEST(LogApiTable, IsOneTableOfVersionOneWhoseStartAndStopBracketTheLogger) {
     EXPECT_EQ(Velto::GetLogApi(), Velto::GetLogApi());
     EXPECT_EQ(Api().Version(), 1);
+    ASSERT_FALSE(LogManager::Exists());
+    Api().Start();
+    EXPECT_TRUE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists()) << "a stop too many must not create the logger";
 }
 
-TEST(LogApiTable, StartAndStopBracketTheLogger) {
-    ASSERT_FALSE(Velto::LogManager::Exists());
-    Api().Start();
-    EXPECT_TRUE(Velto::LogManager::Exists());
-    Api().Stop();
-    EXPECT_FALSE(Velto::LogManager::Exists());
-    Api().Stop();
-    EXPECT_FALSE(Velto::LogManager::Exists());
+// None of these may create the logger.
+TEST(LogApiTable, ToleratesBadInput) {
+    char buffer[8] = "unset";
+    const Velto::LogRecord record{{}, 0, 0, "m"};
+    const Velto::LogTime time{};
+    EXPECT_EQ(Api().GroupListText(nullptr, 8, 1), 0u);
+    EXPECT_EQ(Api().GroupListText(buffer, 0, 1), 0u);
+    EXPECT_EQ(Api().FormatLine(nullptr, 8, "#M", &record), 0u);
+    EXPECT_EQ(Api().FormatLine(buffer, 0, "#M", &record), 0u);
+    EXPECT_STREQ(buffer, "unset") << "size 0 writes nothing";
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, nullptr, &record), 1u);
+    EXPECT_STREQ(buffer, "\n");
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, "#M", nullptr), 0u);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(Api().TimestampText(nullptr, 8, &time), 0u);
+    EXPECT_EQ(Api().TimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, 0, &time), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_STREQ(Api().LevelText(99), "");
+    EXPECT_STREQ(Api().LevelText(-5), "");
+    EXPECT_EQ(Api().RegisterGroup(nullptr), 0u);
+    EXPECT_EQ(Api().RegisterGroup(""), 0u);
+    Api().LocalTimeNow(nullptr);
+    Api().RemoveTarget(nullptr);
+    EXPECT_FALSE(LogManager::Exists());
 }
+
+using LogApiTest = LogTest::LoggerSession;
 
 TEST_F(LogApiTest, SetsAndReadsTheLoggersFilter) {
     Api().SetMinimumLevel(2);
@@ -50,13 +76,13 @@ TEST_F(LogApiTest, SetsAndReadsTheLoggersFilter) {
     Api().SetSuppressedGroups(0x4u, 0x80000000u);
     EXPECT_EQ(Api().GetSuppressedGroups(), 0x8000000000000004u) << "low half first";
     Api().Mute();
-    EXPECT_TRUE(Velto::LogManager::IsMuted());
+    EXPECT_TRUE(LogManager::IsMuted());
     Api().Unmute();
-    EXPECT_FALSE(Velto::LogManager::IsMuted());
+    EXPECT_FALSE(LogManager::IsMuted());
     Api().SetReservedFlag();
-    EXPECT_TRUE(Velto::LogManager::ReservedFlag());
+    EXPECT_TRUE(LogManager::ReservedFlag());
     Api().ClearReservedFlag();
-    EXPECT_FALSE(Velto::LogManager::ReservedFlag());
+    EXPECT_FALSE(LogManager::ReservedFlag());
 }
 
 TEST_F(LogApiTest, AddsFindsAndRemovesTargets) {
@@ -65,26 +91,12 @@ TEST_F(LogApiTest, AddsFindsAndRemovesTargets) {
     Api().AddTarget(nullptr);
     EXPECT_EQ(Api().FindTarget("TableTarget"), target.Interface());
     EXPECT_EQ(Api().FindTarget(nullptr), nullptr);
-    EXPECT_EQ(Api().StdOutTarget(), Velto::LogManager::StdOutTarget());
-    EXPECT_EQ(Api().StdErrTarget(), Velto::LogManager::StdErrTarget());
-    EXPECT_EQ(Api().DebuggerTarget(), Velto::LogManager::DebuggerTarget());
+    EXPECT_EQ(Api().StdOutTarget(), LogManager::StdOutTarget());
+    EXPECT_EQ(Api().StdErrTarget(), LogManager::StdErrTarget());
+    EXPECT_EQ(Api().DebuggerTarget(), LogManager::DebuggerTarget());
     Api().RemoveTarget(target.Interface());
     Api().RemoveTarget(nullptr);
     EXPECT_EQ(Api().FindTarget("TableTarget"), nullptr);
-}
-
-TEST_F(LogApiTest, LogsThroughTheVariableArgumentEntry) {
-    Api().StdErrTarget()->Detach(Api().StdErrTarget());
-    Api().DebuggerTarget()->Detach(Api().DebuggerTarget());
-    RecordingLogTarget target;
-    target.Configure({0, 0, 0, "#M"});
-    LogThroughTable(2, Velto::kLogGroupNet, "%s has %d boosts", "player", 3);
-    LogThroughTable(0, 0, "below the minimum level");
-    LogThroughTable(3, 0, nullptr);
-    ASSERT_EQ(target.records.size(), 1u);
-    EXPECT_EQ(target.records[0].level, 2);
-    EXPECT_EQ(target.records[0].groups, Velto::kLogGroupNet);
-    EXPECT_EQ(target.records[0].message, "player has 3 boosts");
 }
 
 TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
@@ -100,38 +112,21 @@ TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
     Api().FileNameTimestampText(text, sizeof text, &record.time);
     EXPECT_STREQ(text, "2025-12-31T23-59-58");
     EXPECT_STREQ(Api().LevelText(1), "  WARN");
-
     Velto::LogTime now{};
     Api().LocalTimeNow(&now);
     EXPECT_GE(now.year, 2020);
 }
 
-TEST(LogApiTable, ToleratesBadInput) {
-    char buffer[8] = "unset";
-    const Velto::LogRecord record{{}, 0, 0, "m"};
-    const Velto::LogTime time{};
+using QuietLogApiTest = LogTest::QuietLoggerSession;
 
-    EXPECT_EQ(Api().GroupListText(nullptr, 8, 1), 0u);
-    EXPECT_EQ(Api().GroupListText(buffer, 0, 1), 0u);
-    EXPECT_STREQ(buffer, "unset") << "size 0 writes nothing";
-    EXPECT_EQ(Api().FormatLine(nullptr, 8, "#M", &record), 0u);
-    EXPECT_EQ(Api().FormatLine(buffer, 0, "#M", &record), 0u);
-    EXPECT_STREQ(buffer, "unset");
-    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, nullptr, &record), 1u);
-    EXPECT_STREQ(buffer, "\n");
-    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, "#M", nullptr), 0u);
-    EXPECT_STREQ(buffer, "");
-    EXPECT_EQ(Api().TimestampText(nullptr, 8, &time), 0u);
-    EXPECT_EQ(Api().TimestampText(buffer, sizeof buffer, nullptr), 0u);
-    EXPECT_EQ(Api().FileNameTimestampText(buffer, 0, &time), 0u);
-    EXPECT_EQ(Api().FileNameTimestampText(buffer, sizeof buffer, nullptr), 0u);
-    EXPECT_STREQ(Api().LevelText(99), "");
-    EXPECT_STREQ(Api().LevelText(-5), "");
-    EXPECT_EQ(Api().RegisterGroup(nullptr), 0u);
-    EXPECT_EQ(Api().RegisterGroup(""), 0u);
-    Api().LocalTimeNow(nullptr);
-    Api().RemoveTarget(nullptr);
-    EXPECT_FALSE(Velto::LogManager::Exists()) << "none of these may create the logger";
+TEST_F(QuietLogApiTest, LogsThroughTheVariableArgumentEntry) {
+    LogThroughTable(2, Velto::kLogGroupNet, "%s has %d boosts", "player", 3);
+    LogThroughTable(0, 0, "below the minimum level");
+    LogThroughTable(3, 0, nullptr);
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].level, 2);
+    EXPECT_EQ(log.records[0].groups, Velto::kLogGroupNet);
+    EXPECT_EQ(log.records[0].message, "player has 3 boosts");
 }
 
 // A target whose own class never enables writing keeps the table's "writes nothing" entry.
@@ -188,7 +183,7 @@ TEST(LogTargetTable, IgnoresANullTable) {
     table.Detach(nullptr);
     EXPECT_FALSE(table.IsAttached(nullptr));
     EXPECT_FALSE(table.Write(nullptr, nullptr));
-    EXPECT_FALSE(Velto::LogManager::Exists());
+    EXPECT_FALSE(LogManager::Exists());
 }
 
 }  // namespace
