@@ -13,6 +13,8 @@
 namespace {
 
 using LogTest::RecordingLogTarget;
+using LogTest::StateOf;
+using LogTest::TargetState;
 using Velto::LogManager;
 using Velto::LogTargetInterface;
 
@@ -144,16 +146,12 @@ TEST_F(LogApiTest, TargetTableReachesTheTarget) {
     RecordingLogTarget target("Recorder");
     LogTargetInterface* table = target.Interface();
     EXPECT_EQ(table->Version(table), 1);
+    EXPECT_EQ(StateOf(table), (TargetState{"Recorder", "#D| #L| #G| #M", 1, 0, 0, false}));
     table->SetMinimumLevel(table, 3);
-    EXPECT_EQ(table->GetMinimumLevel(table), 3);
-    table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);
-    EXPECT_EQ(table->GetIncludedGroups(table), 0x100000001u) << "included & ~excluded";
-    EXPECT_EQ(table->GetExcludedGroups(table), 0x2u);
-    EXPECT_STREQ(table->GetName(table), "Recorder");
-    EXPECT_STREQ(table->GetLineFormat(table), "#D| #L| #G| #M");
-    EXPECT_FALSE(table->IsAttached(table));
+    table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);  // included & ~excluded, low halves first
     table->Attach(table);
-    EXPECT_TRUE(table->IsAttached(table));
+    EXPECT_EQ(StateOf(table),
+              (TargetState{"Recorder", "#D| #L| #G| #M", 3, 0x100000001u, 0x2u, true}));
     table->Detach(table);
     EXPECT_FALSE(table->IsAttached(table));
 
@@ -173,15 +171,10 @@ TEST(LogTargetTable, IgnoresANullTable) {
     const LogTargetInterface table = *target.Interface();
     EXPECT_EQ(table.Version(nullptr), 1);
     table.SetMinimumLevel(nullptr, 2);
-    EXPECT_EQ(table.GetMinimumLevel(nullptr), 0);
     table.SetGroups(nullptr, 1, 0, 0, 0);
-    EXPECT_EQ(table.GetIncludedGroups(nullptr), 0u);
-    EXPECT_EQ(table.GetExcludedGroups(nullptr), 0u);
-    EXPECT_STREQ(table.GetName(nullptr), "");
-    EXPECT_STREQ(table.GetLineFormat(nullptr), "");
     table.Attach(nullptr);
+    EXPECT_EQ(StateOf(&table, nullptr), (TargetState{"", "", 0, 0, 0, false}));
     table.Detach(nullptr);
-    EXPECT_FALSE(table.IsAttached(nullptr));
     EXPECT_FALSE(table.Write(nullptr, nullptr));
     EXPECT_FALSE(LogManager::Exists());
 }

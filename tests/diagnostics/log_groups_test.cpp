@@ -1,3 +1,6 @@
+// The table of log group names: the list of names for a mask, and registration of new names.
+#include "diagnostics/log_groups.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,19 +9,19 @@
 
 #include "diagnostics/log.h"
 #include "diagnostics/log_api.h"
-#include "diagnostics/log_groups.h"
 
 namespace {
 
 using Velto::LogGroupTable;
 
+// Lists into exactly `size` bytes followed by a guard byte that must stay untouched.
 std::string ListText(const LogGroupTable& table, uint64_t mask, std::size_t size = 256) {
     std::vector<char> buffer(size + 1, '\x7F');
     const std::size_t length = table.ListText(buffer.data(), size, mask);
     EXPECT_EQ(buffer[size], '\x7F') << "wrote past the buffer of " << size << " bytes";
     if (size == 0) {
-        EXPECT_EQ(buffer[0], '\x7F') << "size 0 must write nothing";
-        return "<untouched>";
+        EXPECT_EQ(length, 0u);
+        return buffer[0] == '\x7F' ? "<untouched>" : "<written>";
     }
     EXPECT_EQ(std::string(buffer.data()).size(), length);
     return buffer.data();
@@ -30,35 +33,39 @@ std::string NameFor(int index) {
                        static_cast<char>('A' + index % 26)};
 }
 
-TEST(LogGroups, NamesThePredefinedGroupsAndMarksTheRestUnknown) {
-    const LogGroupTable table;
-    EXPECT_EQ(ListText(table, 0xFF), "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST");
-    EXPECT_EQ(ListText(table, uint64_t{1} << 8 | uint64_t{1} << 63), "???;???");
-    EXPECT_EQ(table.LastUsedIndex(), 7);
-}
-
-TEST(LogGroups, ListsNamesInAscendingBitOrder) {
-    const LogGroupTable table;
-    EXPECT_EQ(ListText(table, Velto::kLogGroupNet | Velto::kLogGroupDbg), "DBG;NET");
-    EXPECT_EQ(ListText(table, 0), "");
-}
-
-TEST(LogGroups, ListTextStartsANameOnlyWithTwoBytesOfRoomAndCutsIt) {
-    const LogGroupTable table;
-    const uint64_t mask = Velto::kLogGroupDbg | Velto::kLogGroupNet;
+// Names are listed in ascending bit order; a name is started only with two bytes of room
+// (one for it, one for the terminator) and cut to what fits.
+TEST(LogGroups, ListsTheNamesOfAMaskAndCutsThemToTheBuffer) {
+    const uint64_t dbgNet = Velto::kLogGroupDbg | Velto::kLogGroupNet;
     const struct {
+        uint64_t mask;
         std::size_t size;
         const char* expected;
-    } cases[] = {{0, "<untouched>"}, {1, ""},     {2, "D"},     {3, "DB"},
-                 {4, "DBG"},         {5, "DBG;"}, {6, "DBG;N"}, {8, "DBG;NET"}};
-    for (const auto& entry : cases) {
-        EXPECT_EQ(ListText(table, mask, entry.size), entry.expected) << "size " << entry.size;
+    } rows[] = {
+        {0xFF, 256, "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST"},
+        {uint64_t{1} << 8 | uint64_t{1} << 63, 256, "???;???"},  // unregistered bits
+        {0, 256, ""},
+        {dbgNet, 256, "DBG;NET"},
+        {dbgNet, 0, "<untouched>"},
+        {dbgNet, 1, ""},
+        {dbgNet, 2, "D"},
+        {dbgNet, 3, "DB"},
+        {dbgNet, 4, "DBG"},
+        {dbgNet, 5, "DBG;"},
+        {dbgNet, 6, "DBG;N"},
+        {dbgNet, 8, "DBG;NET"},
+    };
+    const LogGroupTable table;
+    for (const auto& row : rows) {
+        EXPECT_EQ(ListText(table, row.mask, row.size), row.expected)
+            << "mask 0x" << std::hex << row.mask << std::dec << " into " << row.size;
     }
-    EXPECT_EQ(table.ListText(nullptr, 10, mask), 0u);
+    EXPECT_EQ(table.ListText(nullptr, 10, dbgNet), 0u);
 }
 
 TEST(LogGroups, RegisteringFindsExistingNamesAndTakesTheNextFreeBit) {
     LogGroupTable table;
+    EXPECT_EQ(table.LastUsedIndex(), 7) << "the predefined groups fill bits 0 to 7";
     EXPECT_EQ(table.Register("DBG"), Velto::kLogGroupDbg);
     EXPECT_EQ(table.Register("TST"), Velto::kLogGroupTst);
     const uint64_t added = table.Register("ABC");
@@ -77,7 +84,6 @@ TEST(LogGroups, HoldsSixtyFourGroupsAndRefusesMore) {
     for (int slot = 8; slot < LogGroupTable::kSlotCount; ++slot) {
         ASSERT_EQ(table.Register(NameFor(slot).c_str()), uint64_t{1} << slot) << "slot " << slot;
     }
-    EXPECT_EQ(table.LastUsedIndex(), 63);
     EXPECT_EQ(table.Register("NEW"), 0u) << "a full table stores no new name";
     EXPECT_EQ(table.LastUsedIndex(), 63);
     EXPECT_EQ(table.Register(NameFor(63).c_str()), uint64_t{1} << 63) << "existing names are found";

@@ -1,10 +1,13 @@
+// The text of one log line: the line format's codes, the cut at the buffer's end, and the texts
+// of times, thread ids and levels it is made of.
+#include "diagnostics/line_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "diagnostics/line_format.h"
 #include "diagnostics/log.h"
 #include "diagnostics/log_level.h"
 #include "log_test_support.h"
@@ -12,42 +15,39 @@
 
 namespace {
 
-using Velto::ExpandLineFormat;
-using Velto::LineContext;
-using Velto::LogGroupTable;
-using Velto::LogRecord;
-
 constexpr Velto::LogTime kTime{2024, 3, 5, 7, 8, 9, 12};
+constexpr uint64_t kDbgNet = Velto::kLogGroupDbg | Velto::kLogGroupNet;
 
-LogRecord MakeRecord(const char* message, int32_t level = 1,
-                     uint64_t groups = Velto::kLogGroupDbg | Velto::kLogGroupNet) {
-    return LogRecord{kTime, level, groups, message};
-}
-
-std::string Expand(const char* format, const LogRecord& record, std::size_t size = 4096) {
-    static const LogGroupTable groups;
+// Expands into exactly `size` bytes followed by a guard byte that must stay untouched.
+std::string Expand(const char* format, const char* message, std::size_t size = 4096,
+                   int32_t level = 1, uint64_t groups = kDbgNet) {
+    static const Velto::LogGroupTable groupTable;
+    const Velto::LogRecord record{kTime, level, groups, message};
     std::vector<char> buffer(size + 1, '\x7F');
-    const std::size_t length =
-        ExpandLineFormat(buffer.data(), size, format, record, LineContext{"prog.exe", groups});
+    const std::size_t length = Velto::ExpandLineFormat(buffer.data(), size, format, record,
+                                                       Velto::LineContext{"prog.exe", groupTable});
     EXPECT_EQ(buffer[size], '\x7F') << "wrote past the buffer of " << size << " bytes";
     if (size == 0) {
         EXPECT_EQ(buffer[0], '\x7F') << "size 0 must write nothing";
         return "<untouched>";
     }
     EXPECT_EQ(std::strlen(buffer.data()), length) << "returned length differs from the text";
-    return std::string(buffer.data());
+    return buffer.data();
 }
 
-TEST(LogLineFormat, ReplacesEveryCode) {
+TEST(LogLineFormat, ReplacesEveryCodeAndEndsTheLineOnce) {
     const std::string thread = LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId());
     const struct {
         const char* format;
         std::string expected;
-    } cases[] = {
+        const char* message = "boosts ready";
+        int32_t level = 1;
+        uint64_t groups = kDbgNet;
+    } rows[] = {
         {"#D", "2024-03-05T07:08:09.012\n"},
         {"#E", "prog.exe\n"},
         {"#G", "DBG;NET\n"},
-        {"#L", "  WARN\n"},
+        {"#L", "  WARN\n"},  // a format without #M still ends a line
         {"#M", "boosts ready\n"},
         {"#T", thread + "\n"},
         {"##", "#\n"},
@@ -59,55 +59,29 @@ TEST(LogLineFormat, ReplacesEveryCode) {
         {nullptr, "\n"},
         {"#D| #L| #G| #M", "2024-03-05T07:08:09.012|   WARN| DBG;NET| boosts ready\n"},
         {"#E(#T): #L| #M", "prog.exe(" + thread + "):   WARN| boosts ready\n"},
+        {"#G", "\n", "x", 1, 0},  // mask 0 has no group names
+        {"#L", "\n", "x", 7},     // levels without a text
+        {"#L", "\n", "x", -1},
+        {"#M", "\n", nullptr},  // a null message reads as empty
+        {"[#M]", "[]\n", ""},
+        {"#M", "ends in newline\n", "ends in newline\n"},  // no second newline
     };
-    const LogRecord record = MakeRecord("boosts ready");
-    for (const auto& entry : cases) {
-        EXPECT_EQ(Expand(entry.format, record), entry.expected)
-            << "format \"" << (entry.format != nullptr ? entry.format : "(null)") << "\"";
+    for (const auto& row : rows) {
+        EXPECT_EQ(Expand(row.format, row.message, 4096, row.level, row.groups), row.expected)
+            << "format \"" << (row.format != nullptr ? row.format : "(null)") << "\", level "
+            << row.level;
     }
 }
 
-TEST(LogLineFormat, EmptyReplacementsLeaveOnlyTheNewline) {
-    EXPECT_EQ(Expand("#G", MakeRecord("x", 1, 0)), "\n") << "mask 0 has no group names";
-    EXPECT_EQ(Expand("#L", MakeRecord("x", 7)), "\n") << "level 7 has no text";
-    EXPECT_EQ(Expand("#L", MakeRecord("x", -1)), "\n") << "level -1 has no text";
-    EXPECT_EQ(Expand("#M", MakeRecord(nullptr)), "\n") << "a null message reads as empty";
-    EXPECT_EQ(Expand("[#M]", MakeRecord("")), "[]\n");
-}
-
-TEST(LogLineFormat, AddsNoSecondNewline) {
-    EXPECT_EQ(Expand("#M", MakeRecord("ends in newline\n")), "ends in newline\n");
-    EXPECT_EQ(Expand("#L", MakeRecord("x")), "  WARN\n") << "a format without #M still ends a line";
-}
-
-// Six digits, a dot, three digits and the newline.
-bool HasElapsedShape(const std::string& line) {
-    if (line.size() != 11 || line[6] != '.' || line[10] != '\n') {
-        return false;
-    }
-    for (std::size_t i : {0, 1, 2, 3, 4, 5, 7, 8, 9}) {
-        if (line[i] < '0' || line[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
-    const std::string first = Expand("#H", MakeRecord("x"));
-    const std::string second = Expand("#H", MakeRecord("x"));
-    EXPECT_TRUE(HasElapsedShape(first)) << first;
-    EXPECT_TRUE(HasElapsedShape(second)) << second;
-    EXPECT_LE(first, second) << "the elapsed time ran backwards";
-}
-
+// Two bytes stay in reserve: a line that does not fit loses two more characters and ends in a
+// newline, unless what is left already does.
 TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
     const struct {
         const char* format;
         const char* message;
         std::size_t size;
         std::string expected;
-    } cases[] = {
+    } rows[] = {
         {"abcdef", "", 8, "abcdef\n"},  // fits exactly: nothing is cut
         {"abcdef", "", 7, "abc\n"},     // "abcde" fills the room, then two are dropped
         {"abcdef", "", 5, "a\n"},
@@ -117,22 +91,34 @@ TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
         {"abcdef", "", 1, ""},
         {"abcdef", "", 0, "<untouched>"},
         {"#M", "abcdefgh\n", 8, "abcd\n"},
-        {"#M", "ab\ncdefg", 7, "ab\n"},  // what is left ends in a newline: no second one
+        {"#M", "ab\ncdefg", 7, "ab\n"},
         {"x#M", "1234567", 6, "x1\n"},
         {"", "", 1, ""},
         {"", "", 2, "\n"},
     };
-    for (const auto& entry : cases) {
-        EXPECT_EQ(Expand(entry.format, MakeRecord(entry.message), entry.size), entry.expected)
-            << "format \"" << entry.format << "\" into " << entry.size << " bytes";
+    for (const auto& row : rows) {
+        EXPECT_EQ(Expand(row.format, row.message, row.size), row.expected)
+            << "format \"" << row.format << "\" into " << row.size << " bytes";
     }
-}
-
-TEST(LogLineFormat, LongestMessageStillEndsInANewline) {
-    const std::string message(4095, 'm');
-    const std::string line = Expand("#E(#T): #L| #M", MakeRecord(message.c_str()), 4096);
+    const std::string longest(4095, 'm');
+    const std::string line = Expand("#E(#T): #L| #M", longest.c_str());
     EXPECT_EQ(line.size(), 4093u) << "4094 characters fit, then two are dropped";
     EXPECT_EQ(line.back(), '\n');
+}
+
+// Six digits, a dot, three digits and the newline, never running backwards.
+TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
+    std::string previous;
+    for (int i = 0; i < 2; ++i) {
+        const std::string line = Expand("#H", "x");
+        std::string shape = line;
+        for (char& c : shape) {
+            c = c >= '0' && c <= '9' ? '9' : c;
+        }
+        EXPECT_EQ(shape, "999999.999\n") << line;
+        EXPECT_LE(previous, line) << "the elapsed time ran backwards";
+        previous = line;
+    }
 }
 
 TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
@@ -141,14 +127,12 @@ TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
     EXPECT_STREQ(text, "2024-03-05T07:08:09.012");
     EXPECT_EQ(Velto::FileNameTimestampText(text, sizeof text, kTime), 19u);
     EXPECT_STREQ(text, "2024-03-05T07-08-09");
-
-    char small[5];
-    EXPECT_EQ(Velto::TimestampText(small, sizeof small, kTime), 4u);
-    EXPECT_STREQ(small, "2024");
-    EXPECT_EQ(Velto::FileNameTimestampText(small, 1, kTime), 0u);
-    EXPECT_STREQ(small, "");
+    EXPECT_EQ(Velto::TimestampText(text, 5, kTime), 4u);
+    EXPECT_STREQ(text, "2024");
+    EXPECT_EQ(Velto::FileNameTimestampText(text, 1, kTime), 0u);
+    EXPECT_STREQ(text, "");
     EXPECT_EQ(Velto::TimestampText(nullptr, 10, kTime), 0u);
-    EXPECT_EQ(Velto::TimestampText(small, 0, kTime), 0u);
+    EXPECT_EQ(Velto::TimestampText(text, 0, kTime), 0u);
 }
 
 TEST(LogThreadIdText, IsUpperCaseHexPaddedToTwicePointerSize) {
@@ -158,18 +142,15 @@ TEST(LogThreadIdText, IsUpperCaseHexPaddedToTwicePointerSize) {
     EXPECT_EQ(std::string(text), std::string(digits - 4, '0') + "1A2B");
     Velto::ThreadIdText(text, sizeof text, 0xFFFFFFFFu);
     EXPECT_EQ(std::string(text), std::string(digits - 8, '0') + "FFFFFFFF");
-    char small[3];
-    EXPECT_EQ(Velto::ThreadIdText(small, sizeof small, 0x1A2Bu), 2u);
-    EXPECT_STREQ(small, "00");
+    EXPECT_EQ(Velto::ThreadIdText(text, 3, 0x1A2Bu), 2u);
+    EXPECT_STREQ(text, "00");
 }
 
 TEST(LogLevelText, HasSixRightAlignedCharactersForKnownLevels) {
-    EXPECT_STREQ(Velto::LogLevelText(0), "  OKAY");
-    EXPECT_STREQ(Velto::LogLevelText(1), "  WARN");
-    EXPECT_STREQ(Velto::LogLevelText(2), " ERROR");
-    EXPECT_STREQ(Velto::LogLevelText(3), "ALWAYS");
-    EXPECT_STREQ(Velto::LogLevelText(4), "");
-    EXPECT_STREQ(Velto::LogLevelText(-1), "");
+    const char* expected[] = {"", "  OKAY", "  WARN", " ERROR", "ALWAYS", ""};
+    for (int32_t level = -1; level <= 4; ++level) {
+        EXPECT_STREQ(Velto::LogLevelText(level), expected[level + 1]) << "level " << level;
+    }
 }
 
 }  // namespace

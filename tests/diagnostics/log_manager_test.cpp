@@ -21,6 +21,8 @@ namespace {
 
 using LogTest::CapturedDebugger;
 using LogTest::RecordingLogTarget;
+using LogTest::StateOf;
+using LogTest::TargetState;
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
@@ -47,28 +49,12 @@ TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
     EXPECT_EQ(LogManager::Targets(),
               (std::vector<LogTargetInterface*>{LogManager::StdErrTarget(),
                                                 LogManager::DebuggerTarget()}));
-    const struct {
-        LogTargetInterface* target;
-        const char* name;
-        const char* lineFormat;
-        uint64_t included;
-        uint64_t excluded;
-        bool attached;
-    } builtIns[] = {
-        {LogManager::StdErrTarget(), "StdErrLogTarget", "#E(#T): #L| #M", 1, 2, true},
-        {LogManager::StdOutTarget(), "StdOutLogTarget", "#M", 2, 1, false},
-        {LogManager::DebuggerTarget(), "DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 0, true},
-    };
-    for (const auto& builtIn : builtIns) {
-        SCOPED_TRACE(builtIn.name);
-        LogTargetInterface* target = builtIn.target;
-        EXPECT_STREQ(target->GetName(target), builtIn.name);
-        EXPECT_STREQ(target->GetLineFormat(target), builtIn.lineFormat);
-        EXPECT_EQ(target->GetMinimumLevel(target), 1);
-        EXPECT_EQ(target->GetIncludedGroups(target), builtIn.included);
-        EXPECT_EQ(target->GetExcludedGroups(target), builtIn.excluded);
-        EXPECT_EQ(target->IsAttached(target), builtIn.attached);
-    }
+    EXPECT_EQ(StateOf(LogManager::StdErrTarget()),
+              (TargetState{"StdErrLogTarget", "#E(#T): #L| #M", 1, 1, 2, true}));
+    EXPECT_EQ(StateOf(LogManager::StdOutTarget()),
+              (TargetState{"StdOutLogTarget", "#M", 1, 2, 1, false}));
+    EXPECT_EQ(StateOf(LogManager::DebuggerTarget()),
+              (TargetState{"DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 1, 0, true}));
 }
 
 // Standard output is attached too, to see its filters decide.
@@ -212,11 +198,9 @@ TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
 TEST_F(LogManagerTest, ConfigureRemovesExcludedBitsFromIncludedAndReattachesAtTheEnd) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
-    EXPECT_TRUE(target.IsAttached());
-    EXPECT_EQ(target.MinimumLevel(), 2);
-    EXPECT_EQ(target.IncludedGroups(), Velto::kLogGroupDbg);
-    EXPECT_EQ(target.ExcludedGroups(), Velto::kLogGroupGen);
-    EXPECT_STREQ(target.LineFormat(), "[#M]");
+    EXPECT_EQ(StateOf(target.Interface()),
+              (TargetState{"RecordingLogTarget", "[#M]", 2, Velto::kLogGroupDbg,
+                           Velto::kLogGroupGen, true}));
 
     target.Configure({1, 0, 0, "#M"});
     EXPECT_EQ(Listed(target.Interface()), 1) << "configuring an attached target lists it once";
@@ -370,7 +354,8 @@ TEST_F(PluginLoggingTest, ReplacesTheConsolesWithAHostTargetThatReceivesAllButEx
     Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(moduleTarget.get(), host);
-    EXPECT_TRUE(host->IsAttached());
+    EXPECT_EQ(StateOf(host->Interface()),
+              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
     EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()});
     for (LogTargetInterface* console :
          {LogManager::StdOutTarget(), LogManager::StdErrTarget(), LogManager::DebuggerTarget()}) {
@@ -378,10 +363,6 @@ TEST_F(PluginLoggingTest, ReplacesTheConsolesWithAHostTargetThatReceivesAllButEx
     }
     EXPECT_EQ(LogManager::MinimumLevel(), 0);
     EXPECT_EQ(LogManager::SuppressedGroups(), Velto::kLogGroupXtr);
-    EXPECT_EQ(host->MinimumLevel(), 0);
-    EXPECT_EQ(host->IncludedGroups(), 0u);
-    EXPECT_EQ(host->ExcludedGroups(), 0u);
-    EXPECT_STREQ(host->LineFormat(), "#D| #L| #G| #M");
 
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "okay %s", "message");
     Velto::LogMessage(LogLevel::Always, Velto::kLogGroupDbg | Velto::kLogGroupXtr, "extra");

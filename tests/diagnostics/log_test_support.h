@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,32 @@ class RecordingLogTarget final : public Velto::LogTarget {
     bool* destroyed_;
     std::vector<std::string>* journal_;
 };
+
+// What a target's table reports about the target, compared in one check; `self` may differ from
+// the table to see how the entries treat a null target.
+struct TargetState {
+    std::string name, lineFormat;
+    int32_t minimumLevel;
+    uint64_t included, excluded;
+    bool attached;
+
+    bool operator==(const TargetState&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const TargetState& s) {
+        return out << s.name << " \"" << s.lineFormat << "\" level " << s.minimumLevel
+                   << " groups +0x" << std::hex << s.included << " -0x" << s.excluded << std::dec
+                   << (s.attached ? " attached" : " detached");
+    }
+};
+
+inline TargetState StateOf(const Velto::LogTargetInterface* table,
+                           Velto::LogTargetInterface* self) {
+    return {table->GetName(self),           table->GetLineFormat(self),
+            table->GetMinimumLevel(self),   table->GetIncludedGroups(self),
+            table->GetExcludedGroups(self), table->IsAttached(self)};
+}
+inline TargetState StateOf(Velto::LogTargetInterface* table) {
+    return StateOf(table, table);
+}
 
 // Starts the logger for one test and stops it again; the logger must not exist before, so
 // every test sees the logger's defaults and leaves no logger behind.
