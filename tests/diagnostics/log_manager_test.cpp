@@ -1,17 +1,23 @@
 // The process-wide logger: its built-in settings and consoles, the filters on the way to each
-// target, the list of targets, the logger's lifetime, and the start of logging in a plug-in.
+// target, the list of targets, the logger's lifetime, the start of logging in a plug-in, and the
+// function tables through which other modules reach the logger and each target.
 #include "diagnostics/log_manager.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/log.h"
+#include "diagnostics/log_api.h"
 #include "diagnostics/plugin_logging.h"
 #include "log_test_support.h"
 #include "platform/thread_id.h"
@@ -34,6 +40,7 @@ using Velto::LogTargetInterface;
 
 using LogManagerTest = LogTest::LoggerSession;
 using QuietLogManagerTest = LogTest::QuietLoggerSession;
+using LogApiTest = LogTest::LoggerSession;
 
 // How often the logger's list holds `target`.
 long Listed(const LogTargetInterface* target) {
@@ -195,27 +202,35 @@ TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
     EXPECT_EQ(std::string(kept), std::string(40, 'a')) << "the first format was freed or changed";
 }
 
-TEST_F(LogManagerTest, ConfigureRemovesExcludedBitsFromIncludedAndReattachesAtTheEnd) {
+// Configure keeps only the excluded bits out of the included ones and attaches; a target is
+// listed once however often it is attached, configured or added, and leaves the list when it is
+// detached or destroyed, also when its table was added directly.
+TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
     EXPECT_EQ(StateOf(target.Interface()),
               (TargetState{"RecordingLogTarget", "[#M]", 2, Velto::kLogGroupDbg,
                            Velto::kLogGroupGen, true}));
-
     target.Configure({1, 0, 0, "#M"});
-    EXPECT_EQ(Listed(target.Interface()), 1) << "configuring an attached target lists it once";
-    EXPECT_EQ(LogManager::Targets().back(), target.Interface());
-}
-
-TEST_F(LogManagerTest, AttachingTwiceListsTheTargetOnce) {
-    RecordingLogTarget target;
-    target.Attach();
     target.Attach();
     LogManager::AddTarget(target.Interface());
     EXPECT_EQ(Listed(target.Interface()), 1);
+    EXPECT_EQ(LogManager::Targets().back(), target.Interface()) << "attached at the end";
     target.Detach();
     EXPECT_FALSE(target.IsAttached());
     EXPECT_EQ(Listed(target.Interface()), 0);
+
+    auto attached = std::make_unique<RecordingLogTarget>();
+    attached->Attach();
+    const LogTargetInterface* attachedTable = attached->Interface();
+    auto listedOnly = std::make_unique<RecordingLogTarget>();
+    LogManager::AddTarget(listedOnly->Interface());
+    const LogTargetInterface* listedTable = listedOnly->Interface();
+    attached.reset();
+    listedOnly.reset();
+    EXPECT_EQ(Listed(attachedTable), 0);
+    EXPECT_EQ(Listed(listedTable), 0);
+    Velto::LogMessage(LogLevel::Error, 0, "reaches only live targets");
 }
 
 TEST_F(QuietLogManagerTest, DeliversInAttachOrderAndOnlyToAttachedTargets) {
@@ -240,20 +255,6 @@ TEST_F(LogManagerTest, FindsAttachedTargetsByExactName) {
     EXPECT_EQ(LogManager::FindTarget(nullptr), nullptr);
     EXPECT_EQ(LogManager::FindTarget("StdErrLogTarget"), LogManager::StdErrTarget());
     EXPECT_EQ(LogManager::FindTarget("StdOutLogTarget"), nullptr) << "standard output is detached";
-}
-
-TEST_F(QuietLogManagerTest, DestroyedTargetsLeaveTheList) {
-    auto attached = std::make_unique<RecordingLogTarget>();
-    attached->Attach();
-    const LogTargetInterface* attachedTable = attached->Interface();
-    auto listedOnly = std::make_unique<RecordingLogTarget>();
-    LogManager::AddTarget(listedOnly->Interface());
-    const LogTargetInterface* listedTable = listedOnly->Interface();
-    attached.reset();
-    listedOnly.reset();
-    EXPECT_EQ(Listed(attachedTable), 0);
-    EXPECT_EQ(Listed(listedTable), 0) << "a table added directly must not outlive its target";
-    Velto::LogMessage(LogLevel::Error, 0, "reaches only live targets");
 }
 
 TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
@@ -367,11 +368,9 @@ TEST_F(PluginLoggingTest, ReplacesTheConsolesWithAHostTargetThatReceivesAllButEx
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "okay %s", "message");
     Velto::LogMessage(LogLevel::Always, Velto::kLogGroupDbg | Velto::kLogGroupXtr, "extra");
     Velto::LogMessage(LogLevel::Error, Velto::kLogGroupGen, "general");
+    EXPECT_EQ(host->Messages(), (std::vector<std::string>{"okay message", "general"}));
     ASSERT_EQ(host->records.size(), 2u);
-    EXPECT_EQ(host->records[0].level, 0);
-    EXPECT_EQ(host->records[0].message, "okay message");
-    EXPECT_EQ(host->records[1].level, 2);
-    EXPECT_EQ(host->records[1].message, "general");
+    EXPECT_EQ(std::pair(host->records[0].level, host->records[1].level), std::pair(0, 2));
 }
 
 TEST_F(PluginLoggingTest, DoesNothingWhenAPluginTargetIsAttached) {
@@ -413,6 +412,161 @@ TEST(PluginLoggingLifetime, LastStopDetachesTheHostTarget) {
     EXPECT_FALSE(host->IsAttached());
     moduleTarget.reset();
     EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target must not revive the logger";
+}
+
+const Velto::LogApi& Api() {
+    return *Velto::GetLogApi();
+}
+
+void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Api().LogV(level, groups, format, arguments);
+    va_end(arguments);
+}
+
+TEST(LogApiTable, IsOneTableOfVersionOneWhoseStartAndStopBracketTheLogger) {
+    EXPECT_EQ(Velto::GetLogApi(), Velto::GetLogApi());
+    EXPECT_EQ(Api().Version(), 1);
+    ASSERT_FALSE(LogManager::Exists());
+    Api().Start();
+    EXPECT_TRUE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists()) << "a stop too many must not create the logger";
+}
+
+// None of these may create the logger.
+TEST(LogApiTable, ToleratesBadInput) {
+    char buffer[8] = "unset";
+    const Velto::LogRecord record{{}, 0, 0, "m"};
+    const Velto::LogTime time{};
+    EXPECT_EQ(Api().GroupListText(nullptr, 8, 1), 0u);
+    EXPECT_EQ(Api().GroupListText(buffer, 0, 1), 0u);
+    EXPECT_EQ(Api().FormatLine(nullptr, 8, "#M", &record), 0u);
+    EXPECT_EQ(Api().FormatLine(buffer, 0, "#M", &record), 0u);
+    EXPECT_STREQ(buffer, "unset") << "size 0 writes nothing";
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, nullptr, &record), 1u);
+    EXPECT_STREQ(buffer, "\n");
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, "#M", nullptr), 0u);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(Api().TimestampText(nullptr, 8, &time), 0u);
+    EXPECT_EQ(Api().TimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, 0, &time), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_STREQ(Api().LevelText(99), "");
+    EXPECT_STREQ(Api().LevelText(-5), "");
+    EXPECT_EQ(Api().RegisterGroup(nullptr), 0u);
+    EXPECT_EQ(Api().RegisterGroup(""), 0u);
+    Api().LocalTimeNow(nullptr);
+    Api().RemoveTarget(nullptr);
+    EXPECT_FALSE(LogManager::Exists());
+}
+
+TEST_F(LogApiTest, SetsAndReadsTheLoggersFilter) {
+    Api().SetMinimumLevel(2);
+    Api().SetSuppressedGroups(0x4u, 0x80000000u);  // low half first
+    Api().Mute();
+    Api().SetReservedFlag();
+    EXPECT_EQ(std::tuple(Api().GetMinimumLevel(), Api().GetSuppressedGroups(),
+                         LogManager::IsMuted(), LogManager::ReservedFlag()),
+              std::tuple(2, 0x8000000000000004u, true, true));
+    Api().Unmute();
+    Api().ClearReservedFlag();
+    EXPECT_EQ(std::pair(LogManager::IsMuted(), LogManager::ReservedFlag()),
+              std::pair(false, false));
+}
+
+TEST_F(LogApiTest, AddsFindsAndRemovesTargets) {
+    RecordingLogTarget target("TableTarget");
+    Api().AddTarget(target.Interface());
+    Api().AddTarget(nullptr);
+    EXPECT_EQ(Api().FindTarget("TableTarget"), target.Interface());
+    EXPECT_EQ(Api().FindTarget(nullptr), nullptr);
+    EXPECT_EQ(Api().StdOutTarget(), LogManager::StdOutTarget());
+    EXPECT_EQ(Api().StdErrTarget(), LogManager::StdErrTarget());
+    EXPECT_EQ(Api().DebuggerTarget(), LogManager::DebuggerTarget());
+    Api().RemoveTarget(target.Interface());
+    Api().RemoveTarget(nullptr);
+    EXPECT_EQ(Api().FindTarget("TableTarget"), nullptr);
+}
+
+TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
+    const Velto::LogRecord record{{2025, 12, 31, 23, 59, 58, 999}, 3, Velto::kLogGroupLoc, "m"};
+    char line[128];
+    const std::size_t length = Api().FormatLine(line, sizeof line, "#E #G #L #M", &record);
+    EXPECT_EQ(length, std::strlen(line));
+    EXPECT_EQ(std::string(line), std::string(Api().ExecutableName()) + " LOC ALWAYS m\n");
+
+    char text[32];
+    Api().TimestampText(text, sizeof text, &record.time);
+    EXPECT_STREQ(text, "2025-12-31T23:59:58.999");
+    Api().FileNameTimestampText(text, sizeof text, &record.time);
+    EXPECT_STREQ(text, "2025-12-31T23-59-58");
+    EXPECT_STREQ(Api().LevelText(1), "  WARN");
+    Velto::LogTime now{};
+    Api().LocalTimeNow(&now);
+    EXPECT_GE(now.year, 2020);
+}
+
+TEST_F(QuietLogManagerTest, LogsThroughTheApiTablesVariableArgumentEntry) {
+    LogThroughTable(2, Velto::kLogGroupNet, "%s has %d boosts", "player", 3);
+    LogThroughTable(0, 0, "below the minimum level");
+    LogThroughTable(3, 0, nullptr);
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(std::tie(log.records[0].level, log.records[0].groups, log.records[0].message),
+              std::tuple(2, Velto::kLogGroupNet, "player has 3 boosts"));
+}
+
+// A target whose own class never enables writing keeps the table's "writes nothing" entry.
+class SilentTarget final : public Velto::LogTarget {
+  public:
+    ~SilentTarget() override { Detach(); }
+    bool Write(const Velto::LogRecord&) override {
+        ++writes;
+        return true;
+    }
+    int writes = 0;
+};
+
+TEST_F(LogApiTest, TargetTableReachesTheTarget) {
+    RecordingLogTarget target("Recorder");
+    LogTargetInterface* table = target.Interface();
+    EXPECT_EQ(table->Version(table), 1);
+    EXPECT_EQ(StateOf(table), (TargetState{"Recorder", "#D| #L| #G| #M", 1, 0, 0, false}));
+    table->SetMinimumLevel(table, 3);
+    table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);  // included & ~excluded, low halves first
+    table->Attach(table);
+    EXPECT_EQ(StateOf(table),
+              (TargetState{"Recorder", "#D| #L| #G| #M", 3, 0x100000001u, 0x2u, true}));
+    table->Detach(table);
+    EXPECT_FALSE(table->IsAttached(table));
+
+    const Velto::LogRecord record{{}, 1, 0, "direct"};
+    EXPECT_TRUE(table->Write(table, &record));
+    EXPECT_FALSE(table->Write(table, nullptr));
+    EXPECT_EQ(target.Messages(), std::vector<std::string>{"direct"});
+
+    SilentTarget silent;
+    EXPECT_FALSE(silent.Interface()->Write(silent.Interface(), &record));
+    EXPECT_EQ(silent.writes, 0);
+    EXPECT_STREQ(silent.Name(), "LogTarget");
+}
+
+TEST(LogTargetTable, IgnoresANullTable) {
+    RecordingLogTarget target;
+    const LogTargetInterface table = *target.Interface();
+    EXPECT_EQ(table.Version(nullptr), 1);
+    table.SetMinimumLevel(nullptr, 2);
+    table.SetGroups(nullptr, 1, 0, 0, 0);
+    table.Attach(nullptr);
+    EXPECT_EQ(StateOf(&table, nullptr), (TargetState{"", "", 0, 0, 0, false}));
+    table.Detach(nullptr);
+    EXPECT_FALSE(table.Write(nullptr, nullptr));
+    EXPECT_FALSE(LogManager::Exists());
 }
 
 }  // namespace
