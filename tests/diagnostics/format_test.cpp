@@ -281,6 +281,7 @@ TEST(FormatInto, FillsSmallBuffersWithAPrefixOfTheFullText) {
     };
     constexpr std::size_t kGuard = 8;
     for (const auto& row : rows) {
+        ASSERT_EQ(Format(row.pattern, 12345, "abcdefghij"), row.full) << row.pattern;
         for (std::size_t capacity = 0; capacity <= row.full.size() + 2; ++capacity) {
             SCOPED_TRACE(std::string(row.pattern) + " into " + std::to_string(capacity));
             std::vector<char> buffer(capacity + kGuard, '#');

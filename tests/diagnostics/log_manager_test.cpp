@@ -334,17 +334,12 @@ std::unique_ptr<LogTarget> MakeHostTarget(RecordingLogTarget** made) {
     return target;
 }
 
-class PluginLoggingTest : public ::testing::Test {
+// As a module does, its target goes first, then its share of the logger.
+class PluginLoggingTest : public LogTest::LoggerSession {
   protected:
-    void SetUp() override {
-        ASSERT_FALSE(LogManager::Exists()) << "an earlier test left the logger alive";
-        Velto::StartLogging();
-    }
     void TearDown() override {
-        // As a module does: its target goes first, then its share of the logger.
         moduleTarget.reset();
-        Velto::StopLogging();
-        EXPECT_FALSE(LogManager::Exists());
+        LoggerSession::TearDown();
     }
 
     std::unique_ptr<LogTarget> moduleTarget;
