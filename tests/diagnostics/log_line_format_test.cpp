@@ -82,8 +82,9 @@ TEST(LogLineFormat, ReplacesEveryCodeAndEndsTheLineOnce) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(Expand(row.format, row.message, 4096, row.level, row.groups), row.expected)
-            << "format \"" << (row.format != nullptr ? row.format : "(null)") << "\", level "
-            << row.level;
+            << "format \"" << (row.format != nullptr ? row.format : "(null)") << "\", message \""
+            << (row.message != nullptr ? row.message : "(null)") << "\", level " << row.level
+            << ", groups 0x" << std::hex << row.groups;
     }
 }
 
