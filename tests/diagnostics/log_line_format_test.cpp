@@ -137,28 +137,30 @@ TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
 }
 
 TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
-    char text[64];
-    EXPECT_EQ(Velto::TimestampText(text, sizeof text, kTime), 23u);
-    EXPECT_STREQ(text, "2024-03-05T07:08:09.012");
-    EXPECT_EQ(Velto::FileNameTimestampText(text, sizeof text, kTime), 19u);
-    EXPECT_STREQ(text, "2024-03-05T07-08-09");
-    EXPECT_EQ(Velto::TimestampText(text, 5, kTime), 4u);
-    EXPECT_STREQ(text, "2024");
-    EXPECT_EQ(Velto::FileNameTimestampText(text, 1, kTime), 0u);
-    EXPECT_STREQ(text, "");
+    const auto stamp = [](char* buffer, std::size_t size) {
+        return Velto::TimestampText(buffer, size, kTime);
+    };
+    const auto fileStamp = [](char* buffer, std::size_t size) {
+        return Velto::FileNameTimestampText(buffer, size, kTime);
+    };
+    EXPECT_EQ(Guarded(64, stamp), "2024-03-05T07:08:09.012");
+    EXPECT_EQ(Guarded(5, stamp), "2024");
+    EXPECT_EQ(Guarded(0, stamp), "<untouched>");
+    EXPECT_EQ(Guarded(64, fileStamp), "2024-03-05T07-08-09");
+    EXPECT_EQ(Guarded(1, fileStamp), "");
     EXPECT_EQ(Velto::TimestampText(nullptr, 10, kTime), 0u);
-    EXPECT_EQ(Velto::TimestampText(text, 0, kTime), 0u);
 }
 
 TEST(LogThreadIdText, IsUpperCaseHexPaddedToTwicePointerSize) {
-    char text[32];
+    const auto id = [](uint32_t value) {
+        return [value](char* buffer, std::size_t size) {
+            return Velto::ThreadIdText(buffer, size, value);
+        };
+    };
     const std::size_t digits = 2 * sizeof(void*);
-    EXPECT_EQ(Velto::ThreadIdText(text, sizeof text, 0x1A2Bu), digits);
-    EXPECT_EQ(std::string(text), std::string(digits - 4, '0') + "1A2B");
-    Velto::ThreadIdText(text, sizeof text, 0xFFFFFFFFu);
-    EXPECT_EQ(std::string(text), std::string(digits - 8, '0') + "FFFFFFFF");
-    EXPECT_EQ(Velto::ThreadIdText(text, 3, 0x1A2Bu), 2u);
-    EXPECT_STREQ(text, "00");
+    EXPECT_EQ(Guarded(32, id(0x1A2Bu)), std::string(digits - 4, '0') + "1A2B");
+    EXPECT_EQ(Guarded(32, id(0xFFFFFFFFu)), std::string(digits - 8, '0') + "FFFFFFFF");
+    EXPECT_EQ(Guarded(3, id(0x1A2Bu)), "00");
 }
 
 TEST(LogLevelText, HasSixRightAlignedCharactersForKnownLevels) {

@@ -63,8 +63,7 @@ class RecordingLogTarget final : public Velto::LogTarget {
     std::vector<std::string>* journal_;
 };
 
-// What a target's table reports about the target, compared in one check; `self` may differ from
-// the table to see how the entries treat a null target.
+// What a target's table reports about the target, compared in one check.
 struct TargetState {
     std::string name, lineFormat;
     int32_t minimumLevel;
@@ -79,6 +78,7 @@ struct TargetState {
     }
 };
 
+// `self` may differ from `table`, to see how the table's entries treat a null target.
 inline TargetState StateOf(const Velto::LogTargetInterface* table,
                            Velto::LogTargetInterface* self) {
     return {table->GetName(self),           table->GetLineFormat(self),
