@@ -1,53 +1,67 @@
+// The text of one log line: the line format's codes, the cut at the buffer's end, and the texts
+// of times, thread ids, levels and group names it is made of, with the registration of groups.
+#include "diagnostics/line_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "diagnostics/line_format.h"
 #include "diagnostics/log.h"
+#include "diagnostics/log_api.h"
+#include "diagnostics/log_groups.h"
 #include "diagnostics/log_level.h"
 #include "log_test_support.h"
 #include "platform/thread_id.h"
 
 namespace {
 
-using Velto::ExpandLineFormat;
-using Velto::LineContext;
-using Velto::LogGroupTable;
-using Velto::LogRecord;
-
 constexpr Velto::LogTime kTime{2024, 3, 5, 7, 8, 9, 12};
+constexpr uint64_t kDbgNet = Velto::kLogGroupDbg | Velto::kLogGroupNet;
 
-LogRecord MakeRecord(const char* message, int32_t level = 1,
-                     uint64_t groups = Velto::kLogGroupDbg | Velto::kLogGroupNet) {
-    return LogRecord{kTime, level, groups, message};
-}
-
-std::string Expand(const char* format, const LogRecord& record, std::size_t size = 4096) {
-    static const LogGroupTable groups;
+// Lets `write` fill exactly `size` bytes followed by a guard byte that must stay untouched, and
+// returns the text, which must be as long as `write` says ("<untouched>" when size 0 is kept).
+template <class Write>
+std::string Guarded(std::size_t size, Write write) {
     std::vector<char> buffer(size + 1, '\x7F');
-    const std::size_t length =
-        ExpandLineFormat(buffer.data(), size, format, record, LineContext{"prog.exe", groups});
+    const std::size_t length = write(buffer.data(), size);
     EXPECT_EQ(buffer[size], '\x7F') << "wrote past the buffer of " << size << " bytes";
     if (size == 0) {
-        EXPECT_EQ(buffer[0], '\x7F') << "size 0 must write nothing";
-        return "<untouched>";
+        return length == 0 && buffer[0] == '\x7F' ? "<untouched>" : "<written>";
     }
     EXPECT_EQ(std::strlen(buffer.data()), length) << "returned length differs from the text";
-    return std::string(buffer.data());
+    return buffer.data();
 }
 
-TEST(LogLineFormat, ReplacesEveryCode) {
+std::string Expand(const char* format, const char* message, std::size_t size = 4096,
+                   int32_t level = 1, uint64_t groups = kDbgNet) {
+    static const Velto::LogGroupTable groupTable;
+    const Velto::LogRecord record{kTime, level, groups, message};
+    return Guarded(size, [&](char* buffer, std::size_t room) {
+        return Velto::ExpandLineFormat(buffer, room, format, record, {"prog.exe", groupTable});
+    });
+}
+
+std::string ListText(const Velto::LogGroupTable& table, uint64_t mask, std::size_t size = 256) {
+    return Guarded(
+        size, [&](char* buffer, std::size_t room) { return table.ListText(buffer, room, mask); });
+}
+
+TEST(LogLineFormat, ReplacesEveryCodeAndEndsTheLineOnce) {
     const std::string thread = LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId());
     const struct {
         const char* format;
         std::string expected;
-    } cases[] = {
+        const char* message = "boosts ready";
+        int32_t level = 1;
+        uint64_t groups = kDbgNet;
+    } rows[] = {
         {"#D", "2024-03-05T07:08:09.012\n"},
         {"#E", "prog.exe\n"},
         {"#G", "DBG;NET\n"},
-        {"#L", "  WARN\n"},
+        {"#L", "  WARN\n"},  // a format without #M still ends a line
         {"#M", "boosts ready\n"},
         {"#T", thread + "\n"},
         {"##", "#\n"},
@@ -59,55 +73,30 @@ TEST(LogLineFormat, ReplacesEveryCode) {
         {nullptr, "\n"},
         {"#D| #L| #G| #M", "2024-03-05T07:08:09.012|   WARN| DBG;NET| boosts ready\n"},
         {"#E(#T): #L| #M", "prog.exe(" + thread + "):   WARN| boosts ready\n"},
+        {"#G", "\n", "x", 1, 0},  // mask 0 has no group names
+        {"#L", "\n", "x", 7},     // levels without a text
+        {"#L", "\n", "x", -1},
+        {"#M", "\n", nullptr},  // a null message reads as empty
+        {"[#M]", "[]\n", ""},
+        {"#M", "ends in newline\n", "ends in newline\n"},  // no second newline
     };
-    const LogRecord record = MakeRecord("boosts ready");
-    for (const auto& entry : cases) {
-        EXPECT_EQ(Expand(entry.format, record), entry.expected)
-            << "format \"" << (entry.format != nullptr ? entry.format : "(null)") << "\"";
+    for (const auto& row : rows) {
+        EXPECT_EQ(Expand(row.format, row.message, 4096, row.level, row.groups), row.expected)
+            << "format \"" << (row.format != nullptr ? row.format : "(null)") << "\", message \""
+            << (row.message != nullptr ? row.message : "(null)") << "\", level " << row.level
+            << ", groups 0x" << std::hex << row.groups;
     }
 }
 
-TEST(LogLineFormat, EmptyReplacementsLeaveOnlyTheNewline) {
-    EXPECT_EQ(Expand("#G", MakeRecord("x", 1, 0)), "\n") << "mask 0 has no group names";
-    EXPECT_EQ(Expand("#L", MakeRecord("x", 7)), "\n") << "level 7 has no text";
-    EXPECT_EQ(Expand("#L", MakeRecord("x", -1)), "\n") << "level -1 has no text";
-    EXPECT_EQ(Expand("#M", MakeRecord(nullptr)), "\n") << "a null message reads as empty";
-    EXPECT_EQ(Expand("[#M]", MakeRecord("")), "[]\n");
-}
-
-TEST(LogLineFormat, AddsNoSecondNewline) {
-    EXPECT_EQ(Expand("#M", MakeRecord("ends in newline\n")), "ends in newline\n");
-    EXPECT_EQ(Expand("#L", MakeRecord("x")), "  WARN\n") << "a format without #M still ends a line";
-}
-
-// Six digits, a dot, three digits and the newline.
-bool HasElapsedShape(const std::string& line) {
-    if (line.size() != 11 || line[6] != '.' || line[10] != '\n') {
-        return false;
-    }
-    for (std::size_t i : {0, 1, 2, 3, 4, 5, 7, 8, 9}) {
-        if (line[i] < '0' || line[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
-    const std::string first = Expand("#H", MakeRecord("x"));
-    const std::string second = Expand("#H", MakeRecord("x"));
-    EXPECT_TRUE(HasElapsedShape(first)) << first;
-    EXPECT_TRUE(HasElapsedShape(second)) << second;
-    EXPECT_LE(first, second) << "the elapsed time ran backwards";
-}
-
+// Two bytes stay in reserve: a line that does not fit loses two more characters and ends in a
+// newline, unless what is left already does.
 TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
     const struct {
         const char* format;
         const char* message;
         std::size_t size;
         std::string expected;
-    } cases[] = {
+    } rows[] = {
         {"abcdef", "", 8, "abcdef\n"},  // fits exactly: nothing is cut
         {"abcdef", "", 7, "abc\n"},     // "abcde" fills the room, then two are dropped
         {"abcdef", "", 5, "a\n"},
@@ -117,59 +106,163 @@ TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
         {"abcdef", "", 1, ""},
         {"abcdef", "", 0, "<untouched>"},
         {"#M", "abcdefgh\n", 8, "abcd\n"},
-        {"#M", "ab\ncdefg", 7, "ab\n"},  // what is left ends in a newline: no second one
+        {"#M", "ab\ncdefg", 7, "ab\n"},
         {"x#M", "1234567", 6, "x1\n"},
         {"", "", 1, ""},
         {"", "", 2, "\n"},
     };
-    for (const auto& entry : cases) {
-        EXPECT_EQ(Expand(entry.format, MakeRecord(entry.message), entry.size), entry.expected)
-            << "format \"" << entry.format << "\" into " << entry.size << " bytes";
+    for (const auto& row : rows) {
+        EXPECT_EQ(Expand(row.format, row.message, row.size), row.expected)
+            << "format \"" << row.format << "\" into " << row.size << " bytes";
     }
-}
-
-TEST(LogLineFormat, LongestMessageStillEndsInANewline) {
-    const std::string message(4095, 'm');
-    const std::string line = Expand("#E(#T): #L| #M", MakeRecord(message.c_str()), 4096);
+    const std::string longest(4095, 'm');
+    const std::string line = Expand("#E(#T): #L| #M", longest.c_str());
     EXPECT_EQ(line.size(), 4093u) << "4094 characters fit, then two are dropped";
     EXPECT_EQ(line.back(), '\n');
 }
 
-TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
-    char text[64];
-    EXPECT_EQ(Velto::TimestampText(text, sizeof text, kTime), 23u);
-    EXPECT_STREQ(text, "2024-03-05T07:08:09.012");
-    EXPECT_EQ(Velto::FileNameTimestampText(text, sizeof text, kTime), 19u);
-    EXPECT_STREQ(text, "2024-03-05T07-08-09");
+// Six digits, a dot, three digits and the newline, never running backwards.
+TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
+    std::string previous;
+    for (int i = 0; i < 2; ++i) {
+        const std::string line = Expand("#H", "x");
+        std::string shape = line;
+        for (char& c : shape) {
+            c = c >= '0' && c <= '9' ? '9' : c;
+        }
+        EXPECT_EQ(shape, "999999.999\n") << line;
+        EXPECT_LE(previous, line) << "the elapsed time ran backwards";
+        previous = line;
+    }
+}
 
-    char small[5];
-    EXPECT_EQ(Velto::TimestampText(small, sizeof small, kTime), 4u);
-    EXPECT_STREQ(small, "2024");
-    EXPECT_EQ(Velto::FileNameTimestampText(small, 1, kTime), 0u);
-    EXPECT_STREQ(small, "");
+TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
+    const auto stamp = [](char* buffer, std::size_t size) {
+        return Velto::TimestampText(buffer, size, kTime);
+    };
+    const auto fileStamp = [](char* buffer, std::size_t size) {
+        return Velto::FileNameTimestampText(buffer, size, kTime);
+    };
+    EXPECT_EQ(Guarded(64, stamp), "2024-03-05T07:08:09.012");
+    EXPECT_EQ(Guarded(5, stamp), "2024");
+    EXPECT_EQ(Guarded(0, stamp), "<untouched>");
+    EXPECT_EQ(Guarded(64, fileStamp), "2024-03-05T07-08-09");
+    EXPECT_EQ(Guarded(1, fileStamp), "");
     EXPECT_EQ(Velto::TimestampText(nullptr, 10, kTime), 0u);
-    EXPECT_EQ(Velto::TimestampText(small, 0, kTime), 0u);
 }
 
 TEST(LogThreadIdText, IsUpperCaseHexPaddedToTwicePointerSize) {
-    char text[32];
+    const auto id = [](uint32_t value) {
+        return [value](char* buffer, std::size_t size) {
+            return Velto::ThreadIdText(buffer, size, value);
+        };
+    };
     const std::size_t digits = 2 * sizeof(void*);
-    EXPECT_EQ(Velto::ThreadIdText(text, sizeof text, 0x1A2Bu), digits);
-    EXPECT_EQ(std::string(text), std::string(digits - 4, '0') + "1A2B");
-    Velto::ThreadIdText(text, sizeof text, 0xFFFFFFFFu);
-    EXPECT_EQ(std::string(text), std::string(digits - 8, '0') + "FFFFFFFF");
-    char small[3];
-    EXPECT_EQ(Velto::ThreadIdText(small, sizeof small, 0x1A2Bu), 2u);
-    EXPECT_STREQ(small, "00");
+    EXPECT_EQ(Guarded(32, id(0x1A2Bu)), std::string(digits - 4, '0') + "1A2B");
+    EXPECT_EQ(Guarded(32, id(0xFFFFFFFFu)), std::string(digits - 8, '0') + "FFFFFFFF");
+    EXPECT_EQ(Guarded(3, id(0x1A2Bu)), "00");
 }
 
 TEST(LogLevelText, HasSixRightAlignedCharactersForKnownLevels) {
-    EXPECT_STREQ(Velto::LogLevelText(0), "  OKAY");
-    EXPECT_STREQ(Velto::LogLevelText(1), "  WARN");
-    EXPECT_STREQ(Velto::LogLevelText(2), " ERROR");
-    EXPECT_STREQ(Velto::LogLevelText(3), "ALWAYS");
-    EXPECT_STREQ(Velto::LogLevelText(4), "");
-    EXPECT_STREQ(Velto::LogLevelText(-1), "");
+    const char* expected[] = {"", "  OKAY", "  WARN", " ERROR", "ALWAYS", ""};
+    for (int32_t level = -1; level <= 4; ++level) {
+        EXPECT_STREQ(Velto::LogLevelText(level), expected[level + 1]) << "level " << level;
+    }
+}
+
+// A three-letter name for slot number `index`, distinct for every index below 26 * 26.
+std::string NameFor(int index) {
+    return std::string{'Q', static_cast<char>('A' + index / 26),
+                       static_cast<char>('A' + index % 26)};
+}
+
+// Names are listed in ascending bit order; a name is started only with two bytes of room
+// (one for it, one for the terminator) and cut to what fits.
+TEST(LogGroups, ListsTheNamesOfAMaskAndCutsThemToTheBuffer) {
+    const uint64_t dbgNet = Velto::kLogGroupDbg | Velto::kLogGroupNet;
+    const struct {
+        uint64_t mask;
+        std::size_t size;
+        const char* expected;
+    } rows[] = {
+        {0xFF, 256, "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST"},
+        {uint64_t{1} << 8 | uint64_t{1} << 63, 256, "???;???"},  // unregistered bits
+        {0, 256, ""},
+        {dbgNet, 256, "DBG;NET"},
+        {dbgNet, 0, "<untouched>"},
+        {dbgNet, 1, ""},
+        {dbgNet, 2, "D"},
+        {dbgNet, 3, "DB"},
+        {dbgNet, 4, "DBG"},
+        {dbgNet, 5, "DBG;"},
+        {dbgNet, 6, "DBG;N"},
+        {dbgNet, 8, "DBG;NET"},
+    };
+    const Velto::LogGroupTable table;
+    for (const auto& row : rows) {
+        EXPECT_EQ(ListText(table, row.mask, row.size), row.expected)
+            << "mask 0x" << std::hex << row.mask << std::dec << " into " << row.size;
+    }
+    EXPECT_EQ(table.ListText(nullptr, 10, dbgNet), 0u);
+}
+
+TEST(LogGroups, RegisteringFindsExistingNamesAndTakesTheNextFreeBit) {
+    Velto::LogGroupTable table;
+    EXPECT_EQ(table.LastUsedIndex(), 7) << "the predefined groups fill bits 0 to 7";
+    EXPECT_EQ(table.Register("DBG"), Velto::kLogGroupDbg);
+    EXPECT_EQ(table.Register("TST"), Velto::kLogGroupTst);
+    const uint64_t added = table.Register("ABC");
+    EXPECT_EQ(added, uint64_t{1} << 8);
+    EXPECT_EQ(table.Register("ABC"), added) << "the same name must keep its bit";
+    EXPECT_EQ(table.Register("ABCD"), added) << "only the first three characters count";
+    EXPECT_EQ(table.Register("AB"), uint64_t{1} << 9) << "\"AB\" is not \"ABC\"";
+    EXPECT_EQ(ListText(table, uint64_t{3} << 8), "ABC;AB");
+    EXPECT_EQ(table.Register(nullptr), 0u);
+    EXPECT_EQ(table.Register(""), 0u);
+    EXPECT_EQ(table.LastUsedIndex(), 9);
+}
+
+TEST(LogGroups, HoldsSixtyFourGroupsAndRefusesMore) {
+    Velto::LogGroupTable table;
+    for (int slot = 8; slot < Velto::LogGroupTable::kSlotCount; ++slot) {
+        ASSERT_EQ(table.Register(NameFor(slot).c_str()), uint64_t{1} << slot) << "slot " << slot;
+    }
+    EXPECT_EQ(table.Register("NEW"), 0u) << "a full table stores no new name";
+    EXPECT_EQ(table.LastUsedIndex(), 63);
+    EXPECT_EQ(table.Register(NameFor(63).c_str()), uint64_t{1} << 63) << "existing names are found";
+    EXPECT_EQ(table.Register("DBG"), 1u);
+    EXPECT_EQ(ListText(table, uint64_t{1} << 63), NameFor(63));
+}
+
+TEST(LogGroups, ConcurrentRegistrationGivesEachNameOneBit) {
+    Velto::LogGroupTable table;
+    constexpr int kThreads = 4;
+    constexpr int kNames = 20;
+    std::vector<std::vector<uint64_t>> masks(kThreads, std::vector<uint64_t>(kNames));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int n = 0; n < kNames; ++n) {
+                masks[t][n] = table.Register(NameFor(n).c_str());
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int t = 1; t < kThreads; ++t) {
+        EXPECT_EQ(masks[t], masks[0]) << "thread " << t << " saw other bits";
+    }
+    EXPECT_EQ(table.LastUsedIndex(), 7 + kNames);
+}
+
+TEST(LogGroups, ProcessTableHoldsLocationAtBitEight) {
+    EXPECT_EQ(Velto::ProcessLogGroups().Register("LOC"), Velto::kLogGroupLoc);
+    EXPECT_EQ(Velto::GetLogApi()->RegisterGroup("LOC"), Velto::kLogGroupLoc);
+    EXPECT_EQ(Velto::GetLogApi()->RegisterGroup("DBG"), Velto::kLogGroupDbg);
+    char text[16];
+    Velto::GetLogApi()->GroupListText(text, sizeof text, Velto::kLogGroupLoc | 1);
+    EXPECT_STREQ(text, "DBG;LOC");
 }
 
 }  // namespace

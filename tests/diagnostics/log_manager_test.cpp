@@ -1,15 +1,24 @@
+// The process-wide logger: its built-in settings and consoles, the filters on the way to each
+// target, the list of targets, the logger's lifetime, the start of logging in a plug-in, and the
+// function tables through which other modules reach the logger and each target.
+#include "diagnostics/log_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/log.h"
-#include "diagnostics/log_manager.h"
+#include "diagnostics/log_api.h"
+#include "diagnostics/plugin_logging.h"
 #include "log_test_support.h"
 #include "platform/thread_id.h"
 #include "tests/platform/comma_decimal_locale.h"
@@ -17,41 +26,85 @@
 namespace {
 
 using LogTest::CapturedDebugger;
-using LogTest::CapturedStream;
 using LogTest::RecordingLogTarget;
+using LogTest::StateOf;
+using LogTest::TargetState;
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
 using Velto::LogLevel;
 using Velto::LogManager;
+using Velto::LogTarget;
 using Velto::LogTargetInterface;
 
 using LogManagerTest = LogTest::LoggerSession;
+using QuietLogManagerTest = LogTest::QuietLoggerSession;
+using LogApiTest = LogTest::LoggerSession;
 
-// Keeps the consoles quiet in tests that watch only their own targets.
-void DetachConsoles() {
-    for (LogTargetInterface* target : {LogManager::StdErrTarget(), LogManager::DebuggerTarget()}) {
-        target->Detach(target);
+// How often the logger's list holds `target`.
+long Listed(const LogTargetInterface* target) {
+    const std::vector<LogTargetInterface*> targets = LogManager::Targets();
+    return std::count(targets.begin(), targets.end(), target);
+}
+
+TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
+    EXPECT_EQ(LogManager::MinimumLevel(), 1);
+    EXPECT_EQ(LogManager::SuppressedGroups(), Velto::kLogGroupXtr);
+    EXPECT_FALSE(LogManager::IsMuted());
+    EXPECT_FALSE(LogManager::ReservedFlag());
+    EXPECT_EQ(LogManager::Targets(),
+              (std::vector<LogTargetInterface*>{LogManager::StdErrTarget(),
+                                                LogManager::DebuggerTarget()}));
+    EXPECT_EQ(StateOf(LogManager::StdErrTarget()),
+              (TargetState{"StdErrLogTarget", "#E(#T): #L| #M", 1, 1, 2, true}));
+    EXPECT_EQ(StateOf(LogManager::StdOutTarget()),
+              (TargetState{"StdOutLogTarget", "#M", 1, 2, 1, false}));
+    EXPECT_EQ(StateOf(LogManager::DebuggerTarget()),
+              (TargetState{"DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 1, 0, true}));
+}
+
+// Standard output is attached too, to see its filters decide.
+TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
+    LogTargetInterface* standardOutput = LogManager::StdOutTarget();
+    standardOutput->Attach(standardOutput);
+    const struct {
+        LogLevel level;
+        uint64_t groups;
+        const char* message;
+        bool toStandardErrorAndDebugger, toStandardOutput;
+    } rows[] = {
+        {LogLevel::Warn, Velto::kLogGroupDbg, "a warning in DBG", true, false},
+        {LogLevel::Okay, Velto::kLogGroupDbg, "below the minimum level", false, false},
+        {LogLevel::Error, Velto::kLogGroupGen, "only in GEN", false, true},
+        {LogLevel::Warn, 0, "mask 0 passes every group filter", true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        CapturedDebugger debugger;
+        CaptureStderr();
+        CaptureStdout();
+        Velto::LogMessage(row.level, row.groups, "%s", row.message);
+        const std::string output = GetCapturedStdout();
+        const std::string errors = GetCapturedStderr();
+        const std::string line = std::string(LogManager::ExecutableName()) + "(" +
+                                 LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId()) +
+                                 "):   WARN| " + row.message + "\n";
+        const std::vector<std::string> none;
+        EXPECT_EQ(errors, row.toStandardErrorAndDebugger ? line : "");
+        EXPECT_EQ(debugger.texts, row.toStandardErrorAndDebugger ? std::vector{line} : none);
+        EXPECT_EQ(output, row.toStandardOutput ? row.message + std::string("\n") : "");
     }
 }
 
-std::string ConsoleLine(const std::string& levelText, const std::string& message) {
-    return std::string(LogManager::ExecutableName()) + "(" +
-           LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId()) + "): " + levelText +
-           "| " + message + "\n";
-}
-
-TEST_F(LogManagerTest, DefaultsSendWarningsInDbgToStandardErrorAndTheDebugger) {
-    CapturedDebugger debugger;
-    CapturedStream standardError(stderr);
-    CapturedStream standardOutput(stdout);
-    Velto::LogMessage(LogLevel::Warn, Velto::kLogGroupDbg, "boost %d of %s", 7, "xp");
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "below the minimum level");
-    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupGen, "only in GEN");
-    const std::string output = standardOutput.Take();
-    const std::string errors = standardError.Take();
-
-    const std::string expected = ConsoleLine("  WARN", "boost 7 of xp");
-    EXPECT_EQ(errors, expected);
-    EXPECT_EQ(debugger.texts, std::vector<std::string>{expected});
-    EXPECT_EQ(output, "") << "standard output is not attached by default";
+TEST_F(LogManagerTest, StandardOutputFlushesEveryLineWhenAsked) {
+    Velto::StdOutLogTarget target;
+    EXPECT_FALSE(target.FlushesEveryLine());
+    target.SetFlushEveryLine(true);
+    target.Configure({1, 0, 0, "out: #M"});
+    CaptureStdout();
+    Velto::LogMessage(LogLevel::Warn, Velto::kLogGroupGen, "flushed");
+    EXPECT_EQ(GetCapturedStdout(), "out: flushed\n");
 }
 
 TEST_F(LogManagerTest, ExecutableNameIsTheProgramNameWithoutItsFolders) {
@@ -63,56 +116,7 @@ TEST_F(LogManagerTest, ExecutableNameIsTheProgramNameWithoutItsFolders) {
     EXPECT_TRUE(path.ends_with("/" + name) || path.ends_with("\\" + name)) << path;
 }
 
-TEST_F(LogManagerTest, MaskZeroPassesEveryTargetsGroupFilters) {
-    CapturedDebugger debugger;
-    LogTargetInterface* standardOutputTarget = LogManager::StdOutTarget();
-    standardOutputTarget->Attach(standardOutputTarget);
-    CapturedStream standardError(stderr);
-    CapturedStream standardOutput(stdout);
-    Velto::LogMessage(LogLevel::Warn, 0, "no group");
-    const std::string output = standardOutput.Take();
-    const std::string errors = standardError.Take();
-
-    EXPECT_EQ(errors, ConsoleLine("  WARN", "no group"));
-    EXPECT_EQ(debugger.texts.size(), 1u);
-    EXPECT_EQ(output, "no group\n");
-}
-
-TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
-    EXPECT_EQ(LogManager::MinimumLevel(), 1);
-    EXPECT_EQ(LogManager::SuppressedGroups(), Velto::kLogGroupXtr);
-    EXPECT_FALSE(LogManager::IsMuted());
-    EXPECT_FALSE(LogManager::ReservedFlag());
-    EXPECT_EQ(LogManager::Targets(),
-              (std::vector<LogTargetInterface*>{LogManager::StdErrTarget(),
-                                                LogManager::DebuggerTarget()}));
-
-    const struct {
-        LogTargetInterface* target;
-        const char* name;
-        const char* lineFormat;
-        uint64_t included;
-        uint64_t excluded;
-        bool attached;
-    } builtIns[] = {
-        {LogManager::StdErrTarget(), "StdErrLogTarget", "#E(#T): #L| #M", 1, 2, true},
-        {LogManager::StdOutTarget(), "StdOutLogTarget", "#M", 2, 1, false},
-        {LogManager::DebuggerTarget(), "DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 0, true},
-    };
-    for (const auto& builtIn : builtIns) {
-        LogTargetInterface* target = builtIn.target;
-        EXPECT_STREQ(target->GetName(target), builtIn.name);
-        EXPECT_STREQ(target->GetLineFormat(target), builtIn.lineFormat) << builtIn.name;
-        EXPECT_EQ(target->GetMinimumLevel(target), 1) << builtIn.name;
-        EXPECT_EQ(target->GetIncludedGroups(target), builtIn.included) << builtIn.name;
-        EXPECT_EQ(target->GetExcludedGroups(target), builtIn.excluded) << builtIn.name;
-        EXPECT_EQ(target->IsAttached(target), builtIn.attached) << builtIn.name;
-    }
-}
-
-TEST_F(LogManagerTest, DropsMutedLowLevelAndSuppressedMessages) {
-    RecordingLogTarget target;
-    target.Configure({0, 0, 0, "#M"});
+TEST_F(QuietLogManagerTest, DropsMutedLowLevelAndSuppressedMessages) {
     LogManager::Mute();
     Velto::LogMessage(LogLevel::Always, 0, "muted");
     LogManager::Unmute();
@@ -121,11 +125,10 @@ TEST_F(LogManagerTest, DropsMutedLowLevelAndSuppressedMessages) {
     LogManager::SetMinimumLevel(0);
     LogManager::SetSuppressedGroups(0);
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupXtr, "now passes");
-    EXPECT_EQ(target.Messages(), std::vector<std::string>{"now passes"});
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"now passes"});
 }
 
-TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
-    DetachConsoles();
+TEST_F(QuietLogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
     LogManager::SetMinimumLevel(0);
     const uint64_t net = Velto::kLogGroupNet;
     const uint64_t gen = Velto::kLogGroupGen;
@@ -135,7 +138,7 @@ TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
         int32_t level;
         uint64_t groups;
         bool received;
-    } cases[] = {
+    } rows[] = {
         {"included NET, mask 0", {0, net, 0, "#M"}, 0, 0, true},
         {"included NET, in NET", {0, net, 0, "#M"}, 0, net, true},
         {"included NET, only in GEN", {0, net, 0, "#M"}, 0, gen, false},
@@ -146,23 +149,44 @@ TEST_F(LogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
         {"below the target's level", {2, 0, 0, "#M"}, 1, 0, false},
         {"at the target's level", {2, 0, 0, "#M"}, 2, 0, true},
     };
-    for (const auto& entry : cases) {
+    for (const auto& row : rows) {
         RecordingLogTarget target;
-        target.Configure(entry.config);
-        Velto::LogMessage(static_cast<LogLevel>(entry.level), entry.groups, "probe");
-        EXPECT_EQ(target.records.size(), entry.received ? 1u : 0u) << entry.what;
+        target.Configure(row.config);
+        Velto::LogMessage(static_cast<LogLevel>(row.level), row.groups, "probe");
+        EXPECT_EQ(target.records.size(), row.received ? 1u : 0u) << row.what;
     }
 }
 
-TEST_F(LogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
+TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
     const Velto::Testing::CommaDecimalLocale locale;
     if (!locale.Active()) {
         GTEST_SKIP() << locale.Reason();
     }
-    RecordingLogTarget target;
-    target.Configure({0, 0, 0, "#M"});
     Velto::LogMessage(LogLevel::Always, 0, "%.1f of %d", 2.5, 1000);
-    EXPECT_EQ(target.Messages(), std::vector<std::string>{"2.5 of 1000"});
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"2.5 of 1000"});
+}
+
+TEST_F(QuietLogManagerTest, CutsMessagesAtFourThousandNinetyFiveCharactersAndIgnoresNull) {
+    Velto::LogMessage(LogLevel::Error, 0, "%s", std::string(5000, 'z').c_str());
+    Velto::LogMessage(LogLevel::Error, 0, nullptr);
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string(4095, 'z')});
+}
+
+TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
+    constexpr int kThreads = 4;
+    constexpr int kMessages = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kMessages; ++i) {
+                Velto::LogMessage(LogLevel::Error, 0, "thread %d message %d", t, i);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(log.records.size(), static_cast<std::size_t>(kThreads * kMessages));
 }
 
 // A reader on another thread may still hold the text when the format changes.
@@ -178,58 +202,43 @@ TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
     EXPECT_EQ(std::string(kept), std::string(40, 'a')) << "the first format was freed or changed";
 }
 
-TEST_F(LogManagerTest, ConfigureRemovesExcludedBitsFromIncludedAndAttaches) {
+// Configure keeps only the excluded bits out of the included ones and attaches; a target is
+// listed once however often it is attached, configured or added, and leaves the list when it is
+// detached or destroyed, also when its table was added directly.
+TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
-    EXPECT_TRUE(target.IsAttached());
-    EXPECT_EQ(target.MinimumLevel(), 2);
-    EXPECT_EQ(target.IncludedGroups(), Velto::kLogGroupDbg);
-    EXPECT_EQ(target.ExcludedGroups(), Velto::kLogGroupGen);
-    EXPECT_STREQ(target.LineFormat(), "[#M]");
-
+    EXPECT_EQ(StateOf(target.Interface()),
+              (TargetState{"RecordingLogTarget", "[#M]", 2, Velto::kLogGroupDbg,
+                           Velto::kLogGroupGen, true}));
     target.Configure({1, 0, 0, "#M"});
-    const std::vector<LogTargetInterface*> targets = LogManager::Targets();
-    EXPECT_EQ(std::count(targets.begin(), targets.end(), target.Interface()), 1)
-        << "configuring an attached target lists it once";
-    EXPECT_EQ(targets.back(), target.Interface()) << "configure re-attaches at the end";
-}
-
-TEST_F(LogManagerTest, AttachingTwiceListsTheTargetOnce) {
-    RecordingLogTarget target;
-    target.Attach();
     target.Attach();
     LogManager::AddTarget(target.Interface());
-    std::vector<LogTargetInterface*> targets = LogManager::Targets();
-    EXPECT_EQ(std::count(targets.begin(), targets.end(), target.Interface()), 1);
-
+    EXPECT_EQ(Listed(target.Interface()), 1);
+    EXPECT_EQ(LogManager::Targets().back(), target.Interface()) << "attached at the end";
     target.Detach();
     EXPECT_FALSE(target.IsAttached());
-    targets = LogManager::Targets();
-    EXPECT_EQ(std::count(targets.begin(), targets.end(), target.Interface()), 0);
+    EXPECT_EQ(Listed(target.Interface()), 0);
+
+    auto attached = std::make_unique<RecordingLogTarget>();
+    attached->Attach();
+    const LogTargetInterface* attachedTable = attached->Interface();
+    auto listedOnly = std::make_unique<RecordingLogTarget>();
+    LogManager::AddTarget(listedOnly->Interface());
+    const LogTargetInterface* listedTable = listedOnly->Interface();
+    attached.reset();
+    listedOnly.reset();
+    EXPECT_EQ(Listed(attachedTable), 0);
+    EXPECT_EQ(Listed(listedTable), 0);
+    Velto::LogMessage(LogLevel::Error, 0, "reaches only live targets");
 }
 
-TEST_F(LogManagerTest, DeliversInAttachOrderAndOnlyToAttachedTargets) {
-    DetachConsoles();
+TEST_F(QuietLogManagerTest, DeliversInAttachOrderAndOnlyToAttachedTargets) {
+    log.Detach();
     std::vector<std::string> order;
-    class OrderTarget final : public Velto::LogTarget {
-      public:
-        OrderTarget(std::vector<std::string>& order, std::string name)
-            : order_(order), name_(std::move(name)) {
-            EnableWrite();
-        }
-        ~OrderTarget() override { Detach(); }
-        bool Write(const Velto::LogRecord&) override {
-            order_.push_back(name_);
-            return true;
-        }
-
-      private:
-        std::vector<std::string>& order_;
-        std::string name_;
-    };
-    OrderTarget second(order, "second");
-    OrderTarget first(order, "first");
-    OrderTarget detached(order, "detached");
+    RecordingLogTarget second("second", nullptr, &order);
+    RecordingLogTarget first("first", nullptr, &order);
+    RecordingLogTarget detached("detached", nullptr, &order);
     second.Attach();
     first.Attach();
     Velto::LogMessage(LogLevel::Error, 0, "one");
@@ -246,66 +255,6 @@ TEST_F(LogManagerTest, FindsAttachedTargetsByExactName) {
     EXPECT_EQ(LogManager::FindTarget(nullptr), nullptr);
     EXPECT_EQ(LogManager::FindTarget("StdErrLogTarget"), LogManager::StdErrTarget());
     EXPECT_EQ(LogManager::FindTarget("StdOutLogTarget"), nullptr) << "standard output is detached";
-}
-
-TEST_F(LogManagerTest, CutsMessagesAtFourThousandNinetyFiveCharacters) {
-    DetachConsoles();
-    RecordingLogTarget target;
-    target.Configure({0, 0, 0, "#M"});
-    const std::string longText(5000, 'z');
-    Velto::LogMessage(LogLevel::Error, 0, "%s", longText.c_str());
-    ASSERT_EQ(target.records.size(), 1u);
-    EXPECT_EQ(target.records[0].message, std::string(4095, 'z'));
-    Velto::LogMessage(LogLevel::Error, 0, nullptr);
-    EXPECT_EQ(target.records.size(), 1u) << "a null format logs nothing";
-}
-
-TEST_F(LogManagerTest, DestroyedTargetsLeaveTheList) {
-    DetachConsoles();
-    auto attached = std::make_unique<RecordingLogTarget>();
-    attached->Attach();
-    LogTargetInterface* attachedTable = attached->Interface();
-    auto listedOnly = std::make_unique<RecordingLogTarget>();
-    LogManager::AddTarget(listedOnly->Interface());
-    LogTargetInterface* listedTable = listedOnly->Interface();
-    attached.reset();
-    listedOnly.reset();
-    const std::vector<LogTargetInterface*> targets = LogManager::Targets();
-    EXPECT_EQ(std::count(targets.begin(), targets.end(), attachedTable), 0);
-    EXPECT_EQ(std::count(targets.begin(), targets.end(), listedTable), 0)
-        << "a table added directly must not outlive its target on the list";
-    Velto::LogMessage(LogLevel::Error, 0, "reaches only live targets");
-}
-
-TEST_F(LogManagerTest, StandardOutputFlushesEveryLineWhenAsked) {
-    Velto::StdOutLogTarget target;
-    EXPECT_FALSE(target.FlushesEveryLine());
-    target.SetFlushEveryLine(true);
-    target.Configure({1, 0, 0, "out: #M"});
-    CapturedStream captured(stdout);
-    Velto::LogMessage(LogLevel::Warn, Velto::kLogGroupGen, "flushed");
-    const std::string output = captured.Take();
-    EXPECT_EQ(output, "out: flushed\n");
-}
-
-TEST_F(LogManagerTest, SerialisesDeliveryFromManyThreads) {
-    DetachConsoles();
-    RecordingLogTarget target;
-    target.Configure({0, 0, 0, "#M"});
-    constexpr int kThreads = 4;
-    constexpr int kMessages = 500;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < kMessages; ++i) {
-                Velto::LogMessage(LogLevel::Error, 0, "thread %d message %d", t, i);
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(target.records.size(), static_cast<std::size_t>(kThreads * kMessages));
 }
 
 TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
@@ -344,7 +293,7 @@ TEST(LogManagerLifetime, LogCallCreatesTheLoggerWithoutCountingAStart) {
     EXPECT_FALSE(LogManager::Exists()) << "the first stop after one start ends it";
 }
 
-// A target made of the table alone, as a C caller would build it.
+// A target made of the table alone, as a C caller would build it; the getters it lacks read as 0.
 struct PlainTarget {
     LogTargetInterface table;
     int writes = 0;
@@ -368,19 +317,250 @@ TEST(LogManagerLifetime, DrivesTargetsMadeOfTheTableAlone) {
     LogManager::Start();
     LogManager::AddTarget(&plain.table);
     EXPECT_EQ(LogManager::FindTarget("PlainTarget"), &plain.table);
-    {
-        CapturedStream standardError(stderr);
-        Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "missing getters read as 0");
-    }
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "below the logger's level");
     EXPECT_EQ(plain.writes, 0) << "the logger's own minimum level still applies";
     LogManager::SetMinimumLevel(0);
-    {
-        CapturedStream standardError(stderr);
-        Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "missing getters read as 0");
-    }
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "passes the target's level 0");
     EXPECT_EQ(plain.writes, 1);
     LogManager::Stop();
     EXPECT_EQ(plain.detaches, 1) << "the last stop detaches every listed target";
+    EXPECT_FALSE(LogManager::Exists());
+}
+
+// Stands in for the host's target: it receives the level and the message text.
+std::unique_ptr<LogTarget> MakeHostTarget(RecordingLogTarget** made) {
+    auto target = std::make_unique<RecordingLogTarget>("PluginLogTarget");
+    *made = target.get();
+    return target;
+}
+
+// As a module does, its target goes first, then its share of the logger.
+class PluginLoggingTest : public LogTest::LoggerSession {
+  protected:
+    void TearDown() override {
+        moduleTarget.reset();
+        LoggerSession::TearDown();
+    }
+
+    std::unique_ptr<LogTarget> moduleTarget;
+    RecordingLogTarget* host = nullptr;
+};
+
+TEST_F(PluginLoggingTest, ReplacesTheConsolesWithAHostTargetThatReceivesAllButExtraMessages) {
+    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(moduleTarget.get(), host);
+    EXPECT_EQ(StateOf(host->Interface()),
+              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
+    EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()});
+    for (LogTargetInterface* console :
+         {LogManager::StdOutTarget(), LogManager::StdErrTarget(), LogManager::DebuggerTarget()}) {
+        EXPECT_FALSE(console->IsAttached(console)) << console->GetName(console);
+    }
+    EXPECT_EQ(LogManager::MinimumLevel(), 0);
+    EXPECT_EQ(LogManager::SuppressedGroups(), Velto::kLogGroupXtr);
+
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "okay %s", "message");
+    Velto::LogMessage(LogLevel::Always, Velto::kLogGroupDbg | Velto::kLogGroupXtr, "extra");
+    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupGen, "general");
+    EXPECT_EQ(host->Messages(), (std::vector<std::string>{"okay message", "general"}));
+    ASSERT_EQ(host->records.size(), 2u);
+    EXPECT_EQ(std::pair(host->records[0].level, host->records[1].level), std::pair(0, 2));
+}
+
+TEST_F(PluginLoggingTest, DoesNothingWhenAPluginTargetIsAttached) {
+    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    LogManager::SetMinimumLevel(2);
+    bool called = false;
+    Velto::StartPluginLogging(moduleTarget, [&] {
+        called = true;
+        return std::unique_ptr<LogTarget>();
+    });
+    EXPECT_FALSE(called);
+    EXPECT_EQ(moduleTarget.get(), host);
+    EXPECT_EQ(LogManager::MinimumLevel(), 2) << "a second start must change nothing";
+}
+
+TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
+    bool destroyed = false;
+    moduleTarget = std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
+    Velto::StartPluginLogging(moduleTarget, [] { return std::unique_ptr<LogTarget>(); });
+    Velto::StartPluginLogging(moduleTarget, nullptr);
+    EXPECT_FALSE(destroyed) << "no new target was made";
+    EXPECT_EQ(LogManager::FindTarget("PluginLogTarget"), nullptr);
+
+    moduleTarget->Attach();
+    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(moduleTarget.get(), host);
+    EXPECT_EQ(LogManager::FindTarget("EarlierTarget"), nullptr);
+}
+
+TEST(PluginLoggingLifetime, LastStopDetachesTheHostTarget) {
+    ASSERT_FALSE(LogManager::Exists());
+    std::unique_ptr<LogTarget> moduleTarget;
+    Velto::StartLogging();
+    RecordingLogTarget* host = nullptr;
+    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    Velto::StopLogging();
+    EXPECT_FALSE(LogManager::Exists());
+    EXPECT_FALSE(host->IsAttached());
+    moduleTarget.reset();
+    EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target must not revive the logger";
+}
+
+const Velto::LogApi& Api() {
+    return *Velto::GetLogApi();
+}
+
+void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Api().LogV(level, groups, format, arguments);
+    va_end(arguments);
+}
+
+TEST(LogApiTable, IsOneTableOfVersionOneWhoseStartAndStopBracketTheLogger) {
+    EXPECT_EQ(Velto::GetLogApi(), Velto::GetLogApi());
+    EXPECT_EQ(Api().Version(), 1);
+    ASSERT_FALSE(LogManager::Exists());
+    Api().Start();
+    EXPECT_TRUE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists());
+    Api().Stop();
+    EXPECT_FALSE(LogManager::Exists()) << "a stop too many must not create the logger";
+}
+
+// None of these may create the logger.
+TEST(LogApiTable, ToleratesBadInput) {
+    char buffer[8] = "unset";
+    const Velto::LogRecord record{{}, 0, 0, "m"};
+    const Velto::LogTime time{};
+    EXPECT_EQ(Api().GroupListText(nullptr, 8, 1), 0u);
+    EXPECT_EQ(Api().GroupListText(buffer, 0, 1), 0u);
+    EXPECT_EQ(Api().FormatLine(nullptr, 8, "#M", &record), 0u);
+    EXPECT_EQ(Api().FormatLine(buffer, 0, "#M", &record), 0u);
+    EXPECT_STREQ(buffer, "unset") << "size 0 writes nothing";
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, nullptr, &record), 1u);
+    EXPECT_STREQ(buffer, "\n");
+    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, "#M", nullptr), 0u);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(Api().TimestampText(nullptr, 8, &time), 0u);
+    EXPECT_EQ(Api().TimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, 0, &time), 0u);
+    EXPECT_EQ(Api().FileNameTimestampText(buffer, sizeof buffer, nullptr), 0u);
+    EXPECT_STREQ(Api().LevelText(99), "");
+    EXPECT_STREQ(Api().LevelText(-5), "");
+    EXPECT_EQ(Api().RegisterGroup(nullptr), 0u);
+    EXPECT_EQ(Api().RegisterGroup(""), 0u);
+    Api().LocalTimeNow(nullptr);
+    Api().RemoveTarget(nullptr);
+    EXPECT_FALSE(LogManager::Exists());
+}
+
+TEST_F(LogApiTest, SetsAndReadsTheLoggersFilter) {
+    Api().SetMinimumLevel(2);
+    Api().SetSuppressedGroups(0x4u, 0x80000000u);  // low half first
+    Api().Mute();
+    Api().SetReservedFlag();
+    EXPECT_EQ(std::tuple(Api().GetMinimumLevel(), Api().GetSuppressedGroups(),
+                         LogManager::IsMuted(), LogManager::ReservedFlag()),
+              std::tuple(2, 0x8000000000000004u, true, true));
+    Api().Unmute();
+    Api().ClearReservedFlag();
+    EXPECT_EQ(std::pair(LogManager::IsMuted(), LogManager::ReservedFlag()),
+              std::pair(false, false));
+}
+
+TEST_F(LogApiTest, AddsFindsAndRemovesTargets) {
+    RecordingLogTarget target("TableTarget");
+    Api().AddTarget(target.Interface());
+    Api().AddTarget(nullptr);
+    EXPECT_EQ(Api().FindTarget("TableTarget"), target.Interface());
+    EXPECT_EQ(Api().FindTarget(nullptr), nullptr);
+    EXPECT_EQ(Api().StdOutTarget(), LogManager::StdOutTarget());
+    EXPECT_EQ(Api().StdErrTarget(), LogManager::StdErrTarget());
+    EXPECT_EQ(Api().DebuggerTarget(), LogManager::DebuggerTarget());
+    Api().RemoveTarget(target.Interface());
+    Api().RemoveTarget(nullptr);
+    EXPECT_EQ(Api().FindTarget("TableTarget"), nullptr);
+}
+
+TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
+    const Velto::LogRecord record{{2025, 12, 31, 23, 59, 58, 999}, 3, Velto::kLogGroupLoc, "m"};
+    char line[128];
+    const std::size_t length = Api().FormatLine(line, sizeof line, "#E #G #L #M", &record);
+    EXPECT_EQ(length, std::strlen(line));
+    EXPECT_EQ(std::string(line), std::string(Api().ExecutableName()) + " LOC ALWAYS m\n");
+
+    char text[32];
+    Api().TimestampText(text, sizeof text, &record.time);
+    EXPECT_STREQ(text, "2025-12-31T23:59:58.999");
+    Api().FileNameTimestampText(text, sizeof text, &record.time);
+    EXPECT_STREQ(text, "2025-12-31T23-59-58");
+    EXPECT_STREQ(Api().LevelText(1), "  WARN");
+    Velto::LogTime now{};
+    Api().LocalTimeNow(&now);
+    EXPECT_GE(now.year, 2020);
+}
+
+TEST_F(QuietLogManagerTest, LogsThroughTheApiTablesVariableArgumentEntry) {
+    LogThroughTable(2, Velto::kLogGroupNet, "%s has %d boosts", "player", 3);
+    LogThroughTable(0, 0, "below the minimum level");
+    LogThroughTable(3, 0, nullptr);
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(std::tie(log.records[0].level, log.records[0].groups, log.records[0].message),
+              std::tuple(2, Velto::kLogGroupNet, "player has 3 boosts"));
+}
+
+// A target whose own class never enables writing keeps the table's "writes nothing" entry.
+class SilentTarget final : public Velto::LogTarget {
+  public:
+    ~SilentTarget() override { Detach(); }
+    bool Write(const Velto::LogRecord&) override {
+        ++writes;
+        return true;
+    }
+    int writes = 0;
+};
+
+TEST_F(LogApiTest, TargetTableReachesTheTarget) {
+    RecordingLogTarget target("Recorder");
+    LogTargetInterface* table = target.Interface();
+    EXPECT_EQ(table->Version(table), 1);
+    EXPECT_EQ(StateOf(table), (TargetState{"Recorder", "#D| #L| #G| #M", 1, 0, 0, false}));
+    table->SetMinimumLevel(table, 3);
+    table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);  // included & ~excluded, low halves first
+    table->Attach(table);
+    EXPECT_EQ(StateOf(table),
+              (TargetState{"Recorder", "#D| #L| #G| #M", 3, 0x100000001u, 0x2u, true}));
+    table->Detach(table);
+    EXPECT_FALSE(table->IsAttached(table));
+
+    const Velto::LogRecord record{{}, 1, 0, "direct"};
+    EXPECT_TRUE(table->Write(table, &record));
+    EXPECT_FALSE(table->Write(table, nullptr));
+    EXPECT_EQ(target.Messages(), std::vector<std::string>{"direct"});
+
+    SilentTarget silent;
+    EXPECT_FALSE(silent.Interface()->Write(silent.Interface(), &record));
+    EXPECT_EQ(silent.writes, 0);
+    EXPECT_STREQ(silent.Name(), "LogTarget");
+}
+
+TEST(LogTargetTable, IgnoresANullTable) {
+    RecordingLogTarget target;
+    const LogTargetInterface table = *target.Interface();
+    EXPECT_EQ(table.Version(nullptr), 1);
+    table.SetMinimumLevel(nullptr, 2);
+    table.SetGroups(nullptr, 1, 0, 0, 0);
+    table.Attach(nullptr);
+    EXPECT_EQ(StateOf(&table, nullptr), (TargetState{"", "", 0, 0, 0, false}));
+    table.Detach(nullptr);
+    EXPECT_FALSE(table.Write(nullptr, nullptr));
     EXPECT_FALSE(LogManager::Exists());
 }
 

@@ -1,13 +1,12 @@
 // Helpers shared by the logging tests: a target that records what it receives, capture of the
-// console streams and of the debugger channel, and a bracket that starts and stops the
-// process-wide logger around a test.
+// debugger channel, and brackets that start and stop the process-wide logger around a test.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,11 +22,13 @@ struct ReceivedRecord {
     std::string message;
 };
 
-// Records every record it is given; the logger calls Write under its lock.
+// Records every record it is given (the logger calls Write under its lock). A journal shared by
+// several targets shows the order in which they were given a record.
 class RecordingLogTarget final : public Velto::LogTarget {
   public:
-    explicit RecordingLogTarget(std::string name = "RecordingLogTarget", bool* destroyed = nullptr)
-        : name_(std::move(name)), destroyed_(destroyed) {
+    explicit RecordingLogTarget(std::string name = "RecordingLogTarget", bool* destroyed = nullptr,
+                                std::vector<std::string>* journal = nullptr)
+        : name_(std::move(name)), destroyed_(destroyed), journal_(journal) {
         EnableWrite();
     }
     ~RecordingLogTarget() override {
@@ -40,6 +41,9 @@ class RecordingLogTarget final : public Velto::LogTarget {
     const char* Name() const noexcept override { return name_.c_str(); }
     bool Write(const Velto::LogRecord& record) override {
         records.push_back({record.level, record.groups, record.message});
+        if (journal_ != nullptr) {
+            journal_->push_back(name_);
+        }
         return true;
     }
 
@@ -56,7 +60,34 @@ class RecordingLogTarget final : public Velto::LogTarget {
   private:
     std::string name_;
     bool* destroyed_;
+    std::vector<std::string>* journal_;
 };
+
+// What a target's table reports about the target, compared in one check.
+struct TargetState {
+    std::string name, lineFormat;
+    int32_t minimumLevel;
+    uint64_t included, excluded;
+    bool attached;
+
+    bool operator==(const TargetState&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const TargetState& s) {
+        return out << s.name << " \"" << s.lineFormat << "\" level " << s.minimumLevel
+                   << " groups +0x" << std::hex << s.included << " -0x" << s.excluded << std::dec
+                   << (s.attached ? " attached" : " detached");
+    }
+};
+
+// `self` may differ from `table`, to see how the table's entries treat a null target.
+inline TargetState StateOf(const Velto::LogTargetInterface* table,
+                           Velto::LogTargetInterface* self) {
+    return {table->GetName(self),           table->GetLineFormat(self),
+            table->GetMinimumLevel(self),   table->GetIncludedGroups(self),
+            table->GetExcludedGroups(self), table->IsAttached(self)};
+}
+inline TargetState StateOf(Velto::LogTargetInterface* table) {
+    return StateOf(table, table);
+}
 
 // Starts the logger for one test and stops it again; the logger must not exist before, so
 // every test sees the logger's defaults and leaves no logger behind.
@@ -72,43 +103,19 @@ class LoggerSession : public ::testing::Test {
     }
 };
 
-// Redirects a C stream at the file-descriptor level into a temporary file until Take().
-class CapturedStream {
-  public:
-    explicit CapturedStream(FILE* stream) : stream_(stream), descriptor_(fileno(stream)) {
-        std::fflush(stream_);
-        saved_ = dup(descriptor_);
-        file_ = std::tmpfile();
-        dup2(fileno(file_), descriptor_);
-    }
-    ~CapturedStream() { Take(); }
-    CapturedStream(const CapturedStream&) = delete;
-    CapturedStream& operator=(const CapturedStream&) = delete;
-
-    // Restores the stream and returns everything written to it meanwhile.
-    std::string Take() {
-        if (file_ == nullptr) {
-            return {};
+// A session whose consoles stay quiet: only `log` receives the messages, each as "#M".
+class QuietLoggerSession : public LoggerSession {
+  protected:
+    void SetUp() override {
+        LoggerSession::SetUp();
+        for (Velto::LogTargetInterface* console :
+             {Velto::LogManager::StdErrTarget(), Velto::LogManager::DebuggerTarget()}) {
+            console->Detach(console);
         }
-        std::fflush(stream_);
-        dup2(saved_, descriptor_);
-        close(saved_);
-        std::string text;
-        std::rewind(file_);
-        char chunk[512];
-        for (std::size_t read; (read = std::fread(chunk, 1, sizeof chunk, file_)) > 0;) {
-            text.append(chunk, read);
-        }
-        std::fclose(file_);
-        file_ = nullptr;
-        return text;
+        log.Configure({0, 0, 0, "#M"});
     }
 
-  private:
-    FILE* stream_;
-    int descriptor_;
-    int saved_ = -1;
-    FILE* file_ = nullptr;
+    RecordingLogTarget log;
 };
 
 // Collects the texts sent to the debugger channel while it lives.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,7 +45,7 @@ struct Call {
     uint64_t handle = 0;
     Guid provider{};
     EventDescriptor descriptor{};
-    std::vector<std::vector<uint8_t>> payload{};
+    std::vector<std::string> payload{};
 };
 
 // The system's tracing library as a test wants it: present or not, with or without each of the
@@ -114,9 +115,9 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
                                             uint32_t count, EventDataDescriptor* data) {
         Call call{.function = "EventWrite", .handle = handle, .descriptor = *descriptor};
         for (uint32_t i = 0; i < count; ++i) {
-            const auto* bytes =
-                reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(data[i].address));
-            call.payload.emplace_back(bytes, bytes + data[i].size);
+            call.payload.emplace_back(
+                reinterpret_cast<const char*>(static_cast<uintptr_t>(data[i].address)),
+                data[i].size);
         }
         active->calls.push_back(call);
         return 0;
@@ -128,74 +129,63 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
     }
 };
 
-std::vector<uint8_t> BytesOf(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    return {bytes, bytes + size};
-}
-
 const std::string R = "EventRegister", W = "EventWrite", U = "EventUnregister";
 
-TEST(TraceProviders, RegistersTheFourProvidersInOrderAndUnregistersThemInReverse) {
-    RecordingLookup lookup;
-    TraceProviders providers;
-    providers.Register(lookup);
-    providers.Unregister();
-
-    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(lookup.calls[i].provider, kProviderIds[i]) << "provider " << i + 1;
-        EXPECT_EQ(lookup.contexts[i], &providers.Contexts()[i]) << "provider " << i + 1;
-        EXPECT_EQ(lookup.calls[4 + i].handle, 0x103 - i) << "unregistration " << i + 1;
-        EXPECT_EQ(providers.Contexts()[i].handle, 0u) << "provider " << i + 1;
-    }
-}
-
-TEST(TraceProviders, RegistersEachProviderOnceAndTheDestructorUnregistersWhatIsLeft) {
+// Providers are registered once, in order, each with its own context; an explicit Unregister
+// goes in reverse and leaves the destructor nothing to do, which otherwise unregisters the rest.
+TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderAndUnregistersThemInReverse) {
     RecordingLookup lookup;
     {
         TraceProviders providers;
         providers.Register(lookup);
         providers.Register(lookup);
-        EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R}));
+        providers.Unregister();
+        ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
+        for (std::size_t i = 0; i < 4; ++i) {
+            SCOPED_TRACE("provider " + std::to_string(i + 1));
+            EXPECT_EQ(lookup.calls[i].provider, kProviderIds[i]);
+            EXPECT_EQ(lookup.contexts[i], &providers.Contexts()[i]);
+            EXPECT_EQ(lookup.calls[7 - i].handle, 0x100 + i);
+            EXPECT_EQ(providers.Contexts()[i].handle, 0u);
+        }
+        providers.Register(lookup);
     }
-    EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
+    EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, U, U, U, U}));
 }
 
 TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
-    struct Case {
+    const struct {
         bool libraryPresent;
         std::string missingFunction;
         std::vector<std::string> expected;
-    };
-    const Case cases[] = {
+    } rows[] = {
         {false, "", {}},
         {true, "EventRegister", {}},
         {true, "EventWrite", {R, R, R, R, U, U, U, U}},
         {true, "EventUnregister", {R, R, R, R, W}},
     };
-    for (const Case& test : cases) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.libraryPresent ? "no " + row.missingFunction : "no library");
         RecordingLookup lookup;
-        lookup.libraryPresent = test.libraryPresent;
-        lookup.missingFunction = test.missingFunction;
+        lookup.libraryPresent = row.libraryPresent;
+        lookup.missingFunction = row.missingFunction;
         lookup.listeners = {{1, 0, 0x1, 0}};
         TraceProviders providers;
         providers.Register(lookup);
         providers.Unregister();
-        const std::string name = test.libraryPresent ? "no " + test.missingFunction : "no library";
-        EXPECT_EQ(lookup.Functions(), test.expected) << name;
+        EXPECT_EQ(lookup.Functions(), row.expected);
         for (const TraceEnableContext& context : providers.Contexts()) {
-            EXPECT_EQ(context.handle, 0u) << name;
+            EXPECT_EQ(context.handle, 0u);
         }
     }
 }
 
 TEST(TraceProviders, WritesTheThreadNameOnlyWhenAListenerEnabledItsEventDuringRegistration) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<Listener> listeners;
         bool written;
-    };
-    const Case cases[] = {
+    } rows[] = {
         {"nobody listening", {}, false},
         {"provider 2, keyword 0x1", {{1, 0, 0x1, 0}}, true},
         {"provider 2, every keyword, all of 0x1, level 5", {{1, 5, ~uint64_t{0}, 0x1}}, true},
@@ -203,13 +193,13 @@ TEST(TraceProviders, WritesTheThreadNameOnlyWhenAListenerEnabledItsEventDuringRe
         {"provider 2, keyword 0x1 but all of 0x3", {{1, 0, 0x1, 0x3}}, false},
         {"every other provider", {{0, 0, 0x1, 0}, {2, 0, 0x1, 0}, {3, 0, 0x3, 0}}, false},
     };
-    for (const Case& test : cases) {
+    for (const auto& row : rows) {
         RecordingLookup lookup;
-        lookup.listeners = test.listeners;
+        lookup.listeners = row.listeners;
         TraceProviders providers;
         providers.Register(lookup);
-        const auto expected = test.written ? std::vector{R, R, R, R, W} : std::vector{R, R, R, R};
-        EXPECT_EQ(lookup.Functions(), expected) << test.name;
+        const auto expected = row.written ? std::vector{R, R, R, R, W} : std::vector{R, R, R, R};
+        EXPECT_EQ(lookup.Functions(), expected) << row.name;
     }
 }
 
@@ -220,18 +210,16 @@ TEST(TraceProviders, TheThreadNameEventCarriesItsDescriptorTheThreadIdAndMainThr
     providers.Register(lookup);
     ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, W}));
     const Call& write = lookup.calls[4];
+    const EventDescriptor& d = write.descriptor;
     EXPECT_EQ(write.handle, 0x101u);
-    EXPECT_EQ(write.descriptor.id, 103);
-    EXPECT_EQ(write.descriptor.version, 0);
-    EXPECT_EQ(write.descriptor.channel, 0);
-    EXPECT_EQ(write.descriptor.level, 0);
-    EXPECT_EQ(write.descriptor.opcode, 14);
-    EXPECT_EQ(write.descriptor.task, 2);
-    EXPECT_EQ(write.descriptor.keyword, 0x1u);
+    // id, version, channel, level, opcode, task, keyword
+    EXPECT_EQ((std::tuple<int, int, int, int, int, int, uint64_t>{
+                  d.id, d.version, d.channel, d.level, d.opcode, d.task, d.keyword}),
+              (std::tuple<int, int, int, int, int, int, uint64_t>{103, 0, 0, 0, 14, 2, 0x1}));
     const uint32_t threadId = Velto::Platform::CurrentThreadId();
-    ASSERT_EQ(write.payload.size(), 2u);
-    EXPECT_EQ(write.payload[0], BytesOf(&threadId, 4));
-    EXPECT_EQ(write.payload[1], BytesOf("Main thread", 12));
+    EXPECT_EQ(write.payload,
+              (std::vector<std::string>{std::string(reinterpret_cast<const char*>(&threadId), 4),
+                                        std::string("Main thread", 12)}));
 }
 
 TEST(TraceProviders, RegistersAndUnregistersThroughTheSystemsOwnLookup) {
@@ -246,61 +234,48 @@ TEST(TraceProviders, RegistersAndUnregistersThroughTheSystemsOwnLookup) {
 // Events with levels and keywords of every kind, to see each part of the rule decide.
 constexpr TraceEventFilter kEvents[] = {{0x1, 0}, {0x2, 4}, {0x0, 5}, {0x3, 2}};
 
-std::string EnabledBits(const TraceEnableContext& context) {
+// Whether each event of kEvents is enabled, then the stored switch, level and masks.
+std::string StateOf(const TraceEnableContext& context) {
     std::string bits;
     for (std::size_t i = 0; i < std::size(kEvents); ++i) {
         bits += context.IsEventEnabled(i) ? '1' : '0';
     }
-    return bits;
+    return bits + (context.isEnabled ? " on " : " off ") + std::to_string(context.level) + " " +
+           std::to_string(context.matchAnyKeyword) + " " + std::to_string(context.matchAllKeyword);
 }
 
 TEST(EnableCallback, EnablesEachEventThatPassesTheLevelAndBothKeywordMasks) {
-    struct Case {
+    const struct {
         uint8_t level;
         uint64_t matchAny, matchAll;
         const char* expected;  // one character per event of kEvents
-    };
-    const Case cases[] = {
+    } rows[] = {
         {0, 0x0, 0x0, "0010"}, {0, 0x1, 0x0, "1011"},  {0, 0x2, 0x0, "0111"}, {3, 0x3, 0x0, "1001"},
         {4, 0x3, 0x0, "1101"}, {5, 0x3, 0x0, "1111"},  {0, 0x3, 0x1, "1011"}, {0, 0x3, 0x3, "0011"},
         {0, 0x1, 0x4, "0010"}, {1, 0xFF, 0x0, "1000"},
     };
-    for (const Case& test : cases) {
+    for (const auto& row : rows) {
         TraceEnableContext context(kEvents);
-        EnableCallback(nullptr, kEnableProvider, test.level, test.matchAny, test.matchAll, nullptr,
+        EnableCallback(nullptr, kEnableProvider, row.level, row.matchAny, row.matchAll, nullptr,
                        &context);
-        EXPECT_EQ(EnabledBits(context), test.expected)
-            << "level " << int{test.level} << ", any 0x" << std::hex << test.matchAny << ", all 0x"
-            << test.matchAll;
-        EXPECT_TRUE(context.isEnabled);
-        EXPECT_EQ(context.level, test.level);
-        EXPECT_EQ(context.matchAnyKeyword, test.matchAny);
-        EXPECT_EQ(context.matchAllKeyword, test.matchAll);
+        EXPECT_EQ(StateOf(context), std::string(row.expected) + " on " + std::to_string(row.level) +
+                                        " " + std::to_string(row.matchAny) + " " +
+                                        std::to_string(row.matchAll));
     }
 }
 
-TEST(EnableCallback, DisablingClearsEveryEventTheLevelAndTheMasks) {
+// Disabling clears everything; other control codes and a missing context change nothing.
+TEST(EnableCallback, DisablesOnlyOnItsOwnControlCode) {
     TraceEnableContext context(kEvents);
     EnableCallback(nullptr, kEnableProvider, 5, 0x3, 0x0, nullptr, &context);
-    ASSERT_EQ(EnabledBits(context), "1111");
-    EnableCallback(nullptr, kDisableProvider, 7, 0x7, 0x7, nullptr, &context);
-    EXPECT_EQ(EnabledBits(context), "0000");
-    EXPECT_FALSE(context.isEnabled);
-    EXPECT_EQ(context.level, 0);
-    EXPECT_EQ(context.matchAnyKeyword, 0u);
-    EXPECT_EQ(context.matchAllKeyword, 0u);
-}
-
-TEST(EnableCallback, OtherControlCodesAndAMissingContextChangeNothing) {
-    TraceEnableContext context(kEvents);
-    EnableCallback(nullptr, kEnableProvider, 4, 0x1, 0x0, nullptr, &context);
     for (const uint32_t code : {2u, 3u, 0xFFFFFFFFu}) {
         EnableCallback(nullptr, code, 0, 0x0, 0x0, nullptr, &context);
-        EXPECT_EQ(EnabledBits(context), "1001") << "control code " << code;
-        EXPECT_EQ(context.level, 4) << "control code " << code;
+        EXPECT_EQ(StateOf(context), "1111 on 5 3 0") << "control code " << code;
     }
     EnableCallback(nullptr, kEnableProvider, 0, 0x3, 0x0, nullptr, nullptr);
-    EXPECT_EQ(EnabledBits(context), "1001");
+    EXPECT_EQ(StateOf(context), "1111 on 5 3 0") << "no context";
+    EnableCallback(nullptr, kDisableProvider, 7, 0x7, 0x7, nullptr, &context);
+    EXPECT_EQ(StateOf(context), "0000 off 0 0 0");
 }
 
 }  // namespace

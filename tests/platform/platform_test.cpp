@@ -1,12 +1,20 @@
+// The platform services, each seen through its own header.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
+#include <clocale>
+#include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/c_locale_numbers.h"
 #include "platform/debugger_output.h"
 #include "platform/executable_path.h"
 #include "platform/heap_block.h"
@@ -15,6 +23,8 @@
 #include "platform/recursive_lock.h"
 #include "platform/shared_library.h"
 #include "platform/thread_id.h"
+#include "platform/utc_calendar.h"
+#include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
@@ -49,16 +59,22 @@ TEST(RecursiveLock, SerialisesThreads) {
 
 TEST(LocalTime, FieldsLieInTheirRanges) {
     const LocalTime now = LocalTimeNow();
-    EXPECT_GE(now.year, 2020);
-    EXPECT_GE(now.month, 1);
-    EXPECT_LE(now.month, 12);
-    EXPECT_GE(now.day, 1);
-    EXPECT_LE(now.day, 31);
-    EXPECT_LE(now.hour, 23);
-    EXPECT_LE(now.minute, 59);
-    EXPECT_LE(now.second, 60);
-    EXPECT_GE(now.millisecond, 0);
-    EXPECT_LE(now.millisecond, 999);
+    const struct {
+        const char* name;
+        int32_t value, least, most;
+    } fields[] = {
+        {"year", now.year, 2020, INT32_MAX},
+        {"month", now.month, 1, 12},
+        {"day", now.day, 1, 31},
+        {"hour", now.hour, 0, 23},
+        {"minute", now.minute, 0, 59},
+        {"second", now.second, 0, 60},
+        {"millisecond", now.millisecond, 0, 999},
+    };
+    for (const auto& field : fields) {
+        EXPECT_GE(field.value, field.least) << field.name;
+        EXPECT_LE(field.value, field.most) << field.name;
+    }
 }
 
 TEST(PerformanceCounter, NeverRunsBackwards) {
@@ -85,10 +101,8 @@ TEST(ExecutablePath, NamesThisTestProgramAndCutsToTheBuffer) {
     ASSERT_GT(length, 0u);
     EXPECT_EQ(std::strlen(path), length);
     EXPECT_NE(std::string(path).find("platform_test"), std::string::npos) << path;
-
-    char small[5];
-    EXPECT_EQ(ExecutablePath(small, sizeof small), 4u);
-    EXPECT_EQ(std::strlen(small), 4u);
+    EXPECT_EQ(ExecutablePath(path, 5), 4u);
+    EXPECT_EQ(std::strlen(path), 4u);
     EXPECT_EQ(ExecutablePath(nullptr, 0), 0u);
 }
 
@@ -119,6 +133,85 @@ TEST(SharedLibrary, ReportsAMissingLibraryAndSymbol) {
     EXPECT_FALSE(missing.IsLoaded());
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(missing.Symbol("anything"), nullptr);
+}
+
+// Seconds since 1970 broken down into year, month, day, hour, minute, second, weekday and day of
+// the year; times outside the supported range are refused and leave every field zero.
+TEST(UtcCalendar, BreaksDownSecondsIntoCalendarFields) {
+    const struct {
+        int64_t seconds;
+        std::array<int, 8> fields;
+    } rows[] = {
+        {0, {1970, 1, 1, 0, 0, 0, 4, 0}},
+        {-1, {1969, 12, 31, 23, 59, 59, 3, 364}},
+        {-43200, {1969, 12, 31, 12, 0, 0, 3, 364}},
+        {951782400, {2000, 2, 29, 0, 0, 0, 2, 59}},
+        {1700000000, {2023, 11, 14, 22, 13, 20, 2, 317}},
+        {2147483648, {2038, 1, 19, 3, 14, 8, 2, 18}},  // past the 32-bit time_t limit
+        {4107542400, {2100, 3, 1, 0, 0, 0, 1, 59}},    // 2100 is not a leap year
+        {32535215999, {3000, 12, 31, 23, 59, 59, 3, 364}},
+        {32535215999 + 43200, {3001, 1, 1, 11, 59, 59, 4, 0}},
+    };
+    for (const auto& row : rows) {
+        std::tm parts{};
+        ASSERT_TRUE(BreakDownUtc(row.seconds, parts)) << row.seconds;
+        EXPECT_EQ((std::array{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                              parts.tm_min, parts.tm_sec, parts.tm_wday, parts.tm_yday}),
+                  row.fields)
+            << row.seconds;
+    }
+}
+
+TEST(UtcCalendar, RefusesTimesOutsideTheSupportedRange) {
+    for (const int64_t seconds :
+         {int64_t{-43201}, int64_t{32535215999 + 43201}, INT64_MIN, INT64_MAX}) {
+        std::tm parts{};
+        parts.tm_year = 99;
+        EXPECT_FALSE(BreakDownUtc(seconds, parts)) << seconds;
+        EXPECT_EQ(parts.tm_year, 0) << "a refused time leaves the fields zeroed: " << seconds;
+    }
+}
+
+std::string Print(const char* format, ...) {
+    char buffer[64];
+    va_list arguments;
+    va_start(arguments, format);
+    const int printed = VsnprintfC(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    return printed >= 0 ? std::string(buffer) : "refused";
+}
+
+// What each function reads and leaves unread under the host's comma-decimal locale, which stays
+// set as it was.
+TEST(CLocaleNumbers, ReadAndPrintWithAPointUnderACommaDecimalLocale) {
+    const Velto::Testing::CommaDecimalLocale locale;
+    if (!locale.Active()) {
+        GTEST_SKIP() << locale.Reason();
+    }
+    const struct {
+        const char* text;
+        double value;
+        const char* rest;
+    } doubles[] = {{"1.5", 1.5, ""}, {"1,5", 1.0, ",5"}, {" -2.25e1x", -22.5, "x"}};
+    for (const auto& row : doubles) {
+        char* end = nullptr;
+        EXPECT_EQ(StrtodC(row.text, &end), row.value) << row.text;
+        EXPECT_STREQ(end, row.rest) << row.text;
+    }
+    char* end = nullptr;
+    EXPECT_EQ(StrtollC(" -0x10,5", &end, 0), -16);
+    EXPECT_STREQ(end, ",5");
+    EXPECT_EQ(StrtoullC("017.", &end, 0), 15u);
+    EXPECT_STREQ(end, ".");
+    errno = 0;
+    EXPECT_EQ(StrtoullC("18446744073709551616", &end, 0), UINT64_MAX);
+    EXPECT_EQ(errno, ERANGE);
+    EXPECT_EQ(Print("%g|%.2f|%d", 127.5, 0.25, 1000), "127.5|0.25|1000");
+    EXPECT_EQ(std::localeconv()->decimal_point[0], ',');
+}
+
+TEST(CLocaleNumbers, PrintCutsOutputThatDoesNotFitAndTerminatesIt) {
+    EXPECT_EQ(Print("%s", std::string(100, 'x').c_str()), std::string(63, 'x'));
 }
 
 }  // namespace
