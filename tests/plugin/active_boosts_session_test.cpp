@@ -179,7 +179,7 @@ class ActiveBoostsSession : public ActiveBoostsApi {
   protected:
     void SetUp() override {
         ActiveBoostsApi::SetUp();
-        StartLoggedIn(kFirstBoosts);
+        StartLoggedIn();
         FireStoreFulfilment("BOOST");
         host_.RunDeferredCalls();
         Get();
@@ -194,16 +194,12 @@ class ActiveBoostsSession : public ActiveBoostsApi {
         return stats ? static_cast<int64_t>(stats->bytesAllocated - stats->bytesFreed) : -1;
     }
 
-    void AnswerQuery(const std::string& answer) {
-        host_.SetAnswer(kPost, kInvoke, HostAnswer::Value(Json(answer)));
-    }
-
-    // Starts with the login data packet the host holds and the query answered with `boosts`.
-    void StartLoggedIn(const std::string& boosts, uint64_t firstWinDelay = 3600000) {
+    // Starts with the login data packet the host holds and the query answered with `query`.
+    void StartLoggedIn(HostAnswer query = HostAnswer::Value(Json(LcdsAnswer(kBoostsClass,
+                                                                            kFirstBoosts)))) {
         host_.SetAnswer(kGet, kLoginUri,
-                        HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":)" +
-                                               std::to_string(firstWinDelay) + "}")));
-        AnswerQuery(LcdsAnswer(kBoostsClass, boosts));
+                        HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":3600000})")));
+        host_.SetAnswer(kPost, kInvoke, std::move(query));
         ASSERT_TRUE(host_.Start());
     }
 
@@ -268,7 +264,7 @@ class ActiveBoostsSession : public ActiveBoostsApi {
 TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Get(), "404 Not found");
     const int64_t before = NowSeconds();
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const int64_t after = NowSeconds();
     EXPECT_EQ(Take(HostCallKind::SendRequest),
               (std::vector<std::string>{"GET /mek-login/v1/login-data-packet []",
@@ -283,7 +279,9 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Get(), "0 " + kFirstResource);
 
     // Only a new end-of-game block queries again; an update of one does not.
-    AnswerQuery(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)));
+    host_.SetAnswer(kPost, kInvoke,
+                    HostAnswer::Value(
+                        Json(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)))));
     Fire(kEndOfGameEvent, R"({"uri":"/mek-end-of-game/v1/eog-stats-block","eventType":"Update",)"
                           R"("data":{"timeUntilNextFirstWinBonus":0}})");
     EXPECT_TRUE(host_.Calls().empty() || Events().empty());
@@ -316,7 +314,7 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
 }
 
 TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const struct {
         const char* inventoryType;
         bool applied;
@@ -331,7 +329,7 @@ TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
 }
 
 TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const struct {
         const char* name;
         HostAnswer answer;
@@ -357,19 +355,16 @@ TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
 }
 
 TEST_F(ActiveBoostsSession, ReadsAStreamedAnswer) {
-    host_.SetAnswer(kGet, kLoginUri, HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":0})")));
     const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
-    host_.SetAnswer(kPost, kInvoke,
-                    HostAnswer::Stream({StreamPiece{answer.substr(0, 40), true},
-                                        StreamPiece{answer.substr(40), false}}));
-    ASSERT_TRUE(host_.Start());
+    StartLoggedIn(HostAnswer::Stream(
+        {StreamPiece{answer.substr(0, 40), true}, StreamPiece{answer.substr(40), false}}));
     EXPECT_EQ(Events().size(), 2u);
     EXPECT_EQ(Get(), "0 " + kFirstResource);
     EXPECT_EQ(host_.UnreleasedStreams(), 0u);
 }
 
 TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     // A delay whose ticks overflow 64 bits gives a date that cannot be written.
     FireLoginPacket(R"({"timeUntilFirstWinOfDay":922337203685478})");
     EXPECT_EQ(PublishedFirstWin(), "");
