@@ -302,13 +302,10 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
               "0 " + ResourceJson(2874410, "2020-09-13T12:26:40Z", "2017-07-15T02:40:00Z", 5));
 
     ASSERT_TRUE(host_.Shutdown());
-    std::size_t subscribed = 0;
-    std::size_t unsubscribed = 0;
-    for (const HostCall& call : host_.Calls()) {
-        subscribed += call.kind == HostCallKind::Subscribe ? 1 : 0;
-        unsubscribed += call.kind == HostCallKind::Unsubscribe ? 1 : 0;
-    }
-    EXPECT_EQ(unsubscribed, 6u) << "every subscription ends";
+    EXPECT_EQ(std::count_if(host_.Calls().begin(), host_.Calls().end(),
+                            [](const HostCall& c) { return c.kind == HostCallKind::Unsubscribe; }),
+              6);
+    EXPECT_TRUE(host_.Subscriptions().empty()) << "every subscription ends";
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
     EXPECT_EQ(BytesInUse(), baseline_) << "the session's memory is given back";
 }
