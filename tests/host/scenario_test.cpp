@@ -13,6 +13,7 @@
 namespace {
 
 using namespace Velto::TestHost;
+using namespace Velto::TestHost::Testing;
 
 std::vector<std::string> Commands(const Scenario& scenario) {
     std::vector<std::string> commands;
@@ -337,7 +338,7 @@ TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
 }
 
 TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
-    const std::vector<std::string> calls = Testing::JsonCalls(
+    const std::vector<std::string> calls = JsonCalls(
         Play("answer GET /fake/v1/thing stream \"ab\" end\nload\nstart\nfire OnFakeEvent 1\n"
              "run-deferred\nrun-deferred\ncall GET /fake/v1/thing\ndescribe\nstop\n",
              TranscriptFormat::Json)
@@ -345,7 +346,7 @@ TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
     for (const char* call : {"return SendRequest", "call Event", "call EventCallback",
                              "return Event", "call DeferredCall", "note DeferredCall",
                              "call GetThing", "return GetThing", "return describe"}) {
-        EXPECT_TRUE(Testing::Contains(calls, call)) << call;
+        EXPECT_TRUE(Contains(calls, call)) << call;
     }
 }
 

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace Velto::TestHost;
-using Velto::TestHost::Testing::Contains;
+using namespace Velto::TestHost::Testing;
 
 constexpr uint32_t kGet = 2;
 constexpr uint32_t kPost = 6;
@@ -152,7 +152,7 @@ TEST_F(StreamedAnswer, WritesReadsAndReleasesInBothTranscriptForms) {
          }) {
         EXPECT_TRUE(Contains(host_.GetTranscript().Lines(), line)) << "missing line: " << line;
     }
-    EXPECT_EQ(Testing::JsonCalls(json.GetTranscript().Lines()),
+    EXPECT_EQ(JsonCalls(json.GetTranscript().Lines()),
               (std::vector<std::string>{"call SendRequest", "return SendRequest", "call StreamRead",
                                         "return StreamRead", "call StreamRead", "return StreamRead",
                                         "call StreamRead", "return StreamRead", "call StreamRead",
@@ -255,16 +255,6 @@ class StaleDelivery : public ::testing::Test {
         host_.Api()->Subscribe(host_.Api(), "OnStale", 1, &SeeUserData, &marker_, 2);
     }
 
-    std::vector<std::string> Logs() const {
-        std::vector<std::string> logs;
-        for (const HostCall& call : host_.Calls()) {
-            if (call.kind == HostCallKind::Log) {
-                logs.push_back(call.text);
-            }
-        }
-        return logs;
-    }
-
     TestHost host_;
     int marker_ = 0;
 };
@@ -284,7 +274,8 @@ TEST_F(StaleDelivery, KeepsCallbacksPastShutdownWhenAsked) {
     EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree()), 1u);
     host_.ClearCalls();
     EXPECT_EQ(host_.RunDeferredCalls(), 1u);
-    EXPECT_EQ(Logs(), std::vector<std::string>{"deferred FakeDeferred userData=other"});
+    EXPECT_EQ(Logs(host_.Calls()),
+              std::vector<std::string>{"deferred FakeDeferred userData=other"});
     EXPECT_EQ(gSeenUserData, std::vector<void*>{&marker_});
     const std::vector<std::string>& lines = host_.GetTranscript().Lines();
     for (const char* note :
@@ -307,7 +298,8 @@ TEST_F(StaleDelivery, DeliversTheChosenUserDataInsteadOfTheSubscriptions) {
     EXPECT_EQ(gSeenUserData, (std::vector<void*>{nullptr, madeUp, &marker_}));
     host_.ClearCalls();
     EXPECT_EQ(host_.FireEvent("OnFakeEvent", HostValueTree(), nullptr), 1u);
-    EXPECT_EQ(Logs(), std::vector<std::string>{"event OnFakeEvent userData=other payload=type 0"});
+    EXPECT_EQ(Logs(host_.Calls()),
+              std::vector<std::string>{"event OnFakeEvent userData=other payload=type 0"});
     const std::vector<std::string>& lines = host_.GetTranscript().Lines();
     EXPECT_TRUE(Contains(lines, R"(-> Event("OnStale", null, userData=4096))"));
     EXPECT_TRUE(Contains(lines, "-> EventCallback(subscription=2, handle=1, flags=2)"));

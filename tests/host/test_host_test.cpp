@@ -15,8 +15,7 @@
 namespace {
 
 using namespace Velto::TestHost;
-using Velto::TestHost::Testing::Contains;
-using Velto::TestHost::Testing::JsonCalls;
+using namespace Velto::TestHost::Testing;
 
 // One line per recorded call, with the fields its kind sets.
 std::string Summary(const HostCall& call) {
@@ -316,17 +315,6 @@ class FakePluginCalls : public FakePluginHost {
         LoadAndStart();
         host_.ClearCalls();
     }
-
-    // The plug-in's log lines since the calls were last cleared.
-    std::vector<std::string> Logs() const {
-        std::vector<std::string> logs;
-        for (const HostCall& call : host_.Calls()) {
-            if (call.kind == HostCallKind::Log) {
-                logs.push_back(call.text);
-            }
-        }
-        return logs;
-    }
 };
 
 TEST_F(FakePluginCalls, ChoosesTheEntryByRouteNameAndMethodOrByExplicitName) {
@@ -424,7 +412,7 @@ TEST_F(FakePluginCalls, CopiesTheAnswerAndReleasesTheResponseOnce) {
         host_.ClearCalls();
         const std::optional<FunctionAnswer> answer = host_.CallFunction(row.request);
         EXPECT_EQ(Outcome(answer).rfind(row.outcome, 0), 0u) << Outcome(answer);
-        EXPECT_EQ(Logs(), row.logs);
+        EXPECT_EQ(Logs(host_.Calls()), row.logs);
         EXPECT_TRUE(answer && answer->released);
     }
 }
