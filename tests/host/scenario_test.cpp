@@ -194,7 +194,7 @@ TEST(Scenario, ListsTheUsageOfEveryForm) {
           "expect request METHOD PATH [JSON]", "expect log LEVEL TEXT...",
           "expect no event | no request | no log", "expect nothing",
           "expect answer STATUS [error TEXT... | value JSON]", "expect memory baseline"}) {
-        EXPECT_NE(std::find(usage.begin(), usage.end(), line), usage.end()) << line;
+        EXPECT_TRUE(Contains(usage, line)) << line;
     }
 }
 
@@ -278,6 +278,7 @@ TEST(Scenario, AnswersThePluginsRequestAsScripted) {
         {"serve /fake/v1/thing 1\nserve /fake/v1/thing 2", {"plugin <- 200 2"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
         ExpectLines(PlayText(std::string(c.answer) + "\nload\nstart\nstop\n"), c.lines);
     }
 }
