@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
