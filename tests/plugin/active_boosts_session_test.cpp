@@ -165,7 +165,7 @@ TEST_F(ActiveBoostsApi, DescribesTheResourceRouteItsTypesAndEvents) {
     EXPECT_FALSE(description.events.empty());
 }
 
-TEST_F(ActiveBoostsApi, RefusesOtherMethodsAndPathsThroughItsFunctionEntry) {
+TEST_F(ActiveBoostsApi, AnswersOnlyItsMethodAndRouteThroughItsFunctionEntry) {
     const std::string kName = "GetMekActiveBoostsV1ActiveBoosts";
     EXPECT_EQ(Get(kGet, kResource, kName), "404 Not found") << "nothing to serve before start";
     EXPECT_EQ(Get(kPost, kResource, kName), "404 Invalid function");
