@@ -2,7 +2,7 @@
 // hosts whose API major version is not 18, and its Start calls every slot of the host's function
 // table once (Unsubscribe comes at Shutdown), reporting what it got back through Log.
 //
-// Its API description lists seven functions (see gFunctions), two types and one event. Most
+// Its API description lists seven functions (see gEntries), two types and one event. Most
 // functions echo the request they get as an object; "Fail" answers with an error and status
 // 503, "Stream" with a streamed body read three bytes at a time. Like the plug-in's dispatcher,
 // every function refuses a method other than its own with "Invalid function" and status 404. The
@@ -163,23 +163,6 @@ std::string SendRequest(HostApi* api, uint32_t handle) {
 
 // --- The API description -----------------------------------------------------------------------
 
-using CallRoutine = void (*)(HostResponse* response, HostRequest* request);
-
-// One function: its entry's fields, and the call context its routine gets back.
-struct FakeFunction {
-    const char* name;
-    uint32_t method;
-    const char* customMethod;
-    const char* route;
-    CallRoutine call;
-    ApiArgumentRecord* arguments;
-    ApiArgumentLocationEntry* locations;
-    uint32_t argumentCount;
-    uint32_t returnsKind;
-    uint32_t returnsElementKind;
-    const char* returnsTypeName;
-};
-
 bool SameText(const char* a, const char* b) {
     return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
 }
@@ -208,11 +191,12 @@ void Fail(HostResponse* response, uint32_t status, const char* message) {
 bool Begin(HostResponse* response, const HostRequest& request) {
     response->release = &ReleaseResponse;
     response->responseText = "";
-    const auto* function = static_cast<const FakeFunction*>(request.functionContext);
+    // Each entry is its own call context.
+    const auto* function = static_cast<const ApiFunctionEntry*>(request.functionContext);
+    const uint32_t method = function->method;
     const bool fits =
-        function->method == 0 ||
-        (request.method == function->method &&
-         (function->method != 8 || SameText(request.customMethod, function->customMethod)));
+        method == 0 || (request.method == method &&
+                        (method != 8 || SameText(request.customMethod, function->customMethod)));
     if (!fits) {
         Fail(response, 404, "Invalid function");
     }
@@ -243,9 +227,9 @@ HostValue EchoOf(const HostRequest& request) {
         arguments.push_back(OwnedText(std::string(argument.name != nullptr ? argument.name : "-") +
                                       "=" + Describe(argument.value)));
     }
-    const auto* function = static_cast<const FakeFunction*>(request.functionContext);
+    const auto* function = static_cast<const ApiFunctionEntry*>(request.functionContext);
     return MakeObject({
-        {"function", OwnedText(function->name)},
+        {"function", OwnedText(function->signature.name)},
         {"method", Scalar(kHostSigned, request.method)},
         {"customMethod",
          request.customMethod != nullptr ? OwnedText(request.customMethod) : Scalar(kHostNull, 0)},
@@ -325,21 +309,45 @@ ApiArgumentLocationEntry gPostLocations[] = {{&gPostLocations[1], 2}, {nullptr, 
 // Null texts and no location list: the host must cope.
 ApiArgumentRecord gPingArguments[] = {{nullptr, "count", nullptr, 6, 0, nullptr, 0}};
 
-FakeFunction gFunctions[] = {
-    {"GetThing", 2, nullptr, "/fake/v1/thing", &Echo, nullptr, nullptr, 0, 17, 0, "FakeItem"},
-    {"GetItem", 2, nullptr, "/fake/v1/items/{id}", &Echo, gItemArguments, gItemLocations, 2, 17, 0,
-     "FakeItem"},
-    {"PostItem", 6, nullptr, "/fake/v1/items/{id}", &Echo, gPostArguments, gPostLocations, 2, 17, 0,
-     "FakeItem"},
-    {"Ping", 0, nullptr, "", &Echo, gPingArguments, nullptr, 1, 12, 0, ""},
-    {"Fail", 0, nullptr, "/fake/v1/fail", &Refuse, nullptr, nullptr, 0, 0, 0, ""},
-    {"Stream", 2, nullptr, "/fake/v1/files/{+rest}", &Stream, nullptr, nullptr, 0, 15, 6, ""},
-    {"Purge", 8, "PURGE", "/fake/v1/cache{#part}", &Echo, nullptr, nullptr, 0, 0, 0, ""},
-};
-constexpr uint32_t kFunctionCount = sizeof gFunctions / sizeof gFunctions[0];
-
 const char* const kTags[] = {"Plugins", "Plugin fake-plugin"};
-ApiFunctionEntry gEntries[kFunctionCount];
+
+// One function entry; load_mek_active_boosts links the entries.
+ApiFunctionEntry Entry(const char* name, uint32_t method, const char* route,
+                       void (*call)(HostResponse*, HostRequest*), uint32_t returnsKind,
+                       const char* returnsTypeName = "", ApiArgumentRecord* arguments = nullptr,
+                       uint32_t argumentCount = 0, ApiArgumentLocationEntry* locations = nullptr,
+                       uint32_t returnsElementKind = 0) {
+    ApiFunctionEntry entry{};
+    ApiFunctionSignature& signature = entry.signature;
+    signature.name = name;
+    signature.nameSpace = "";
+    signature.arguments = arguments;
+    signature.argumentCount = argumentCount;
+    signature.returnsKind = returnsKind;
+    signature.returnsElementKind = returnsElementKind;
+    signature.returnsTypeName = returnsTypeName;
+    signature.tags = kTags;
+    signature.tagCount = 2;
+    entry.call = call;
+    entry.argumentLocations = locations;
+    entry.route = route;
+    entry.method = method;
+    entry.customMethod = method == 8 ? "PURGE" : "";  // Purge is the one custom method
+    return entry;
+}
+
+ApiFunctionEntry gEntries[] = {
+    Entry("GetThing", 2, "/fake/v1/thing", &Echo, 17, "FakeItem"),
+    Entry("GetItem", 2, "/fake/v1/items/{id}", &Echo, 17, "FakeItem", gItemArguments, 2,
+          gItemLocations),
+    Entry("PostItem", 6, "/fake/v1/items/{id}", &Echo, 17, "FakeItem", gPostArguments, 2,
+          gPostLocations),
+    Entry("Ping", 0, "", &Echo, 12, "", gPingArguments, 1),
+    Entry("Fail", 0, "/fake/v1/fail", &Refuse, 0),
+    Entry("Stream", 2, "/fake/v1/files/{+rest}", &Stream, 15, "", nullptr, 0, nullptr, 6),
+    Entry("Purge", 8, "/fake/v1/cache{#part}", &Echo, 0),
+};
+constexpr uint32_t kFunctionCount = sizeof gEntries / sizeof gEntries[0];
 
 ApiFieldRecord gItemFields[] = {
     {&gItemFields[1], "id", "", 0, 6, 0, "", 0},
@@ -351,31 +359,6 @@ ApiTypeRecord gTypes[] = {
     {nullptr, "FakeColour", "", 4, "", nullptr, 0, nullptr, gColourValues, 2},
 };
 ApiEventRecord gEvents[] = {{nullptr, "OnFakeEvent", "", "FakeItem", "", nullptr, 0}};
-
-ApiDescriptor BuildDescriptor() {
-    for (uint32_t i = 0; i < kFunctionCount; ++i) {
-        FakeFunction& function = gFunctions[i];
-        ApiFunctionEntry& entry = gEntries[i];
-        entry = ApiFunctionEntry{};
-        entry.next = i + 1 < kFunctionCount ? &gEntries[i + 1] : nullptr;
-        entry.callContext = &function;
-        entry.signature.name = function.name;
-        entry.signature.nameSpace = "";
-        entry.signature.arguments = function.arguments;
-        entry.signature.argumentCount = function.argumentCount;
-        entry.signature.returnsKind = function.returnsKind;
-        entry.signature.returnsElementKind = function.returnsElementKind;
-        entry.signature.returnsTypeName = function.returnsTypeName;
-        entry.signature.tags = kTags;
-        entry.signature.tagCount = 2;
-        entry.call = function.call;
-        entry.argumentLocations = function.locations;
-        entry.route = function.route;
-        entry.method = function.method;
-        entry.customMethod = function.customMethod != nullptr ? function.customMethod : "";
-    }
-    return ApiDescriptor{gEntries, kFunctionCount, gTypes, 2, gEvents, 1};
-}
 
 // --- The export table ------------------------------------------------------------------------
 
@@ -427,7 +410,11 @@ extern "C" __attribute__((visibility("default"))) void* load_mek_active_boosts(
     context->exports = &gLiveModule->exports;
     context->module = gLiveModule;
     context->name = "fake-plugin";
-    gDescriptor = BuildDescriptor();
+    for (uint32_t i = 0; i < kFunctionCount; ++i) {
+        gEntries[i].next = i + 1 < kFunctionCount ? &gEntries[i + 1] : nullptr;
+        gEntries[i].callContext = &gEntries[i];
+    }
+    gDescriptor = ApiDescriptor{gEntries, kFunctionCount, gTypes, 2, gEvents, 1};
     context->apiDescriptor = &gDescriptor;
     return gLiveModule;
 }

@@ -12,51 +12,35 @@ namespace {
 using namespace Velto::TestHost;
 using namespace Velto::Client;
 
-TEST(HostValueTree, WritesBackTheJsonItReads) {
-    struct Case {
+TEST(HostValueTree, ReadsJsonIntoTheHostTagsAndWritesItBack) {
+    struct Row {
         const char* input;
         const char* output;
-    };
-    const Case cases[] = {
-        {"null", "null"},
-        {" true ", "true"},
-        {"-5", "-5"},
-        {"9223372036854775807", "9223372036854775807"},
-        {"18446744073709551615", "18446744073709551615"},
-        {"1.5", "1.5"},
-        {R"("a\"b\n")", R"("a\"b\n")"},
-        {R"("\u0000x")", R"("\u0000x")"},
-        {"[1, [2, {}], []]", "[1,[2,{}],[]]"},
-        {R"({"b": 1, "a": [], "b": 2})", R"({"b":1,"a":[],"b":2})"},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        std::optional<HostValueTree> tree = HostValueTree::FromJson(c.input, &error);
-        ASSERT_TRUE(tree.has_value()) << c.input << ": " << error;
-        EXPECT_EQ(tree->ToJson(), c.output) << "input " << c.input;
-    }
-}
-
-TEST(HostValueTree, ReadsJsonIntoTheHostTags) {
-    struct Case {
-        const char* input;
         uint32_t type;
     };
-    const Case cases[] = {
-        {"null", kHostNull},
-        {"false", kHostBool},
-        {"5", kHostSigned},
-        {"-9223372036854775808", kHostSigned},
-        {"9223372036854775808", kHostUnsigned},
-        {"1.0", kHostFloat},
-        {R"("x")", kHostOwnedText},
-        {"[]", kHostArray},
-        {"{}", kHostObject},
+    const Row rows[] = {
+        {"null", "null", kHostNull},
+        {" true ", "true", kHostBool},
+        {"false", "false", kHostBool},
+        {"-5", "-5", kHostSigned},
+        {"-9223372036854775808", "-9223372036854775808", kHostSigned},
+        {"9223372036854775807", "9223372036854775807", kHostSigned},
+        {"9223372036854775808", "9223372036854775808", kHostUnsigned},
+        {"18446744073709551615", "18446744073709551615", kHostUnsigned},
+        {"1.5", "1.5", kHostFloat},
+        {"1.0", "1.0", kHostFloat},
+        {R"("a\"b\n")", R"("a\"b\n")", kHostOwnedText},
+        {R"("\u0000x")", R"("\u0000x")", kHostOwnedText},
+        {"[1, [2, {}], []]", "[1,[2,{}],[]]", kHostArray},
+        {R"({"b": 1, "a": [], "b": 2})", R"({"b":1,"a":[],"b":2})", kHostObject},
     };
-    for (const Case& c : cases) {
-        std::optional<HostValueTree> tree = HostValueTree::FromJson(c.input);
-        ASSERT_TRUE(tree.has_value()) << c.input;
-        EXPECT_EQ(tree->Type(), c.type) << c.input;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.input);
+        std::string error;
+        std::optional<HostValueTree> tree = HostValueTree::FromJson(row.input, &error);
+        ASSERT_TRUE(tree.has_value()) << error;
+        EXPECT_EQ(tree->ToJson(), row.output);
+        EXPECT_EQ(tree->Type(), row.type);
     }
     std::optional<HostValueTree> object = HostValueTree::FromJson(R"({"k": "v"})");
     ASSERT_TRUE(object.has_value());

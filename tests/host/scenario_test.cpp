@@ -1,18 +1,19 @@
-// Scenario parsing and playing.
+// Scenario parsing and playing, and the JSON comparison its expectations use.
 #include "host/scenario.h"
 
 #include <gtest/gtest.h>
 
-#include <rapidjson/document.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "host/json_match.h"
+#include "tests/host/host_test_support.h"
 
 namespace {
 
 using namespace Velto::TestHost;
+using namespace Velto::TestHost::Testing;
 
 std::vector<std::string> Commands(const Scenario& scenario) {
     std::vector<std::string> commands;
@@ -20,18 +21,6 @@ std::vector<std::string> Commands(const Scenario& scenario) {
         commands.push_back(std::to_string(step.line) + " " + step.command);
     }
     return commands;
-}
-
-TEST(Scenario, AcceptsEveryBundledScenario) {
-    std::size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(MEK_SCENARIO_DIR)) {
-        ScenarioError error;
-        const std::optional<Scenario> scenario = Scenario::ParseFile(entry.path().string(), &error);
-        ASSERT_TRUE(scenario.has_value()) << entry.path() << ": " << error.ToString();
-        EXPECT_EQ(scenario->Steps().front().command, "load") << entry.path();
-        ++count;
-    }
-    EXPECT_GT(count, 0u);
 }
 
 TEST(Scenario, SkipsCommentsBlankLinesAndCarriageReturns) {
@@ -205,7 +194,7 @@ TEST(Scenario, ListsTheUsageOfEveryForm) {
           "expect request METHOD PATH [JSON]", "expect log LEVEL TEXT...",
           "expect no event | no request | no log", "expect nothing",
           "expect answer STATUS [error TEXT... | value JSON]", "expect memory baseline"}) {
-        EXPECT_NE(std::find(usage.begin(), usage.end(), line), usage.end()) << line;
+        EXPECT_TRUE(Contains(usage, line)) << line;
     }
 }
 
@@ -217,35 +206,36 @@ TEST(Scenario, ReportsAnUnreadableFileWithoutALine) {
         << error.ToString();
 }
 
-TEST(Scenario, PlaysMisplacedStepsAndLetsTheHostReportThem) {
-    const std::optional<Scenario> scenario =
-        Scenario::Parse("stop\nload 18.0.0\nstart 3\nstart\nmemory\nstop\nstop\n");
-    ASSERT_TRUE(scenario.has_value());
-    TestHost host;
-    ASSERT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
-    ScenarioContext context{host};
+// What playing a scenario against the fake plug-in left: the error (empty when it ran to its
+// end), the host's state and its transcript, whole and as lines.
+struct Played {
     ScenarioError error;
-    ASSERT_TRUE(scenario->Run(context, &error)) << error.ToString();
-    EXPECT_EQ(host.State(), ModuleState::ShutDown);
-    const std::string text = host.GetTranscript().Text();
-    for (const char* line :
-         {"host: Shutdown skipped: no module loaded\n", "-> Start(handle=3)\n",
-          "host: Start called again on a started module\n", "-> GetMemoryStats()\n",
-          "host: Shutdown skipped: the module was already shut down\n"}) {
-        EXPECT_NE(text.find(line), std::string::npos) << "missing " << line << "in\n" << text;
-    }
-}
+    ModuleState state = ModuleState::None;
+    std::string text;
+    std::vector<std::string> lines;
+};
 
-// Plays `text` against the fake plug-in and returns the transcript.
-std::string Play(const std::string& text, TranscriptFormat format = TranscriptFormat::Text) {
+Played Play(const std::string& text, TranscriptFormat format = TranscriptFormat::Text) {
     const std::optional<Scenario> scenario = Scenario::Parse(text);
     EXPECT_TRUE(scenario.has_value()) << text;
     TestHost host(format);
     EXPECT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
     ScenarioContext context{host};
-    ScenarioError error;
-    EXPECT_TRUE(scenario.has_value() && scenario->Run(context, &error)) << error.ToString();
-    return host.GetTranscript().Text();
+    Played played;
+    if (scenario.has_value()) {
+        scenario->Run(context, &played.error);
+    }
+    played.state = host.State();
+    played.text = host.GetTranscript().Text();
+    played.lines = host.GetTranscript().Lines();
+    return played;
+}
+
+// Plays `text`, which must run to its end, and returns the transcript.
+std::string PlayText(const std::string& text) {
+    const Played played = Play(text);
+    EXPECT_EQ(played.error.reason, "") << text;
+    return played.text;
 }
 
 void ExpectLines(const std::string& text, const std::vector<std::string>& lines) {
@@ -253,6 +243,16 @@ void ExpectLines(const std::string& text, const std::vector<std::string>& lines)
         EXPECT_NE(text.find(line + "\n"), std::string::npos) << "missing " << line << " in\n"
                                                              << text;
     }
+}
+
+TEST(Scenario, PlaysMisplacedStepsAndLetsTheHostReportThem) {
+    const Played played = Play("stop\nload 18.0.0\nstart 3\nstart\nmemory\nstop\nstop\n");
+    EXPECT_EQ(played.error.reason, "");
+    EXPECT_EQ(played.state, ModuleState::ShutDown);
+    ExpectLines(played.text,
+                {"host: Shutdown skipped: no module loaded", "  -> Start(handle=3)",
+                 "host: Start called again on a started module", "  -> GetMemoryStats()",
+                 "host: Shutdown skipped: the module was already shut down"});
 }
 
 TEST(Scenario, AnswersThePluginsRequestAsScripted) {
@@ -278,12 +278,13 @@ TEST(Scenario, AnswersThePluginsRequestAsScripted) {
         {"serve /fake/v1/thing 1\nserve /fake/v1/thing 2", {"plugin <- 200 2"}},
     };
     for (const Case& c : cases) {
-        ExpectLines(Play(std::string(c.answer) + "\nload\nstart\nstop\n"), c.lines);
+        SCOPED_TRACE(c.answer);
+        ExpectLines(PlayText(std::string(c.answer) + "\nload\nstart\nstop\n"), c.lines);
     }
 }
 
 TEST(Scenario, FiresEventsAndRunsDeferredCalls) {
-    const std::string text = Play(
+    const std::string text = PlayText(
         "load\nstart 4\nfire OnFakeEvent \"hi\"\nfire OnNobody {}\nrun-deferred\n"
         "run-deferred\nstop\n");
     ExpectLines(text,
@@ -301,7 +302,7 @@ TEST(Scenario, FiresEventsAndRunsDeferredCalls) {
 }
 
 TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
-    const std::string text = Play(
+    const std::string text = PlayText(
         "load\nstart\n"
         "call POST /fake/v1/items/7?verbose\n"
         "  header x-trace 1 2\n"
@@ -338,42 +339,16 @@ TEST(Scenario, CallsThePluginsFunctionsAndDescribesThem) {
 }
 
 TEST(Scenario, WritesTheNewStepsAsJsonLinesToo) {
-    const std::string text = Play(
-        "answer GET /fake/v1/thing stream \"ab\" end\nload\nstart\nfire OnFakeEvent 1\n"
-        "run-deferred\nrun-deferred\ncall GET /fake/v1/thing\ndescribe\nstop\n",
-        TranscriptFormat::Json);
-    std::vector<std::string> calls;
-    std::size_t begin = 0;
-    for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
-        const std::string line = text.substr(begin, end - begin);
-        rapidjson::Document document;
-        document.Parse(line.c_str());
-        ASSERT_FALSE(document.HasParseError()) << line;
-        calls.push_back(std::string(document["line"].GetString()) + " " +
-                        document["call"].GetString());
-    }
+    const std::vector<std::string> calls = JsonCalls(
+        Play("answer GET /fake/v1/thing stream \"ab\" end\nload\nstart\nfire OnFakeEvent 1\n"
+             "run-deferred\nrun-deferred\ncall GET /fake/v1/thing\ndescribe\nstop\n",
+             TranscriptFormat::Json)
+            .lines);
     for (const char* call : {"return SendRequest", "call Event", "call EventCallback",
                              "return Event", "call DeferredCall", "note DeferredCall",
                              "call GetThing", "return GetThing", "return describe"}) {
-        EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call;
+        EXPECT_TRUE(Contains(calls, call)) << call;
     }
-}
-
-// Plays `text` against the fake plug-in; the error is empty when the scenario ran to its end.
-ScenarioError PlayChecked(const std::string& text, std::string* transcript = nullptr) {
-    const std::optional<Scenario> scenario = Scenario::Parse(text);
-    EXPECT_TRUE(scenario.has_value()) << text;
-    TestHost host;
-    EXPECT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
-    ScenarioContext context{host};
-    ScenarioError error;
-    if (scenario.has_value()) {
-        scenario->Run(context, &error);
-    }
-    if (transcript != nullptr) {
-        *transcript = host.GetTranscript().Text();
-    }
-    return error;
 }
 
 TEST(Scenario, ChecksExpectationsAgainstWhatThePluginDidInTheStepBefore) {
@@ -431,7 +406,7 @@ TEST(Scenario, ChecksExpectationsAgainstWhatThePluginDidInTheStepBefore) {
         {started + "stop\nload\nstop\nmemory\nexpect memory baseline", ""},
     };
     for (const Case& c : cases) {
-        const ScenarioError error = PlayChecked(c.steps);
+        const ScenarioError error = Play(c.steps).error;
         if (c.happened.empty()) {
             EXPECT_EQ(error.reason, "") << c.steps;
             continue;
@@ -444,13 +419,12 @@ TEST(Scenario, ChecksExpectationsAgainstWhatThePluginDidInTheStepBefore) {
 }
 
 TEST(Scenario, WritesAHeadingForEachStepAndTheOutcomeOfEachExpectation) {
-    std::string transcript;
-    const ScenarioError error = PlayChecked(
+    const Played played = Play(
         "load\nstart\nexpect request GET /fake/v1/thing\nfire OnNobody {\"a\": 1}\n"
-        "expect event OnX {}\nstop\n",
-        &transcript);
-    EXPECT_EQ(error.line, 5u);
-    EXPECT_FALSE(error.unmet && error.reason.empty());
+        "expect event OnX {}\nstop\n");
+    const std::string& transcript = played.text;
+    EXPECT_EQ(played.error.line, 5u);
+    EXPECT_TRUE(played.error.unmet);
     ExpectLines(transcript, {
                                 "host loads the plug-in with API version 18.0.0",
                                 "host starts the plug-in on connection 1",
@@ -475,6 +449,32 @@ TEST(Scenario, StopsAtAStepThatCannotRunAndNamesItsLine) {
     EXPECT_EQ(error.ToString(), "line 2: load: no plug-in library is open");
     EXPECT_EQ(host.GetTranscript().Text().find("Start"), std::string::npos)
         << "the steps after the failing one do not run";
+}
+
+TEST(JsonMismatch, ComparesValuesAndNamesTheFirstDifference) {
+    struct Case {
+        const char* expected;
+        const char* actual;
+        const char* mismatch;  // null: they match
+    };
+    const Case cases[] = {
+        {R"({"a": 1, "b": [1.0, "x"]})", R"({"b":[1,"x"],"a":1})", nullptr},
+        {R"({"a": "*", "b": {"c": "*"}})", R"({"a":[1,{}],"b":{"c":null}})", nullptr},
+        {R"("*")", "[]", nullptr},
+        {R"({"a": {"b": [1, 2]}})", R"({"a":{"b":[1,3]}})", "at a.b[1]: expected 2, got 3"},
+        {R"({"a": 1, "b": 2})", R"({"a":1})", R"(at the top: no member "b")"},
+        {R"({"a": {}})", R"({"a":{"c":true}})", R"(at a: unexpected member "c")"},
+        {R"({"a": "*"})", R"({})", R"(at the top: no member "a")"},
+        {"[1]", "[]", "at the top: expected 1 items, got 0"},
+        {R"("1")", "1", R"(at the top: expected "1", got 1)"},
+        {"1", "{", "the text is not JSON"},
+        {"{", "1", "the expected text is not JSON"},
+    };
+    for (const Case& c : cases) {
+        const std::optional<std::string> mismatch = JsonMismatch(c.expected, c.actual);
+        EXPECT_EQ(mismatch.value_or("(match)"), c.mismatch != nullptr ? c.mismatch : "(match)")
+            << c.expected << " against " << c.actual;
+    }
 }
 
 }  // namespace

@@ -1,18 +1,19 @@
-// The host's scripted side: streamed answers, answers by method and path, and stale deliveries
-// for safety tests. The plug-in's side is played in process through the host's function table,
-// or by the fake plug-in.
+// The host's scripted side: streamed answers (and the scripted stream alone), answers by method
+// and path, and stale deliveries for safety tests. The plug-in's side is played in process through
+// the host's function table, or by the fake plug-in.
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "host/host_stream.h"
 #include "host/test_host.h"
+#include "tests/host/host_test_support.h"
 
 namespace {
 
 using namespace Velto::TestHost;
+using namespace Velto::TestHost::Testing;
 
 constexpr uint32_t kGet = 2;
 constexpr uint32_t kPost = 6;
@@ -54,57 +55,62 @@ std::string ReadOnce(HostResponse& response, uint32_t capacity) {
     return std::string(buffer.begin(), buffer.begin() + size) + (more != 0 ? "+" : ".");
 }
 
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 HostAnswer ThreePieces() {
     return HostAnswer::Stream(
         {StreamPiece{"[1,", true}, StreamPiece{"2345]", false}, StreamPiece{"", false, true}}, 8);
 }
 
-TEST(StreamedAnswer, FillsTheStreamFieldsAndLeavesTheBodyNull) {
-    TestHost host;
-    host.SetAnswer(kGet, "/s", ThreePieces());
-    HostResponse response;
-    Send(host, &response, kGet, "/s");
+// A host answering GET /s with three pieces, and the plug-in's side of one such request.
+class StreamedAnswer : public ::testing::Test {
+  protected:
+    void SetUp() override { Ask(host_, &response_); }
+    static void Ask(TestHost& host, HostResponse* response) {
+        host.SetAnswer(kGet, "/s", ThreePieces());
+        Send(host, response, kGet, "/s");
+    }
+    static void ReleaseBoth(HostResponse& response) {
+        response.streamRelease(response.stream);
+        response.release(&response);
+    }
+
+    TestHost host_;
+    HostResponse response_;
+};
+
+TEST_F(StreamedAnswer, FillsTheStreamFieldsAndLeavesTheBodyNull) {
     // The record is packed: its fields are read by value.
-    const uint32_t bodyType = response.body.type;
-    const uint32_t status = response.statusCode;
-    const uint32_t lengthLow = response.streamLengthLow;
-    const uint32_t lengthHigh = response.streamLengthHigh;
-    const bool hasError = response.errorMessage != nullptr;
-    const bool hasStream = response.stream != nullptr && response.streamRead != nullptr &&
-                           response.streamRelease != nullptr;
+    const uint32_t bodyType = response_.body.type;
+    const uint32_t status = response_.statusCode;
+    const uint32_t lengthLow = response_.streamLengthLow;
+    const uint32_t lengthHigh = response_.streamLengthHigh;
+    const bool hasError = response_.errorMessage != nullptr;
+    const bool hasStream = response_.stream != nullptr && response_.streamRead != nullptr &&
+                           response_.streamRelease != nullptr;
     EXPECT_EQ(bodyType, 0u);
     EXPECT_FALSE(hasError);
     EXPECT_EQ(status, 200u);
     EXPECT_TRUE(hasStream);
     EXPECT_EQ(lengthLow, 8u);
     EXPECT_EQ(lengthHigh, 0u);
-    EXPECT_EQ(host.Calls().at(0).response.streamId, 1u);
-    EXPECT_EQ(host.UnreleasedStreams(), 1u);
-    response.release(&response);
-    EXPECT_EQ(host.UnreleasedResponses(), 0u);
-    EXPECT_EQ(host.UnreleasedStreams(), 1u) << "the stream is released on its own";
+    EXPECT_EQ(host_.Calls().at(0).response.streamId, 1u);
+    EXPECT_EQ(host_.UnreleasedStreams(), 1u);
+    response_.release(&response_);
+    EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+    EXPECT_EQ(host_.UnreleasedStreams(), 1u) << "the stream is released on its own";
 }
 
-TEST(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
-    TestHost host;
-    host.SetAnswer(kGet, "/s", ThreePieces());
-    HostResponse response;
-    Send(host, &response, kGet, "/s");
-    void* stream = response.stream;
-    auto release = response.streamRelease;
-    auto read = response.streamRead;
-    EXPECT_EQ(ReadOnce(response, 4), "[1,+");
-    EXPECT_EQ(ReadOnce(response, 4), "2345+");
-    EXPECT_EQ(ReadOnce(response, 4), "].") << "the piece's own flag comes with its last part";
-    EXPECT_EQ(ReadOnce(response, 4), "fail");
-    EXPECT_EQ(ReadOnce(response, 4), ".");
-    response.release(&response);
-    release(stream);
-    EXPECT_EQ(host.UnreleasedStreams(), 0u);
+TEST_F(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
+    // The response's release zeroes the record: the stream and its routines are kept first.
+    void* stream = response_.stream;
+    auto release = response_.streamRelease;
+    auto read = response_.streamRead;
+    EXPECT_EQ(ReadOnce(response_, 4), "[1,+");
+    EXPECT_EQ(ReadOnce(response_, 4), "2345+");
+    EXPECT_EQ(ReadOnce(response_, 4), "].") << "the piece's own flag comes with its last part";
+    EXPECT_EQ(ReadOnce(response_, 4), "fail");
+    EXPECT_EQ(ReadOnce(response_, 4), ".");
+    ReleaseBoth(response_);
+    EXPECT_EQ(host_.UnreleasedStreams(), 0u);
     release(stream);  // a second release is ignored
     uint8_t buffer[4];
     uint32_t size = 4;
@@ -113,13 +119,13 @@ TEST(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
     EXPECT_EQ(size, 0u);
 
     std::vector<std::string> calls;
-    for (const HostCall& call : host.Calls()) {
-        if (call.kind == HostCallKind::SendRequest) {
-            continue;
+    for (const HostCall& call : host_.Calls()) {
+        if (call.kind != HostCallKind::SendRequest) {
+            calls.push_back(std::string(HostCallKindName(call.kind)) + " " +
+                            std::to_string(call.streamId) + " " + std::to_string(call.capacity) +
+                            " " + call.text + (call.succeeded ? "" : " failed") +
+                            (call.more ? " more" : ""));
         }
-        calls.push_back(std::string(HostCallKindName(call.kind)) + " " +
-                        std::to_string(call.streamId) + " " + std::to_string(call.capacity) + " " +
-                        call.text + (call.succeeded ? "" : " failed") + (call.more ? " more" : ""));
     }
     EXPECT_EQ(calls,
               (std::vector<std::string>{"StreamRead 1 4 [1, more", "StreamRead 1 4 2345 more",
@@ -127,57 +133,53 @@ TEST(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
                                         "StreamRead 1 4 ", "StreamRelease 1 0  failed"}));
 }
 
-TEST(StreamedAnswer, WritesReadsAndReleasesInBothTranscriptForms) {
-    for (TranscriptFormat format : {TranscriptFormat::Text, TranscriptFormat::Json}) {
-        TestHost host(format);
-        host.SetAnswer(kGet, "/s", ThreePieces());
-        HostResponse response;
-        Send(host, &response, kGet, "/s");
-        ReadOnce(response, 4);
-        ReadOnce(response, 4);
-        ReadOnce(response, 4);
-        ReadOnce(response, 4);
-        response.streamRelease(response.stream);
-        response.release(&response);
-        const std::vector<std::string>& lines = host.GetTranscript().Lines();
-        if (format == TranscriptFormat::Text) {
-            for (const char* line : {
-                     R"(plugin <- 200 stream=1 pieces=3 length=8)",
-                     "plugin -> StreamRead(stream=1, capacity=4)",
-                     "plugin <- read bytes=3 more=true",
-                     "plugin <- read failed bytes=0 more=false",
-                     "plugin -> StreamRelease(stream=1)",
-                 }) {
-                EXPECT_TRUE(Contains(lines, line)) << "missing line: " << line;
-            }
-            continue;
-        }
-        std::vector<std::string> calls;
-        for (const std::string& line : lines) {
-            rapidjson::Document document;
-            document.Parse(line.c_str());
-            ASSERT_FALSE(document.HasParseError()) << line;
-            calls.push_back(std::string(document["line"].GetString()) + " " +
-                            document["call"].GetString());
-        }
-        EXPECT_EQ(calls, (std::vector<std::string>{
-                             "call SendRequest", "return SendRequest", "call StreamRead",
-                             "return StreamRead", "call StreamRead", "return StreamRead",
-                             "call StreamRead", "return StreamRead", "call StreamRead",
-                             "return StreamRead", "call StreamRelease"}));
+TEST_F(StreamedAnswer, WritesReadsAndReleasesInBothTranscriptForms) {
+    TestHost json(TranscriptFormat::Json);
+    HostResponse jsonResponse;
+    Ask(json, &jsonResponse);
+    for (int read = 0; read < 4; ++read) {
+        ReadOnce(response_, 4);
+        ReadOnce(jsonResponse, 4);
     }
+    ReleaseBoth(response_);
+    ReleaseBoth(jsonResponse);
+    for (const char* line : {
+             R"(plugin <- 200 stream=1 pieces=3 length=8)",
+             "plugin -> StreamRead(stream=1, capacity=4)",
+             "plugin <- read bytes=3 more=true",
+             "plugin <- read failed bytes=0 more=false",
+             "plugin -> StreamRelease(stream=1)",
+         }) {
+        EXPECT_TRUE(Contains(host_.GetTranscript().Lines(), line)) << "missing line: " << line;
+    }
+    EXPECT_EQ(JsonCalls(json.GetTranscript().Lines()),
+              (std::vector<std::string>{"call SendRequest", "return SendRequest", "call StreamRead",
+                                        "return StreamRead", "call StreamRead", "return StreamRead",
+                                        "call StreamRead", "return StreamRead", "call StreamRead",
+                                        "return StreamRead", "call StreamRelease"}));
 }
 
-TEST(StreamedAnswer, IsFreedByTheHostWhenThePluginNeverReleasesIt) {
+TEST_F(StreamedAnswer, IsAFreshCopyForEveryMatchingRequest) {
+    HostResponse second;
+    Send(host_, &second, kGet, "/s");
+    const bool distinct = response_.stream != second.stream;
+    EXPECT_TRUE(distinct);
+    EXPECT_EQ(ReadOnce(response_, 4), "[1,+");
+    EXPECT_EQ(ReadOnce(second, 4), "[1,+");
+    EXPECT_EQ(host_.UnreleasedStreams(), 2u);
+    ReleaseBoth(response_);
+    ReleaseBoth(second);
+    EXPECT_EQ(host_.UnreleasedStreams(), 0u);
+}
+
+TEST(StreamedAnswerLifetime, IsFreedByTheHostWhenThePluginNeverReleasesIt) {
     HostResponse response;
     void* stream = nullptr;
-    uint8_t (*read)(void*, uint8_t*, uint32_t*, uint8_t*) = nullptr;
     {
         TestHost host;
         host.SetAnswer(kGet, "/s", ThreePieces());
         Send(host, &response, kGet, "/s");
         stream = response.stream;
-        read = response.streamRead;
         EXPECT_EQ(ReadOnce(response, 2), "[1+");
         EXPECT_EQ(host.UnreleasedStreams(), 1u);
         EXPECT_EQ(host.UnreleasedResponses(), 1u);
@@ -186,30 +188,25 @@ TEST(StreamedAnswer, IsFreedByTheHostWhenThePluginNeverReleasesIt) {
     uint8_t buffer[4];
     uint32_t size = 4;
     uint8_t more = 1;
-    EXPECT_EQ(read(stream, buffer, &size, &more), 0);
+    EXPECT_EQ(response.streamRead(stream, buffer, &size, &more), 0);
     response.streamRelease(stream);
     response.release(&response);
 }
 
-TEST(StreamedAnswer, FailsAReadWithoutASizeOrFlagAndSaysSo) {
-    TestHost host;
-    host.SetAnswer(kGet, "/s", ThreePieces());
-    HostResponse response;
-    Send(host, &response, kGet, "/s");
+TEST_F(StreamedAnswer, FailsAReadWithoutASizeOrFlagAndSaysSo) {
     uint8_t buffer[4];
     uint32_t size = 4;
     uint8_t more = 0;
-    EXPECT_EQ(response.streamRead(response.stream, buffer, nullptr, &more), 0);
-    EXPECT_EQ(response.streamRead(response.stream, buffer, &size, nullptr), 0);
+    EXPECT_EQ(response_.streamRead(response_.stream, buffer, nullptr, &more), 0);
+    EXPECT_EQ(response_.streamRead(response_.stream, buffer, &size, nullptr), 0);
     EXPECT_EQ(size, 0u);
     size = 4;
-    EXPECT_EQ(response.streamRead(response.stream, nullptr, &size, &more), 0);
-    EXPECT_TRUE(Contains(host.GetTranscript().Lines(),
+    EXPECT_EQ(response_.streamRead(response_.stream, nullptr, &size, &more), 0);
+    EXPECT_TRUE(Contains(host_.GetTranscript().Lines(),
                          "host: the plug-in passed a null buffer, size or more-flag; the read "
                          "fails"));
-    EXPECT_EQ(ReadOnce(response, 4), "[1,+") << "failed calls use up no piece";
-    response.streamRelease(response.stream);
-    response.release(&response);
+    EXPECT_EQ(ReadOnce(response_, 4), "[1,+") << "failed calls use up no piece";
+    ReleaseBoth(response_);
 }
 
 TEST(ScriptedAnswers, MatchMethodAndPathUntilReplaced) {
@@ -235,25 +232,6 @@ TEST(ScriptedAnswers, MatchMethodAndPathUntilReplaced) {
     EXPECT_EQ(host.UnreleasedResponses(), 0u);
 }
 
-TEST(ScriptedAnswers, StreamAFreshCopyToEveryMatchingRequest) {
-    TestHost host;
-    host.SetAnswer(kGet, "/s", HostAnswer::Stream({StreamPiece{"ab", false}}));
-    HostResponse first;
-    HostResponse second;
-    Send(host, &first, kGet, "/s");
-    Send(host, &second, kGet, "/s");
-    const bool distinct = first.stream != second.stream;
-    EXPECT_TRUE(distinct);
-    EXPECT_EQ(ReadOnce(first, 4), "ab.");
-    EXPECT_EQ(ReadOnce(second, 4), "ab.");
-    EXPECT_EQ(host.UnreleasedStreams(), 2u);
-    for (HostResponse* response : {&first, &second}) {
-        response->streamRelease(response->stream);
-        response->release(response);
-    }
-    EXPECT_EQ(host.UnreleasedStreams(), 0u);
-}
-
 // A callback the test subscribes as if it were the plug-in's.
 std::vector<void*> gSeenUserData;
 void SeeUserData(Velto::Client::HostEvent* event) {
@@ -269,16 +247,6 @@ class StaleDelivery : public ::testing::Test {
         ASSERT_EQ(host_.Load(), LoadResult::Accepted);
         ASSERT_TRUE(host_.Start());
         host_.Api()->Subscribe(host_.Api(), "OnStale", 1, &SeeUserData, &marker_, 2);
-    }
-
-    std::vector<std::string> Logs() const {
-        std::vector<std::string> logs;
-        for (const HostCall& call : host_.Calls()) {
-            if (call.kind == HostCallKind::Log) {
-                logs.push_back(call.text);
-            }
-        }
-        return logs;
     }
 
     TestHost host_;
@@ -300,7 +268,8 @@ TEST_F(StaleDelivery, KeepsCallbacksPastShutdownWhenAsked) {
     EXPECT_EQ(host_.FireEvent("OnStale", HostValueTree()), 1u);
     host_.ClearCalls();
     EXPECT_EQ(host_.RunDeferredCalls(), 1u);
-    EXPECT_EQ(Logs(), std::vector<std::string>{"deferred FakeDeferred userData=other"});
+    EXPECT_EQ(Logs(host_.Calls()),
+              std::vector<std::string>{"deferred FakeDeferred userData=other"});
     EXPECT_EQ(gSeenUserData, std::vector<void*>{&marker_});
     const std::vector<std::string>& lines = host_.GetTranscript().Lines();
     for (const char* note :
@@ -323,10 +292,70 @@ TEST_F(StaleDelivery, DeliversTheChosenUserDataInsteadOfTheSubscriptions) {
     EXPECT_EQ(gSeenUserData, (std::vector<void*>{nullptr, madeUp, &marker_}));
     host_.ClearCalls();
     EXPECT_EQ(host_.FireEvent("OnFakeEvent", HostValueTree(), nullptr), 1u);
-    EXPECT_EQ(Logs(), std::vector<std::string>{"event OnFakeEvent userData=other payload=type 0"});
+    EXPECT_EQ(Logs(host_.Calls()),
+              std::vector<std::string>{"event OnFakeEvent userData=other payload=type 0"});
     const std::vector<std::string>& lines = host_.GetTranscript().Lines();
     EXPECT_TRUE(Contains(lines, R"(-> Event("OnStale", null, userData=4096))"));
     EXPECT_TRUE(Contains(lines, "-> EventCallback(subscription=2, handle=1, flags=2)"));
+}
+
+// One read as "bytes+" (more follows), "bytes." (the end) or "fail", with "!" once the stream
+// has delivered its last piece.
+std::string ReadOnce(ScriptedStream& stream, uint32_t capacity) {
+    std::vector<uint8_t> buffer(capacity);
+    const StreamReadResult result = stream.Read(buffer.data(), capacity);
+    EXPECT_LE(result.delivered, capacity);
+    return (result.succeeded ? std::string(buffer.begin(), buffer.begin() + result.delivered) +
+                                   (result.more ? "+" : ".")
+                             : "fail") +
+           (stream.Finished() ? "!" : "");
+}
+
+StreamPiece Part(std::string bytes, bool more) {
+    return StreamPiece{std::move(bytes), more, false};
+}
+
+TEST(ScriptedStream, DeliversItsPiecesSplitByCapacityAndFinishesAfterTheLast) {
+    struct Row {
+        const char* name;
+        std::vector<StreamPiece> pieces;
+        std::vector<uint32_t> capacities;
+        std::vector<std::string> reads;
+    };
+    const Row rows[] = {
+        {"one read per piece",
+         {Part("abc", true), Part("de", false)},
+         {4, 4, 4},
+         {"abc+", "de.!", ".!"}},
+        {"a piece longer than the buffer",
+         {Part("abcdefghij", false)},
+         {4, 4, 4, 4},
+         {"abcd+", "efgh+", "ij.!", ".!"}},
+        {"the split keeps more set, then the piece's own flag",
+         {Part("abcdef", true)},
+         {4, 4, 4},
+         {"abcd+", "ef+!", ".!"}},
+        {"exactly the capacity, then an empty end",
+         {Part("abcd", true), Part("", false)},
+         {4, 4, 4},
+         {"abcd+", ".!", ".!"}},
+        {"a failing read is used up",
+         {Part("ab", true), StreamPiece{"", false, true}, Part("cd", false)},
+         {8, 8, 8, 8},
+         {"ab+", "fail", "cd.!", ".!"}},
+        {"no capacity delivers nothing yet", {Part("ab", false)}, {0, 4}, {"+", "ab.!"}},
+        {"no pieces at all", {}, {4, 4}, {".!", ".!"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedStream stream(row.pieces);
+        EXPECT_EQ(stream.Finished(), row.pieces.empty());
+        std::vector<std::string> reads;
+        for (uint32_t capacity : row.capacities) {
+            reads.push_back(ReadOnce(stream, capacity));
+        }
+        EXPECT_EQ(reads, row.reads);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include "host/transcript.h"
 
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 
 #include <cmath>
 #include <sstream>
@@ -78,17 +77,8 @@ TEST(TranscriptLine, RendersOneJsonObjectWithEveryField) {
                                     .Quoted("message", "a \"quoted\" text")
                                     .Json("payload", "[1,null]")
                                     .Float("delay", 0.5);
-    const std::string json = line.ToJson();
-    rapidjson::Document document;
-    document.Parse(json.c_str());
-    ASSERT_FALSE(document.HasParseError()) << json;
-    EXPECT_STREQ(document["line"].GetString(), "call");
-    EXPECT_STREQ(document["from"].GetString(), "plugin");
-    EXPECT_STREQ(document["call"].GetString(), "Log");
-    EXPECT_STREQ(document["level"].GetString(), "ALWAYS");
-    EXPECT_STREQ(document["message"].GetString(), "a \"quoted\" text");
-    EXPECT_TRUE(document["payload"].IsArray());
-    EXPECT_EQ(document["delay"].GetDouble(), 0.5);
+    EXPECT_EQ(line.ToJson(), R"({"line":"call","from":"plugin","call":"Log","level":"ALWAYS",)"
+                             R"("message":"a \"quoted\" text","payload":[1,null],"delay":0.5})");
 }
 
 TEST(Transcript, IndentsTheLinesUnderEachHeadingAndLeavesHeadingsOutOfJson) {

@@ -1,10 +1,13 @@
-// The feature's whole road, played against the built plug-in by the test host only: the login
-// data packet the host holds at start, the boost query over LCDS (plain and streamed), the two
-// published events, GET through the function entry, end-of-game blocks, login deletions, store
-// fulfilments through the deferred call, failing queries, and shutdown with the memory the
-// session took given back.
+// The plug-in's API and its feature, played against the built plug-in by the test host only: the
+// description handed over at load, and the whole road of a session: the login data packet the
+// host holds at start, the boost query over LCDS (plain and streamed), the two published events,
+// GET through the function entry, end-of-game blocks, store fulfilments through the deferred
+// call, failing queries, and shutdown with the memory the session took given back. Login
+// deletions, a failing host answer and an LCDS answer of another class are played by the bundled
+// scenarios.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -14,6 +17,7 @@
 
 namespace {
 
+using Velto::TestHost::ApiDescription;
 using Velto::TestHost::FunctionAnswer;
 using Velto::TestHost::HostAnswer;
 using Velto::TestHost::HostCall;
@@ -32,6 +36,7 @@ constexpr char kEndOfGameEvent[] = "OnJsonApiEvent_mek-end-of-game_v1_eog-stats-
 constexpr char kStoreEvent[] =
     "OnLcdsEvent_com_veltogames_platform_messaging_StoreFulfillmentNotification";
 constexpr char kInvoke[] = "/mek-login/v1/session/invoke";
+constexpr char kResource[] = "/mek-active-boosts/v1/active-boosts";
 constexpr char kBoostsClass[] = "com.veltogames.platform.summoner.boost.SummonerActiveBoostsDTO";
 constexpr char kFirstWin[] = R"("firstWinOfTheDayStartTime":")";
 constexpr char kInvokeArguments[] = R"(["inventoryService","getSummonerActiveBoosts",[]])";
@@ -101,15 +106,80 @@ const std::string kFirstResource =
     ResourceJson(2874410, "2017-07-14T02:40:00Z", "2017-07-15T02:40:00Z", 3);
 const std::string kFirstUpdate = UpdateEventJson(kFirstResource);
 
-class ActiveBoostsSession : public ::testing::Test {
+// A loaded module of the built plug-in.
+class ActiveBoostsApi : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(host_.OpenLibrary(MEK_PLUGIN_PATH, &error)) << error;
-        // A first session makes the allocations that last as long as the library (type
-        // identities, the logger), so that the second one is measured alone.
         ASSERT_EQ(host_.Load(), LoadResult::Accepted);
-        StartLoggedIn(kFirstBoosts);
+    }
+
+    // A call through the resource's function entry, or the one `function` names: "status error"
+    // or "status value".
+    std::string Get(uint32_t method = kGet, const std::string& path = kResource,
+                    const std::string& function = {}) {
+        RecordedRequest request;
+        request.method = method;
+        request.path = path;
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(request, function);
+        if (!answer) {
+            return "no function";
+        }
+        EXPECT_TRUE(answer->released) << path;
+        return std::to_string(answer->statusCode) + " " +
+               (answer->errorMessage ? *answer->errorMessage
+                                     : WithoutFirstWin(answer->body.ToJson()));
+    }
+
+    TestHost host_;
+};
+
+TEST_F(ActiveBoostsApi, DescribesTheResourceRouteItsTypesAndEvents) {
+    const ApiDescription description = host_.Description();
+    ASSERT_EQ(description.functions.size(), 1u);
+    const Velto::TestHost::FunctionDescription& get = description.functions.front();
+    EXPECT_EQ(get.name, "GetMekActiveBoostsV1ActiveBoosts");
+    EXPECT_EQ(get.route, kResource);
+    EXPECT_EQ(get.method, 2u);
+    EXPECT_TRUE(get.arguments.empty());
+    EXPECT_EQ(get.returns.kind, 17u);
+    EXPECT_EQ(get.returns.typeName, "ActiveBoosts");
+    EXPECT_EQ(get.tags, (std::vector<std::string>{"Plugins", "Plugin mek-active-boosts"}));
+
+    const auto type = [&](const std::string& name) {
+        const auto found = std::find_if(description.types.begin(), description.types.end(),
+                                        [&](const auto& record) { return record.name == name; });
+        return found != description.types.end() ? *found : Velto::TestHost::TypeRecordDescription{};
+    };
+    const auto boosts = type("ActiveBoosts");
+    ASSERT_EQ(boosts.fields.size(), 8u);
+    EXPECT_EQ(boosts.fields.front().name, "summonerId");
+    EXPECT_EQ(boosts.fields.back().name, "firstWinOfTheDayStartTime");
+    const auto eventType = type("PluginResourceEventType");
+    ASSERT_EQ(eventType.values.size(), 3u);
+    EXPECT_EQ(eventType.values[0].name, "Create");
+    EXPECT_EQ(eventType.values[1].name, "Delete");
+    EXPECT_EQ(eventType.values[1].value, 2);
+    EXPECT_EQ(type("BindingFullApiHelp").fields.size(), 3u);
+    EXPECT_FALSE(description.events.empty());
+}
+
+TEST_F(ActiveBoostsApi, AnswersOnlyItsMethodAndRouteThroughItsFunctionEntry) {
+    const std::string kName = "GetMekActiveBoostsV1ActiveBoosts";
+    EXPECT_EQ(Get(kGet, kResource, kName), "404 Not found") << "nothing to serve before start";
+    EXPECT_EQ(Get(kPost, kResource, kName), "404 Invalid function");
+    EXPECT_EQ(Get(kGet, std::string(kResource) + "/", kName), "404 Invalid function");
+}
+
+// A module of the built plug-in, loaded after a first session made the allocations that last as
+// long as the library (type identities, the logger), so that the memory of the second is
+// measured alone.
+class ActiveBoostsSession : public ActiveBoostsApi {
+  protected:
+    void SetUp() override {
+        ActiveBoostsApi::SetUp();
+        StartLoggedIn();
         FireStoreFulfilment("BOOST");
         host_.RunDeferredCalls();
         Get();
@@ -124,16 +194,12 @@ class ActiveBoostsSession : public ::testing::Test {
         return stats ? static_cast<int64_t>(stats->bytesAllocated - stats->bytesFreed) : -1;
     }
 
-    void AnswerQuery(const std::string& answer) {
-        host_.SetAnswer(kPost, kInvoke, HostAnswer::Value(Json(answer)));
-    }
-
-    // Starts with the login data packet the host holds and the query answered with `boosts`.
-    void StartLoggedIn(const std::string& boosts, uint64_t firstWinDelay = 3600000) {
+    // Starts with the login data packet the host holds and the query answered with `query`.
+    void StartLoggedIn(HostAnswer query = HostAnswer::Value(Json(LcdsAnswer(kBoostsClass,
+                                                                            kFirstBoosts)))) {
         host_.SetAnswer(kGet, kLoginUri,
-                        HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":)" +
-                                               std::to_string(firstWinDelay) + "}")));
-        AnswerQuery(LcdsAnswer(kBoostsClass, boosts));
+                        HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":3600000})")));
+        host_.SetAnswer(kPost, kInvoke, std::move(query));
         ASSERT_TRUE(host_.Start());
     }
 
@@ -174,11 +240,17 @@ class ActiveBoostsSession : public ::testing::Test {
         return firstWin;
     }
 
-    void FireStoreFulfilment(const std::string& inventoryType) {
-        Fire(kStoreEvent, R"({"typeName":"com.veltogames.platform.messaging.)"
+    void FireStoreFulfilment(
+        const std::string& inventoryType,
+        const std::string& data = R"({"summonerId":7,"xpBoostPerWinCount":"x"})") {
+        Fire(kStoreEvent, R"({"clientId":"c","typeName":"com.veltogames.platform.messaging.)"
                           R"(StoreFulfillmentNotification","body":{"inventoryType":")" +
-                              inventoryType +
-                              R"(","data":{"summonerId":7,"xpBoostPerWinCount":"x"}}})");
+                              inventoryType + R"(","data":)" + data + "}}");
+    }
+
+    void FireLoginPacket(const std::string& data) {
+        Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
+                              R"(","eventType":"Update","data":)" + data + "}");
     }
 
     void Fire(const char* event, const std::string& payload) {
@@ -186,28 +258,13 @@ class ActiveBoostsSession : public ::testing::Test {
         host_.FireEvent(event, Json(payload));
     }
 
-    // The GET of the resource through its function entry: "status error" or "status value".
-    std::string Get() {
-        RecordedRequest request;
-        request.method = kGet;
-        request.path = "/mek-active-boosts/v1/active-boosts";
-        const std::optional<FunctionAnswer> answer = host_.CallFunction(request);
-        if (!answer) {
-            return "no function";
-        }
-        return std::to_string(answer->statusCode) + " " +
-               (answer->errorMessage ? *answer->errorMessage
-                                     : WithoutFirstWin(answer->body.ToJson()));
-    }
-
-    TestHost host_;
     int64_t baseline_ = 0;
 };
 
 TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Get(), "404 Not found");
     const int64_t before = NowSeconds();
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const int64_t after = NowSeconds();
     EXPECT_EQ(Take(HostCallKind::SendRequest),
               (std::vector<std::string>{"GET /mek-login/v1/login-data-packet []",
@@ -222,7 +279,9 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Get(), "0 " + kFirstResource);
 
     // Only a new end-of-game block queries again; an update of one does not.
-    AnswerQuery(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)));
+    host_.SetAnswer(kPost, kInvoke,
+                    HostAnswer::Value(
+                        Json(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)))));
     Fire(kEndOfGameEvent, R"({"uri":"/mek-end-of-game/v1/eog-stats-block","eventType":"Update",)"
                           R"("data":{"timeUntilNextFirstWinBonus":0}})");
     EXPECT_TRUE(host_.Calls().empty() || Events().empty());
@@ -233,17 +292,8 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
     EXPECT_EQ(Events().size(), 2u);
     EXPECT_EQ(Get(), "0 " + afterGame);
 
-    // A deleted login data packet changes nothing.
-    Fire(kLoginEvent,
-         std::string(R"({"uri":")") + kLoginUri + R"(","eventType":"Delete","data":null})");
-    EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
-    EXPECT_TRUE(Events().empty());
-
     // A boost purchase carries its state; it is applied in the deferred call, without a query.
-    Fire(kStoreEvent, R"({"clientId":"c","subtopic":"s","typeName":")"
-                      R"(com.veltogames.platform.messaging.StoreFulfillmentNotification",)"
-                      R"("body":{"inventoryType":"BOOST","data":)" +
-                          BoostsJson(2874410, 1600000000000, 1500086400000, 5) + "}}");
+    FireStoreFulfilment("BOOST", BoostsJson(2874410, 1600000000000, 1500086400000, 5));
     EXPECT_TRUE(Events().empty()) << "applied only when the host runs the deferred call";
     EXPECT_EQ(host_.RunDeferredCalls(), 1u);
     EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
@@ -252,19 +302,16 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
               "0 " + ResourceJson(2874410, "2020-09-13T12:26:40Z", "2017-07-15T02:40:00Z", 5));
 
     ASSERT_TRUE(host_.Shutdown());
-    std::size_t subscribed = 0;
-    std::size_t unsubscribed = 0;
-    for (const HostCall& call : host_.Calls()) {
-        subscribed += call.kind == HostCallKind::Subscribe ? 1 : 0;
-        unsubscribed += call.kind == HostCallKind::Unsubscribe ? 1 : 0;
-    }
-    EXPECT_EQ(unsubscribed, 6u) << "every subscription ends";
+    EXPECT_EQ(std::count_if(host_.Calls().begin(), host_.Calls().end(),
+                            [](const HostCall& c) { return c.kind == HostCallKind::Unsubscribe; }),
+              6);
+    EXPECT_TRUE(host_.Subscriptions().empty()) << "every subscription ends";
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
     EXPECT_EQ(BytesInUse(), baseline_) << "the session's memory is given back";
 }
 
 TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const struct {
         const char* inventoryType;
         bool applied;
@@ -279,20 +326,13 @@ TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
 }
 
 TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     const struct {
         const char* name;
         HostAnswer answer;
         std::string log;
     } cases[] = {
-        {"host error", HostAnswer::Error(503, "Not connected"),
-         "mek-active-boosts: Error requesting active boosts: Error response for POST "
-         "/mek-login/v1/session/invoke: Not connected"},
-        {"another class", HostAnswer::Value(Json(LcdsAnswer("com.example.Other", kFirstBoosts))),
-         "mek-active-boosts: Error requesting active boosts: Expected '" +
-             std::string(kBoostsClass) +
-             "' as LCDS response for inventoryService.getSummonerActiveBoosts, but got "
-             "'com.example.Other'"},
+        // A host error and an answer of another class: session and wrong-lcds-class scenarios.
         {"no body", HostAnswer::Value(Json(LcdsAnswer(kBoostsClass, "null"))),
          "mek-active-boosts: Error requesting active boosts: "},
         {"body that does not convert",
@@ -300,36 +340,30 @@ TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
          "mek-active-boosts: Error requesting active boosts: Couldn't convert LCDS DTO"},
     };
     for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
         host_.SetAnswer(kPost, kInvoke, test.answer);
-        Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
-                              R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":1}})");
+        FireLoginPacket(R"({"timeUntilFirstWinOfDay":1})");
         const std::vector<std::string> logs = Take(HostCallKind::Log);
-        ASSERT_FALSE(logs.empty()) << test.name;
-        EXPECT_EQ(logs.back().substr(0, test.log.size()), test.log)
-            << test.name << ": " << logs.back();
-        EXPECT_TRUE(Events().empty()) << test.name;
-        EXPECT_EQ(Get(), "0 " + kFirstResource) << test.name;
+        ASSERT_FALSE(logs.empty());
+        EXPECT_EQ(logs.back().substr(0, test.log.size()), test.log) << logs.back();
+        EXPECT_TRUE(Events().empty());
+        EXPECT_EQ(Get(), "0 " + kFirstResource);
     }
 }
 
 TEST_F(ActiveBoostsSession, ReadsAStreamedAnswer) {
-    host_.SetAnswer(kGet, kLoginUri, HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":0})")));
     const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
-    host_.SetAnswer(kPost, kInvoke,
-                    HostAnswer::Stream({StreamPiece{answer.substr(0, 40), true},
-                                        StreamPiece{answer.substr(40), false}}));
-    ASSERT_TRUE(host_.Start());
+    StartLoggedIn(HostAnswer::Stream(
+        {StreamPiece{answer.substr(0, 40), true}, StreamPiece{answer.substr(40), false}}));
     EXPECT_EQ(Events().size(), 2u);
     EXPECT_EQ(Get(), "0 " + kFirstResource);
     EXPECT_EQ(host_.UnreleasedStreams(), 0u);
 }
 
 TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
-    StartLoggedIn(kFirstBoosts);
+    StartLoggedIn();
     // A delay whose ticks overflow 64 bits gives a date that cannot be written.
-    Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
-                          R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":)"
-                          R"(922337203685478}})");
+    FireLoginPacket(R"({"timeUntilFirstWinOfDay":922337203685478})");
     EXPECT_EQ(PublishedFirstWin(), "");
     bool reported = false;
     for (const std::string& line : Take(HostCallKind::Log)) {
@@ -338,15 +372,12 @@ TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
     EXPECT_TRUE(reported);
 
     // An end date a day before 1970 cannot be written either.
-    Fire(kStoreEvent, R"({"typeName":"com.veltogames.platform.messaging.)"
-                      R"(StoreFulfillmentNotification","body":{"inventoryType":"BOOST","data":)" +
-                          BoostsJson(1, -86400000, 0, 0) + "}}");
+    FireStoreFulfilment("BOOST", BoostsJson(1, -86400000, 0, 0));
     host_.RunDeferredCalls();
     EXPECT_EQ(Get(), "0 " + ResourceJson(1, "", "1970-01-01T00:00:00Z", 0));
 
     // A packet whose data does not convert is dropped.
-    Fire(kLoginEvent, std::string(R"({"uri":")") + kLoginUri +
-                          R"(","eventType":"Update","data":{"timeUntilFirstWinOfDay":"soon"}})");
+    FireLoginPacket(R"({"timeUntilFirstWinOfDay":"soon"})");
     EXPECT_TRUE(Take(HostCallKind::SendRequest).empty());
     EXPECT_TRUE(Events().empty());
 }
