@@ -6,40 +6,43 @@
 #include <string>
 #include <vector>
 
-#include "describe_value.h"
 #include "formats/nesting_limit.h"
+#include "tests/formats/formats_test_support.h"
 
 namespace {
 
 using FormatsTesting::Describe;
 using Velto::BindingResult;
-using Velto::ReadMessagePack;
 
 using Bytes = std::vector<uint8_t>;
 
+// The first bytes in hex, naming a case.
 std::string Hex(const Bytes& bytes) {
     std::string text;
-    for (const uint8_t byte : bytes) {
+    for (std::size_t at = 0; at < bytes.size() && at < 16; ++at) {
         char hex[4];
-        std::snprintf(hex, sizeof(hex), "%02X ", byte);
+        std::snprintf(hex, sizeof(hex), "%02X ", bytes[at]);
         text += hex;
     }
-    return text;
+    return text + (bytes.size() > 16 ? "..." : "");
 }
 
-BindingResult Read(const Bytes& bytes, std::size_t& consumed) {
-    consumed = 12345;
-    return ReadMessagePack(bytes.data(), bytes.size(), consumed);
+// Reads `bytes` and checks the value read (or the failure) and how many bytes were consumed.
+void ExpectRead(const Bytes& bytes, const std::string& value, std::size_t consumed) {
+    SCOPED_TRACE(Hex(bytes));
+    std::size_t read = 12345;
+    const BindingResult result = Velto::ReadMessagePack(bytes.data(), bytes.size(), read);
+    EXPECT_EQ(Describe(result), value);
+    EXPECT_EQ(result.succeeded, value.rfind("{error:", 0) != 0) << result.FailureMessage();
+    EXPECT_EQ(read, consumed);
 }
 
-struct DecodeCase {
-    Bytes bytes;
-    const char* value;
-    std::size_t consumed;
-};
-
-TEST(MessagePackReader, DecodesEveryTypeFamily) {
-    const DecodeCase cases[] = {
+TEST(MessagePackReader, DecodesTheFirstValueOfEveryTypeFamily) {
+    const struct {
+        Bytes bytes;
+        const char* value;
+        std::size_t consumed;
+    } cases[] = {
         {{}, "~", 0},
         {{0x05}, "s5", 1},
         {{0x00}, "s0", 1},
@@ -83,18 +86,7 @@ TEST(MessagePackReader, DecodesEveryTypeFamily) {
         {{0x81, 0xA0, 0x01}, "{:s1}", 3},
         {{0x81, 0xA1, 0x61, 0x91, 0x81, 0xA1, 0x62, 0xC0}, "{a:[{b:~}]}", 8},
         {{0x93, 0x90, 0x80, 0x91, 0x90}, "[[],{},[[]]]", 5},
-    };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
-    }
-}
-
-TEST(MessagePackReader, StopsAfterTheFirstValueAndAcceptsOpenContainers) {
-    const DecodeCase cases[] = {
+        // Reading stops after the first value; containers the input leaves open are accepted.
         {{0x01, 0x02}, "s1", 1},
         {{0x91, 0x01, 0xC1}, "[s1]", 2},
         {{0x92, 0x01}, "[s1]", 2},
@@ -103,152 +95,123 @@ TEST(MessagePackReader, StopsAfterTheFirstValueAndAcceptsOpenContainers) {
         // Declared counts far beyond the input cost nothing: elements arrive one by one.
         {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, "[s1]", 6},
         {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 0x61, 0x01}, "{a:s1}", 8},
-    };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
-    }
-}
-
-TEST(MessagePackReader, RepeatedKeysWriteIntoTheSameMember) {
-    const DecodeCase cases[] = {
+        // Repeated keys write into the same member; an existing collection stays and the second
+        // array overwrites it from index 0.
         {{0x82, 0xA1, 0x61, 0x01, 0xA1, 0x61, 0x02}, "{a:s2}", 7},
         {{0x82, 0xA1, 0x61, 0x91, 0x01, 0xA1, 0x61, 0xA1, 0x78}, "{a:\"x\"}", 9},
-        // An existing collection stays: the second array overwrites from index 0.
         {{0x82, 0xA1, 0x61, 0x92, 0x01, 0x02, 0xA1, 0x61, 0x91, 0x03}, "{a:[s3,s2]}", 10},
         {{0x82, 0xA1, 0x61, 0x81, 0xA1, 0x78, 0x01, 0xA1, 0x61, 0x81, 0xA1, 0x79, 0x02},
          "{a:{x:s1,y:s2}}",
          13},
     };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
+    for (const auto& c : cases) {
+        ExpectRead(c.bytes, c.value, c.consumed);
     }
 }
 
-struct FailureCase {
-    Bytes bytes;
-    const char* message;
-    std::size_t consumed;
-};
-
 TEST(MessagePackReader, FailsWithThePositionOfTheFault) {
-    const char* const kBadByte1 = "Invalid MessagePack data at position 1.";
-    const char* const k8 =
-        "Invalid MessagePack data. 8-bit integer value at position 1 is truncated.";
-    const char* const k16 =
-        "Invalid MessagePack data. 16-bit integer value at position 1 is truncated.";
-    const char* const k32 =
-        "Invalid MessagePack data. 32-bit integer value at position 1 is truncated.";
-    const char* const k64 =
-        "Invalid MessagePack data. 64-bit integer value at position 1 is truncated.";
-    const FailureCase cases[] = {
-        {{0x81, 0x01, 0x02},
-         "Invalid MessagePack data at position 2. Map keys must be strings.",
-         2},
-        {{0x81, 0xC7}, "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {{0x81, 0x90}, "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {{0xC1}, kBadByte1, 1},
-        {{0xC7}, kBadByte1, 1},
-        {{0xC8, 0x00, 0x01, 0x01, 0x00}, kBadByte1, 1},
-        {{0xC9}, kBadByte1, 1},
-        {{0xD4, 0x01, 0x00}, kBadByte1, 1},
-        {{0xD5}, kBadByte1, 1},
-        {{0xD6}, kBadByte1, 1},
-        {{0xD7}, kBadByte1, 1},
-        {{0xD8}, kBadByte1, 1},
-        {{0x91, 0xC1}, "Invalid MessagePack data at position 2.", 2},
-        {{0xCC}, k8, 1},
-        {{0xD0}, k8, 1},
-        {{0xD9}, k8, 1},
-        {{0xC4}, k8, 1},
-        {{0xCD}, k16, 1},
-        {{0xCD, 0x01}, k16, 1},
-        {{0xD1, 0x01}, k16, 1},
-        {{0xDA, 0x00}, k16, 1},
-        {{0xC5}, k16, 1},
-        {{0xDC, 0x00}, k16, 1},
-        {{0xDE}, k16, 1},
-        {{0xCE, 0x00, 0x00, 0x00}, k32, 1},
-        {{0xD2}, k32, 1},
-        {{0xCA, 0x00}, k32, 1},
-        {{0xDB}, k32, 1},
-        {{0xC6, 0x00}, k32, 1},
-        {{0xDD}, k32, 1},
-        {{0xDF, 0x00, 0x00}, k32, 1},
-        {{0xCF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, k64, 1},
-        {{0xD3}, k64, 1},
-        {{0xCB, 0x00}, k64, 1},
-        {{0x81, 0xD9},
-         "Invalid MessagePack data. 8-bit integer value at position 2 is truncated.",
-         2},
-        {{0xA5, 0x61, 0x62},
-         "Invalid MessagePack data. String of size 5 at position 1 is truncated.",
-         1},
-        {{0xD9, 0x05, 0x61},
-         "Invalid MessagePack data. String of size 5 at position 2 is truncated.",
-         2},
-        {{0x81, 0xA2, 0x61},
-         "Invalid MessagePack data. String of size 2 at position 2 is truncated.",
-         2},
-        {{0xDB, 0xFF, 0xFF, 0xFF, 0xFF, 0x61},
-         "Invalid MessagePack data. String of size 4294967295 at position 5 is truncated.",
-         5},
-        {{0xC4, 0x03, 0x61},
-         "Invalid MessagePack data. Raw bytes of size 3 at position 2 are truncated.",
-         2},
-        {{0xC6, 0xFF, 0xFF, 0xFF, 0xFF},
-         "Invalid MessagePack data. Raw bytes of size 4294967295 at position 5 are truncated.",
-         5},
+    const struct {
+        const char* message;
+        std::size_t consumed;
+        std::vector<Bytes> inputs;
+    } cases[] = {
+        {"Invalid MessagePack data at position 2. Map keys must be strings.",
+         2,
+         {{0x81, 0x01, 0x02}, {0x81, 0xC7}, {0x81, 0x90}}},
+        {"Invalid MessagePack data at position 1.",
+         1,
+         {{0xC1},
+          {0xC7},
+          {0xC8, 0x00, 0x01, 0x01, 0x00},
+          {0xC9},
+          {0xD4, 0x01, 0x00},
+          {0xD5},
+          {0xD6},
+          {0xD7},
+          {0xD8}}},
+        {"Invalid MessagePack data at position 2.", 2, {{0x91, 0xC1}}},
+        {"Invalid MessagePack data. 8-bit integer value at position 1 is truncated.",
+         1,
+         {{0xCC}, {0xD0}, {0xD9}, {0xC4}}},
+        {"Invalid MessagePack data. 16-bit integer value at position 1 is truncated.",
+         1,
+         {{0xCD}, {0xCD, 0x01}, {0xD1, 0x01}, {0xDA, 0x00}, {0xC5}, {0xDC, 0x00}, {0xDE}}},
+        {"Invalid MessagePack data. 32-bit integer value at position 1 is truncated.",
+         1,
+         {{0xCE, 0x00, 0x00, 0x00},
+          {0xD2},
+          {0xCA, 0x00},
+          {0xDB},
+          {0xC6, 0x00},
+          {0xDD},
+          {0xDF, 0x00, 0x00}}},
+        {"Invalid MessagePack data. 64-bit integer value at position 1 is truncated.",
+         1,
+         {{0xCF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, {0xD3}, {0xCB, 0x00}}},
+        {"Invalid MessagePack data. 8-bit integer value at position 2 is truncated.",
+         2,
+         {{0x81, 0xD9}}},
+        {"Invalid MessagePack data. String of size 5 at position 1 is truncated.",
+         1,
+         {{0xA5, 0x61, 0x62}}},
+        {"Invalid MessagePack data. String of size 5 at position 2 is truncated.",
+         2,
+         {{0xD9, 0x05, 0x61}}},
+        {"Invalid MessagePack data. String of size 2 at position 2 is truncated.",
+         2,
+         {{0x81, 0xA2, 0x61}}},
+        {"Invalid MessagePack data. String of size 4294967295 at position 5 is truncated.",
+         5,
+         {{0xDB, 0xFF, 0xFF, 0xFF, 0xFF, 0x61}}},
+        {"Invalid MessagePack data. Raw bytes of size 3 at position 2 are truncated.",
+         2,
+         {{0xC4, 0x03, 0x61}}},
+        {"Invalid MessagePack data. Raw bytes of size 4294967295 at position 5 are truncated.",
+         5,
+         {{0xC6, 0xFF, 0xFF, 0xFF, 0xFF}}},
     };
-    for (const FailureCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_FALSE(result.succeeded) << Hex(c.bytes);
-        EXPECT_EQ(result.FailureMessage(), c.message) << Hex(c.bytes);
-        EXPECT_EQ(Describe(result), "{error:\"" + std::string(c.message) + "\"}") << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
+    for (const auto& c : cases) {
+        for (const Bytes& bytes : c.inputs) {
+            ExpectRead(bytes, "{error:\"" + std::string(c.message) + "\"}", c.consumed);
+        }
     }
 }
 
 TEST(MessagePackReader, StopsAtTheNestingLimit) {
-    struct Case {
+    constexpr std::size_t kMax = Velto::kMaxNestingDepth;
+    const std::string tooDeep = "{error:\"" + std::string(Velto::kNestingTooDeepMessage) + "\"}";
+    const std::string deepest =
+        FormatsTesting::Repeated("[", kMax) + "~" + FormatsTesting::Repeated("]", kMax);
+    const struct {
         Bytes opener;  // one level of nesting
         std::size_t levels;
-        bool succeeds;
+        std::string value;
         std::size_t consumed;  // the failure comes right after the header one level too deep
-    };
-    constexpr std::size_t kMax = Velto::kMaxNestingDepth;
-    const Case cases[] = {
-        {{0x91}, kMax, true, kMax + 1},
-        {{0x91}, kMax + 1, false, kMax + 1},
+    } cases[] = {
+        {{0x91}, kMax, deepest, kMax + 1},
+        {{0x91}, kMax + 1, tooDeep, kMax + 1},
         // Each level declares 2^32 - 1 elements: the memory taken follows the input instead.
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax, true, kMax * 5 + 1},
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax + 1, false, (kMax + 1) * 5},
-        {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA0}, kMax, true, kMax * 6 + 1},
-        {{0x81, 0xA0}, kMax, true, kMax * 2 + 1},
-        {{0x81, 0xA0}, kMax + 1, false, kMax * 2 + 1},
-        {{0x91}, 1000000, false, kMax + 1},
+        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax, deepest, kMax * 5 + 1},
+        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax + 1, tooDeep, (kMax + 1) * 5},
+        {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA0},
+         kMax,
+         FormatsTesting::Repeated("{:", kMax) + "~" + FormatsTesting::Repeated("}", kMax),
+         kMax * 6 + 1},
+        {{0x81, 0xA0},
+         kMax,
+         FormatsTesting::Repeated("{:", kMax) + "~" + FormatsTesting::Repeated("}", kMax),
+         kMax * 2 + 1},
+        {{0x81, 0xA0}, kMax + 1, tooDeep, kMax * 2 + 1},
+        {{0x91}, 1000000, tooDeep, kMax + 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.levels) + " levels");
         Bytes bytes;
         for (std::size_t level = 0; level < c.levels; ++level) {
             bytes.insert(bytes.end(), c.opener.begin(), c.opener.end());
         }
         bytes.push_back(0xC0);
-        std::size_t consumed = 0;
-        const BindingResult result = Read(bytes, consumed);
-        EXPECT_EQ(result.succeeded, c.succeeds) << Hex(c.opener) << "x " << c.levels;
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.opener) << "x " << c.levels;
-        if (!c.succeeds) {
-            EXPECT_EQ(result.FailureMessage(), Velto::kNestingTooDeepMessage);
-        }
+        ExpectRead(bytes, c.value, c.consumed);
     }
 }
 
