@@ -119,6 +119,17 @@ TEST(AppModule, StartSendsTheLogToTheHostAndRunsOnStartOnce) {
         EXPECT_FALSE(module.Start(&other)) << "a started module refuses a second start";
         EXPECT_EQ(module.Context(), &context);
         EXPECT_EQ(module.onStartCalls, 1);
+
+        TestHost secondHost;
+        HostContext secondContext{secondHost.Api(), 3};
+        TestModule second;
+        ASSERT_TRUE(second.Start(&secondContext));
+        Velto::LogMessage(Velto::LogLevel::Okay, Velto::kLogGroupDbg, "still the first");
+        EXPECT_EQ(host.Calls().back().text, "still the first")
+            << "a second started module leaves the log with the first";
+        for (const HostCall& call : secondHost.Calls()) {
+            EXPECT_NE(call.kind, HostCallKind::Log) << call.text;
+        }
     }
     host.ClearCalls();
     Velto::LogMessage(Velto::LogLevel::Always, Velto::kLogGroupDbg, "after the module");

@@ -178,26 +178,38 @@ TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {
     EXPECT_EQ(seen[0].data.count, 0);
 }
 
-TEST_F(HostEventsTest, StaleOrForeignDeliveriesAreIgnored) {
+TEST_F(HostEventsTest, StaleForeignOrLateDeliveriesAndCallsReachNothing) {
     std::vector<TypedResourceEvent<Greeting>> seen;
     Watch(kUri, seen);
+    int runs = 0;
+    const auto now = AppModule::MonotonicClock::now();
+    module_->Schedule(
+        "later", [&] { ++runs; }, now);
+    module_->Schedule(
+        "much later", [&] { ++runs; }, now);
     const HostValueTree payload = Json(EventJson(kUri, "Update", R"({"count": 1})"));
     int foreign = 0;
     host_.FireEvent(kEvent, payload, nullptr);
     host_.FireEvent(kEvent, payload, &foreign);
-    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(seen.empty()) << "a delivery with another module's data reaches nothing";
 
     host_.SetKeepCallbacksAfterShutdown(true);
     module_->Shutdown();
     EXPECT_EQ(CallsOf(HostCallKind::Unsubscribe).size(), 4u)
         << "the resource event and the three service-proxy events";
     host_.FireEvent(kEvent, payload);
+    host_.RunDeferredCalls();
     EXPECT_TRUE(seen.empty()) << "no handler after Shutdown";
+    EXPECT_EQ(runs, 0) << "no deferred call after Shutdown";
 
+    module_->Schedule(
+        "after", [&] { ++runs; }, now);
     module_.reset();
     host_.FireEvent(kEvent, payload);
     Fire("OnServiceProxyUuidEvent", R"({"uuid": "u"})");
+    host_.RunDeferredCalls();
     EXPECT_TRUE(seen.empty()) << "nothing reaches a destroyed module";
+    EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
 }
 
 TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
@@ -220,24 +232,6 @@ TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
 
     EXPECT_EQ(host_.RunDeferredCalls(), 2u);
     EXPECT_EQ(runs, 2);
-}
-
-TEST_F(HostEventsTest, DeferredCallsNeverRunAfterShutdown) {
-    int runs = 0;
-    module_->Schedule(
-        "later", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    module_->Schedule(
-        "much later", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    host_.SetKeepCallbacksAfterShutdown(true);
-    module_->Shutdown();
-    host_.RunDeferredCalls();
-    EXPECT_EQ(runs, 0);
-
-    module_->Schedule(
-        "after", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    module_.reset();
-    host_.RunDeferredCalls();
-    EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
 }
 
 // What the host was handed for a call is never handed out again: a late or repeated run of it

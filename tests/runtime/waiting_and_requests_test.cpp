@@ -50,9 +50,8 @@ TEST_F(AwaitTest, FutureErrorsAreReportedAndThrownOnOtherErrorsPassUnchanged) {
     } catch (const std::future_error& error) {
         EXPECT_EQ(error.code(), std::future_errc::no_state);
     }
-    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_NE(logs[0].text.find("ALE-6D828C10"), std::string::npos) << logs[0].text;
+    ASSERT_EQ(Logs().size(), 1u);
+    EXPECT_NE(Logs()[0].find("ALE-6D828C10"), std::string::npos) << Logs()[0];
 
     std::future<int> broken;
     {
@@ -65,7 +64,7 @@ TEST_F(AwaitTest, FutureErrorsAreReportedAndThrownOnOtherErrorsPassUnchanged) {
     std::promise<int> failing;
     failing.set_exception(std::make_exception_ptr(std::runtime_error("producer failed")));
     EXPECT_THROW(module_->Await(failing.get_future()), std::runtime_error);
-    EXPECT_TRUE(CallsOf(HostCallKind::Log).empty());
+    EXPECT_TRUE(Logs().empty());
 }
 
 TEST_F(AwaitTest, YieldOnceBracketsOneYield) {
