@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <span>
 #include <sstream>
 #include <string>
 
@@ -20,74 +21,59 @@ using FormatsTesting::Repeated;
 using Velto::BindingResult;
 using Velto::ReadYaml;
 
-struct ReadCase {
-    std::string text;
-    const char* value;
-};
-
-void ExpectValues(std::initializer_list<ReadCase> cases) {
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.text);
-        const BindingResult result = ReadYaml(c.text);
+// Each row is "text => value".
+void ExpectValues(std::span<const char* const> rows) {
+    for (const std::string row : rows) {
+        SCOPED_TRACE(row);
+        const std::size_t arrow = row.find(" => ");
+        const BindingResult result = ReadYaml(row.substr(0, arrow));
         EXPECT_TRUE(result.succeeded) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value);
+        EXPECT_EQ(Describe(result), row.substr(arrow + 4));
     }
 }
 
 TEST(YamlReader, BuildsStructuresAndCollections) {
-    ExpectValues({
-        {"", "~"},
-        {"~", "~"},
-        {"# only a comment\n", "~"},
-        {"a: 1\nb: [x, z]\nc: {d: e}\n", "{a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}"},
-        {"- 1\n- -2\n- 2.5\n- x\n", "[u1,s-2,f2.5,\"x\"]"},
-        {"b: 1\na: 2\n", "{a:u2,b:u1}"},
-        {"a:\n  - []\n  - {}\n", "{a:[[],{}]}"},
-        {"a:\nb: ''\n", "{a:~,b:\"\"}"},
-        {"5: x\ntrue: w\n~: z\n", "{5:\"x\",true:\"w\",~:\"z\"}"},
-        {"!!str 5: x\n", "{5:\"x\"}"},
-        {"\"quoted key\": 1\n", "{quoted key:u1}"},
+    const char* const rows[] = {
+        // Empty documents, mappings in name order, collections, keys of any scalar.
+        " => ~", "~ => ~", "# only a comment\n => ~",
+        "a: 1\nb: [x, z]\nc: {d: e}\n => {a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}",
+        "- 1\n- -2\n- 2.5\n- x\n => [u1,s-2,f2.5,\"x\"]", "b: 1\na: 2\n => {a:u2,b:u1}",
+        "a:\n  - []\n  - {}\n => {a:[[],{}]}", "a:\nb: ''\n => {a:~,b:\"\"}",
+        "5: x\ntrue: w\n~: z\n => {5:\"x\",true:\"w\",~:\"z\"}", "!!str 5: x\n => {5:\"x\"}",
+        "\"quoted key\": 1\n => {quoted key:u1}",
         // An empty key names a member like any other key.
-        {"\"\": 1\nb: 2\n", "{:u1,b:u2}"},
-        {"? \n: 1\nb: 2\n", "{:u1,b:u2}"},
-        {"{'': [x], '': z}", "{:\"z\"}"},
-        {"a: &k ''\n*k : 1\n", "{:u1,a:\"\"}"},
+        "\"\": 1\nb: 2\n => {:u1,b:u2}", "? \n: 1\nb: 2\n => {:u1,b:u2}",
+        "{'': [x], '': z} => {:\"z\"}", "a: &k ''\n*k : 1\n => {:u1,a:\"\"}",
         // A repeated key replaces the earlier value, whatever its kind.
-        {"a: 1\na: 2\n", "{a:u2}"},
-        {"a: {x: 1}\na: 5\n", "{a:u5}"},
-        {"a: [1, 2]\na: [3]\n", "{a:[u3]}"},
-        {"a: 5\na: {x: 1}\n", "{a:{x:u1}}"},
+        "a: 1\na: 2\n => {a:u2}", "a: {x: 1}\na: 5\n => {a:u5}", "a: [1, 2]\na: [3]\n => {a:[u3]}",
+        "a: 5\na: {x: 1}\n => {a:{x:u1}}",
         // An empty first document may be followed by another one.
-        {"---\n---\na: 1\n", "{a:u1}"},
-        {"~\n---\na: 1\n", "{a:u1}"},
-        {"a: 1\n...\n", "{a:u1}"},
-    });
+        "---\n---\na: 1\n => {a:u1}", "~\n---\na: 1\n => {a:u1}", "a: 1\n...\n => {a:u1}"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
-    ExpectValues({
-        {"a: yes", "{a:true}"},
-        {"a: 'yes'", "{a:\"yes\"}"},
-        {"a: \"no\"", "{a:\"no\"}"},
-        {"a: |-\n  true\n", "{a:true}"},
-        {"a: >-\n  off\n", "{a:false}"},
-        {"a: |\n  true\n", "{a:\"true\n\"}"},
-        {"[5, 5.0, 1e3, 0x10, -5, 0, -0]", "[u5,u5,u1000,u16,s-5,u0,u0]"},
-        {"[1.5, -2.25, 1e-2]", "[f1.5,f-2.25,f0.01]"},
+    const char* const rows[] = {
+        // Block scalars are typed when chomped, like plain ones.
+        "a: yes => {a:true}", "a: 'yes' => {a:\"yes\"}", "a: \"no\" => {a:\"no\"}",
+        "a: |-\n  true\n => {a:true}", "a: >-\n  off\n => {a:false}",
+        "a: |\n  true\n => {a:\"true\n\"}",
+        "[5, 5.0, 1e3, 0x10, -5, 0, -0] => [u5,u5,u1000,u16,s-5,u0,u0]",
+        "[1.5, -2.25, 1e-2] => [f1.5,f-2.25,f0.01]",
         // Whatever strtod takes whole, in the plain decimal spelling and beyond it.
-        {"[.5, 5., -.5, +5, 1E2, 0.1, 976562.4990234375, 4.9e-324, 1e-400]",
-         "[f0.5,u5,f-0.5,u5,u100,f0.10000000000000001,f976562.4990234375,f4.9406564584124654e-324,"
-         "u0]"},
-        {"[1e, 1e+, -, ., -e5, 1e400, 1.5.2, 1_000]",
-         "[\"1e\",\"1e+\",\"-\",\".\",\"-e5\",\"1e400\",\"1.5.2\",\"1_000\"]"},
-        {"['5', \"5\"]", "[\"5\",\"5\"]"},
-        {"[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ]",
-         "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]"},
-        {"[9223372036854775807, 9223372036854775808, -9223372036854775808]",
-         "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]"},
+        "[.5, 5., -.5, +5, 1E2, 0.1, 976562.4990234375, 4.9e-324, 1e-400] => "
+        "[f0.5,u5,f-0.5,u5,u100,f0.10000000000000001,f976562.4990234375,f4.9406564584124654e-324,"
+        "u0]",
+        "[1e, 1e+, -, ., -e5, 1e400, 1.5.2, 1_000] => "
+        "[\"1e\",\"1e+\",\"-\",\".\",\"-e5\",\"1e400\",\"1.5.2\",\"1_000\"]",
+        "['5', \"5\"] => [\"5\",\"5\"]",
+        "[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ] => "
+        "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]",
+        "[9223372036854775807, 9223372036854775808, -9223372036854775808] => "
+        "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]",
         // Integral values beyond 64 bits stay doubles.
-        {"[18446744073709551616, 1e30, -1e30]", "[f1.8446744073709552e+19,f1e+30,f-1e+30]"},
-    });
+        "[18446744073709551616, 1e30, -1e30] => [f1.8446744073709552e+19,f1e+30,f-1e+30]"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, RecognisesExactlyTheWordLists) {
@@ -111,24 +97,23 @@ TEST(YamlReader, RecognisesExactlyTheWordLists) {
 }
 
 TEST(YamlReader, AppliesTags) {
-    ExpectValues({
-        {"!!str 5", "\"5\""},
-        {"!!str yes", "\"yes\""},
-        {"!!int 42", "u42"},
-        {"!!int -42", "s-42"},
-        {"!!int 0x1F", "u31"},
-        {"!!int 18446744073709551615", "u18446744073709551615"},
-        {"!!int -9223372036854775808", "s-9223372036854775808"},
-        {"!!int ''", "u0"},
-        {"!!float 2", "f2"},
-        {"!!float -1.5e3", "f-1500"},
-        {"!!bool yes", "true"},
-        {"!!bool OFF", "false"},
-        {"!!bool maybe", "~"},
-        {"!!bool 1", "~"},
-        {"!<tag:yaml.org,2002:int> 7", "u7"},
-        {"!!int [1]", "[u1]"},
-    });
+    const char* const rows[] = {"!!str 5 => \"5\"",
+                                "!!str yes => \"yes\"",
+                                "!!int 42 => u42",
+                                "!!int -42 => s-42",
+                                "!!int 0x1F => u31",
+                                "!!int 18446744073709551615 => u18446744073709551615",
+                                "!!int -9223372036854775808 => s-9223372036854775808",
+                                "!!int '' => u0",
+                                "!!float 2 => f2",
+                                "!!float -1.5e3 => f-1500",
+                                "!!bool yes => true",
+                                "!!bool OFF => false",
+                                "!!bool maybe => ~",
+                                "!!bool 1 => ~",
+                                "!<tag:yaml.org,2002:int> 7 => u7",
+                                "!!int [1] => [u1]"};
+    ExpectValues(rows);
 }
 
 // Numbers the fast decimal path leaves to the C library, and tagged ones, read alike whatever
@@ -138,25 +123,21 @@ TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
     if (!locale.Active()) {
         GTEST_SKIP() << locale.Reason();
     }
-    ExpectValues({
-        {"[1.5, +2.5, 0x1.8p1, 1,5]", "[f1.5,f2.5,u3,u1,u5]"},
-        {"a: 2,5", "{a:\"2,5\"}"},
-        {"!!float 2.5", "f2.5"},
-        {"!!float +1.5e3", "f1500"},
-        {"!!int 0x1F", "u31"},
-    });
+    const char* const rows[] = {"[1.5, +2.5, 0x1.8p1, 1,5] => [f1.5,f2.5,u3,u1,u5]",
+                                "a: 2,5 => {a:\"2,5\"}", "!!float 2.5 => f2.5",
+                                "!!float +1.5e3 => f1500", "!!int 0x1F => u31"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, CopiesAnchoredValuesAndKeys) {
-    ExpectValues({
-        {"a: &x {b: 1}\nc: *x\n", "{a:{b:u1},c:{b:u1}}"},
-        {"- &n 7\n- *n\n- [*n, *n]\n", "[u7,u7,[u7,u7]]"},
-        {"&k a: 1\nb: *k\n", "{a:u1,b:\"a\"}"},
-        {"&k a: 1\n*k : 2\n", "{a:u2}"},
-        {"a: &s text\n*s : 3\n", "{a:\"text\",text:u3}"},
-        {"- &l [1, {c: [2]}]\n- *l\n", "[[u1,{c:[u2]}],[u1,{c:[u2]}]]"},
-        {"a: &q 'yes'\nb: *q\n", "{a:\"yes\",b:\"yes\"}"},
-    });
+    const char* const rows[] = {"a: &x {b: 1}\nc: *x\n => {a:{b:u1},c:{b:u1}}",
+                                "- &n 7\n- *n\n- [*n, *n]\n => [u7,u7,[u7,u7]]",
+                                "&k a: 1\nb: *k\n => {a:u1,b:\"a\"}",
+                                "&k a: 1\n*k : 2\n => {a:u2}",
+                                "a: &s text\n*s : 3\n => {a:\"text\",text:u3}",
+                                "- &l [1, {c: [2]}]\n- *l\n => [[u1,{c:[u2]}],[u1,{c:[u2]}]]",
+                                "a: &q 'yes'\nb: *q\n => {a:\"yes\",b:\"yes\"}"};
+    ExpectValues(rows);
 }
 
 struct FailureCase {
