@@ -137,19 +137,27 @@ TEST(JsonWriter, NewlineSelectsCompactOrIndentedLayout) {
     tree.Member("list").Append() = 1u;
     tree.Member("list").Append().Member("x") = true;
     tree.Member("empty").MakeStructure();
-    const std::string compact = R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})";
-    const std::string indented =
-        "{|    \"empty\": {},|    \"list\": [|        1,|        {|"
-        "            \"x\": true|        }|    ],|    \"name\": \"a\\nb\"|}";
-    for (const char* newline : {static_cast<const char*>(nullptr), "", "\n", "\r\n", "|"}) {
-        std::string expected = newline != nullptr && *newline != '\0' ? indented : compact;
-        for (std::size_t at = 0; newline != nullptr && *newline != '\0' &&
-                                 (at = expected.find('|', at)) != std::string::npos;) {
-            expected.replace(at, 1, newline);
-            at += std::string(newline).size();
+    // The indented layout, each line but the last followed by `newline`.
+    const auto indented = [](const std::string& newline) {
+        std::string text;
+        for (const char* line :
+             {"{", "    \"empty\": {},", "    \"list\": [", "        1,", "        {",
+              "            \"x\": true", "        }", "    ],", "    \"name\": \"a\\nb\""}) {
+            text += line + newline;
         }
-        EXPECT_EQ(WriteJson(tree, nullptr, newline), expected)
-            << "newline \"" << (newline != nullptr ? newline : "(null)") << '"';
+        return text + "}";
+    };
+    const std::string compact = R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})";
+    const struct {
+        const char* newline;
+        std::string text;
+    } cases[] = {
+        {nullptr, compact},         {"", compact},        {"\n", indented("\n")},
+        {"\r\n", indented("\r\n")}, {"|", indented("|")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteJson(tree, nullptr, c.newline), c.text)
+            << "newline \"" << (c.newline != nullptr ? c.newline : "(null)") << '"';
     }
 }
 
