@@ -1,9 +1,9 @@
+// Waiting for futures through the host's yield, and requests to the host with their answers.
 #include <future>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "diagnostics/memory_statistics.h"
 #include "tests/runtime/runtime_fixture.h"
 
 namespace Velto::Client::Testing {
