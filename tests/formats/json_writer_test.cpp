@@ -2,31 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "binding/binding_registry.h"
 #include "binding/static_type.h"
+#include "formats/json_reader.h"
+#include "tests/binding/same_tree.h"
 #include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
 using Velto::BindingProperty;
+using Velto::BindingResult;
 using Velto::EnumValue;
 using Velto::WriteJson;
-
-struct ScalarCase {
-    BindingProperty value;
-    const char* text;
-};
 
 TEST(JsonWriter, WritesScalarsByKind) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
-    const ScalarCase cases[] = {
+    const struct {
+        BindingProperty value;
+        const char* text;
+    } cases[] = {
         {BindingProperty(true), "true"},
         {BindingProperty(false), "false"},
         {BindingProperty(int64_t{-5}), "-5"},
@@ -51,8 +55,8 @@ TEST(JsonWriter, WritesScalarsByKind) {
         {BindingProperty(std::vector<uint8_t>{0xFF, 0x00}), R"("/wA=")"},
         {BindingProperty(std::vector<uint8_t>{}), R"("")"},
     };
-    for (const ScalarCase& test : cases) {
-        EXPECT_EQ(WriteJson(test.value), test.text) << "kind " << ValueKindName(test.value.Kind());
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteJson(c.value), c.text) << "kind " << ValueKindName(c.value.Kind());
     }
 }
 
@@ -67,47 +71,34 @@ TEST(JsonWriter, WritesAPointUnderACommaDecimalLocale) {
     EXPECT_EQ(WriteJson(value), R"({"f":127.5,"g":-1e-7})");
 }
 
-TEST(JsonWriter, EmptyRootWritesNothingAndNestedEmptyWritesNull) {
-    EXPECT_EQ(WriteJson(BindingProperty()), "");
-    EXPECT_EQ(WriteJson(BindingProperty(), nullptr, "\n"), "");
-    BindingProperty tree;
-    tree.Append();
-    tree.Append().Member("a");
-    EXPECT_EQ(WriteJson(tree), R"([null,{"a":null}])");
-}
-
-TEST(JsonWriter, NonFiniteFloatsInsideContainersWriteNull) {
+TEST(JsonWriter, WritesContainersWithMembersInByteWiseNameOrder) {
+    const struct {
+        const char* tree;  // as JSON
+        const char* compact;
+        const char* indented;
+    } cases[] = {
+        {"", "", ""},  // an empty root writes nothing
+        {"{}", "{}", "{}"},
+        {"[]", "[]", "[]"},
+        {R"({"s": {}, "c": []})", R"({"c":[],"s":{}})", "{\n    \"c\": [],\n    \"s\": {}\n}"},
+        {"{\"b\":1,\"a\":2,\"B\":3,\"ab\":4,\"\xc3\xa9\":5}",
+         "{\"B\":3,\"a\":2,\"ab\":4,\"b\":1,\"\xc3\xa9\":5}",
+         "{\n    \"B\": 3,\n    \"a\": 2,\n    \"ab\": 4,\n    \"b\": 1,\n    \"\xc3\xa9\": 5\n}"},
+    };
+    for (const auto& c : cases) {
+        const BindingResult tree = Velto::ReadJson(c.tree);
+        EXPECT_EQ(WriteJson(tree), c.compact) << c.tree;
+        EXPECT_EQ(WriteJson(tree, nullptr, "\n"), c.indented) << c.tree;
+    }
+    // Inside containers, empty values and floats JSON cannot carry write null.
     BindingProperty tree;
     tree.Append() = 1.0;
     tree.Append() = std::numeric_limits<double>::quiet_NaN();
     tree.Append().Member("x") = -std::numeric_limits<double>::infinity();
-    EXPECT_EQ(WriteJson(tree), R"([1.0,null,{"x":null}])");
+    tree.Append();
+    EXPECT_EQ(WriteJson(tree), R"([1.0,null,{"x":null},null])");
     EXPECT_EQ(WriteJson(tree, nullptr, "\n"),
-              "[\n    1.0,\n    null,\n    {\n        \"x\": null\n    }\n]");
-}
-
-TEST(JsonWriter, WritesMembersInByteWiseNameOrder) {
-    BindingProperty tree;
-    tree.Member("b") = 1u;
-    tree.Member("a") = 2u;
-    tree.Member("B") = 3u;
-    tree.Member("ab") = 4u;
-    tree.Member("\xc3\xa9") = 5u;
-    EXPECT_EQ(WriteJson(tree), "{\"B\":3,\"a\":2,\"ab\":4,\"b\":1,\"\xc3\xa9\":5}");
-}
-
-TEST(JsonWriter, WritesEmptyContainers) {
-    BindingProperty structure;
-    structure.MakeStructure();
-    EXPECT_EQ(WriteJson(structure), "{}");
-    EXPECT_EQ(WriteJson(structure, nullptr, "\n"), "{}");
-    BindingProperty collection;
-    collection.MakeCollection();
-    EXPECT_EQ(WriteJson(collection), "[]");
-    BindingProperty tree;
-    tree.Member("s").MakeStructure();
-    tree.Member("c").MakeCollection();
-    EXPECT_EQ(WriteJson(tree), R"({"c":[],"s":{}})");
+              "[\n    1.0,\n    null,\n    {\n        \"x\": null\n    },\n    null\n]");
 }
 
 enum class Rank { Low, High };
@@ -117,12 +108,11 @@ TEST(JsonWriter, WritesEnumerationsByRegisteredName) {
     registry.RegisterEnum<Rank>("Rank").Value("Low", 0).Value("High", 7).Value("Alias", 7);
     const Velto::TypeIdentity* rank = &Velto::StaticType::HashCode<Rank>();
     const Velto::TypeIdentity* unregistered = &Velto::StaticType::HashCode<int>();
-    struct EnumCase {
+    const struct {
         EnumValue value;
         const Velto::BindingRegistry* registry;
         const char* text;
-    };
-    const EnumCase cases[] = {
+    } cases[] = {
         {{0, rank}, &registry, R"("Low")"},
         {{7, rank}, &registry, R"("Alias")"},  // the first name in name order
         {{3, rank}, &registry, "3"},
@@ -132,70 +122,43 @@ TEST(JsonWriter, WritesEnumerationsByRegisteredName) {
         {{0, unregistered}, &registry, "0"},
         {{5, nullptr}, &registry, "5"},
     };
-    for (const EnumCase& test : cases) {
-        EXPECT_EQ(WriteJson(BindingProperty(test.value), test.registry), test.text)
-            << "enum value " << test.value.value;
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteJson(BindingProperty(c.value), c.registry), c.text)
+            << "enum value " << c.value.value;
     }
     BindingProperty tree;
     tree.Member("rank") = EnumValue{7, rank};
     EXPECT_EQ(WriteJson(tree, &registry), R"({"rank":"Alias"})");
 }
 
-BindingProperty LayoutSample() {
+TEST(JsonWriter, NewlineSelectsCompactOrIndentedLayout) {
     BindingProperty tree;
     tree.Member("name") = "a\nb";
     tree.Member("list").Append() = 1u;
     tree.Member("list").Append().Member("x") = true;
     tree.Member("empty").MakeStructure();
-    return tree;
-}
-
-TEST(JsonWriter, NewlineSelectsCompactOrIndentedLayout) {
-    const BindingProperty tree = LayoutSample();
-    const std::string indented =
-        "{\n"
-        "    \"empty\": {},\n"
-        "    \"list\": [\n"
-        "        1,\n"
-        "        {\n"
-        "            \"x\": true\n"
-        "        }\n"
-        "    ],\n"
-        "    \"name\": \"a\\nb\"\n"
-        "}";
-    struct LayoutCase {
+    // The indented layout, each line but the last followed by `newline`.
+    const auto indented = [](const std::string& newline) {
+        std::string text;
+        for (const char* line :
+             {"{", "    \"empty\": {},", "    \"list\": [", "        1,", "        {",
+              "            \"x\": true", "        }", "    ],", "    \"name\": \"a\\nb\""}) {
+            text += line + newline;
+        }
+        return text + "}";
+    };
+    const std::string compact = R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})";
+    const struct {
         const char* newline;
         std::string text;
+    } cases[] = {
+        {nullptr, compact},         {"", compact},        {"\n", indented("\n")},
+        {"\r\n", indented("\r\n")}, {"|", indented("|")},
     };
-    std::string crlf = indented;
-    std::string bar = indented;
-    for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
-        crlf.replace(at, 1, "\r\n");
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteJson(tree, nullptr, c.newline), c.text)
+            << "newline \"" << (c.newline != nullptr ? c.newline : "(null)") << '"';
     }
-    for (std::size_t at = bar.find('\n'); at != std::string::npos; at = bar.find('\n', at + 1)) {
-        bar.replace(at, 1, "|");
-    }
-    const LayoutCase cases[] = {
-        {nullptr, R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})"},
-        {"", R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})"},
-        {"\n", indented},
-        {"\r\n", crlf},
-        {"|", bar},
-    };
-    for (const LayoutCase& test : cases) {
-        EXPECT_EQ(WriteJson(tree, nullptr, test.newline), test.text)
-            << "newline \"" << (test.newline != nullptr ? test.newline : "(null)") << '"';
-    }
-}
-
-TEST(JsonWriter, EveryIndentedLineEndsWithTheGivenNewline) {
-    const std::string text = WriteJson(LayoutSample(), nullptr, "\r\n");
-    std::size_t lines = 0;
-    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; ++at, ++lines) {
-        ASSERT_GT(at, 0u);
-        EXPECT_EQ(text[at - 1], '\r') << "line feed without carriage return at " << at;
-    }
-    EXPECT_EQ(lines, 9u);
 }
 
 // Deeper than any recursive walk could go on a default stack.
@@ -211,6 +174,91 @@ TEST(JsonWriter, WritesVeryDeepTreesWithoutRecursion) {
     // Releasing from the innermost level out keeps the value's own recursive release shallow.
     for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
         (*level)->Reset();
+    }
+}
+
+// Random trees of every kind JSON carries both ways: blobs and enumerations read back as strings
+// or numbers (the writer's own tests cover them), a signed value only reads back signed when
+// negative, and a text loses what follows a NUL.
+class RandomTrees {
+  public:
+    explicit RandomTrees(uint32_t seed) : random_(seed) {}
+
+    void Fill(BindingProperty& value, int depth) {
+        const uint32_t kind = Below(depth < 6 ? 9 : 7);
+        if (kind == 0) {
+            value.Reset();
+        } else if (kind == 1) {
+            value = Below(2) == 1;
+        } else if (kind == 2) {
+            value = -static_cast<int64_t>((random_() >> 1) >> Below(63)) - 1;
+        } else if (kind == 3) {
+            value = static_cast<uint64_t>(random_() >> Below(64));
+        } else if (kind == 4) {
+            value = FiniteDouble();
+        } else if (kind <= 6) {
+            value = Text();
+        } else {
+            kind == 7 ? value.MakeCollection() : value.MakeStructure();
+            for (uint32_t count = Below(6); count > 0; --count) {
+                Fill(kind == 7 ? value.Append() : value.Member(Text()), depth + 1);
+            }
+        }
+    }
+
+    double FiniteDouble() {
+        for (;;) {
+            const double value = Below(2) == 0
+                                     ? std::bit_cast<double>(static_cast<uint64_t>(random_()))
+                                     : static_cast<double>(random_() % 100000) / 64;
+            if (std::isfinite(value)) {
+                return value;
+            }
+        }
+    }
+
+  private:
+    uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(random_() % bound); }
+
+    // Any bytes but NUL; invalid UTF-8 passes through.
+    std::string Text() {
+        std::string text(Below(12), ' ');
+        for (char& c : text) {
+            c = static_cast<char>(Below(2) == 0 ? 'a' + Below(26) : 1 + Below(255));
+        }
+        return text;
+    }
+
+    std::mt19937_64 random_;
+};
+
+TEST(JsonRoundTrip, WrittenRandomTreesReadBackEqual) {
+    RandomTrees trees(20261206);
+    for (int round = 0; round < 3000; ++round) {
+        BindingProperty tree;
+        trees.Fill(tree, 0);
+        for (const char* newline : {static_cast<const char*>(nullptr), "\n", "\r\n"}) {
+            const std::string text = WriteJson(tree, nullptr, newline);
+            const BindingResult read = Velto::ReadJson(text);
+            ASSERT_TRUE(read.succeeded)
+                << "round " << round << ": " << read.FailureMessage() << "\n"
+                << text;
+            ASSERT_TRUE(TreeTesting::SameTree(tree, read)) << "round " << round << " wrote\n"
+                                                           << text << "\nand read back\n"
+                                                           << WriteJson(read);
+        }
+    }
+}
+
+TEST(JsonRoundTrip, FloatsReadBackToTheSameDouble) {
+    RandomTrees trees(7);
+    for (int round = 0; round < 200000; ++round) {
+        const double value = trees.FiniteDouble();
+        const std::string text = WriteJson(BindingProperty(value));
+        const BindingResult read = Velto::ReadJson(text);
+        ASSERT_EQ(read.Kind(), Velto::ValueKind::Float) << text;
+        ASSERT_EQ(std::bit_cast<uint64_t>(read.GetFloat()), std::bit_cast<uint64_t>(value))
+            << text << " read back as " << WriteJson(read);
     }
 }
 

@@ -3,252 +3,154 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "describe_value.h"
 #include "formats/nesting_limit.h"
+#include "tests/formats/formats_test_support.h"
 
 namespace {
 
 using FormatsTesting::Describe;
+using FormatsTesting::Repeated;
 using Velto::BindingResult;
-using Velto::ReadMessagePack;
 
 using Bytes = std::vector<uint8_t>;
 
-std::string Hex(const Bytes& bytes) {
-    std::string text;
-    for (const uint8_t byte : bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof(hex), "%02X ", byte);
-        text += hex;
-    }
-    return text;
-}
-
-BindingResult Read(const Bytes& bytes, std::size_t& consumed) {
-    consumed = 12345;
-    return ReadMessagePack(bytes.data(), bytes.size(), consumed);
-}
-
-struct DecodeCase {
+Bytes FromHex(const std::string& hex) {
     Bytes bytes;
-    const char* value;
-    std::size_t consumed;
-};
-
-TEST(MessagePackReader, DecodesEveryTypeFamily) {
-    const DecodeCase cases[] = {
-        {{}, "~", 0},
-        {{0x05}, "s5", 1},
-        {{0x00}, "s0", 1},
-        {{0x7F}, "s127", 1},
-        {{0xE0}, "s-32", 1},
-        {{0xFF}, "s-1", 1},
-        {{0xC0}, "~", 1},
-        {{0xC2}, "false", 1},
-        {{0xC3}, "true", 1},
-        {{0xCC, 0x05}, "u5", 2},
-        {{0xCC, 0xFF}, "u255", 2},
-        {{0xCD, 0x01, 0x02}, "u258", 3},
-        {{0xCE, 0x80, 0x00, 0x00, 0x00}, "u2147483648", 5},
-        {{0xCF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "u18446744073709551615", 9},
-        {{0xD0, 0xFF}, "s-1", 2},
-        {{0xD0, 0x7F}, "s127", 2},
-        {{0xD1, 0xFF, 0xFE}, "s-2", 3},
-        {{0xD2, 0x80, 0x00, 0x00, 0x00}, "s-2147483648", 5},
-        {{0xD3, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "s-9223372036854775808", 9},
-        {{0xD3, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00}, "s4294967296", 9},
-        {{0xCA, 0x3F, 0xC0, 0x00, 0x00}, "f1.5", 5},
-        {{0xCA, 0x3D, 0xCC, 0xCC, 0xCD}, "f0.10000000149011612", 5},
-        {{0xCB, 0x40, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "f2.5", 9},
-        {{0xA0}, "\"\"", 1},
-        {{0xA3, 0x61, 0x62, 0x63}, "\"abc\"", 4},
-        {{0xD9, 0x02, 0x68, 0x69}, "\"hi\"", 4},
-        {{0xDA, 0x00, 0x01, 0x78}, "\"x\"", 4},
-        {{0xDB, 0x00, 0x00, 0x00, 0x01, 0x79}, "\"y\"", 6},
-        {{0xC4, 0x02, 0x61, 0x00}, "b'6100'", 4},
-        {{0xC5, 0x00, 0x01, 0xFF}, "b'ff'", 4},
-        {{0xC6, 0x00, 0x00, 0x00, 0x00}, "b''", 5},
-        {{0x90}, "[]", 1},
-        {{0x92, 0x01, 0x02}, "[s1,s2]", 3},
-        {{0xDC, 0x00, 0x01, 0xC0}, "[~]", 4},
-        {{0xDD, 0x00, 0x00, 0x00, 0x00}, "[]", 5},
-        {{0x80}, "{}", 1},
-        {{0x82, 0xA1, 0x62, 0x01, 0xA1, 0x61, 0x02}, "{a:s2,b:s1}", 7},
-        {{0xDE, 0x00, 0x01, 0xA1, 0x6B, 0xC3}, "{k:true}", 6},
-        {{0xDF, 0x00, 0x00, 0x00, 0x00}, "{}", 5},
-        {{0x81, 0xD9, 0x01, 0x61, 0x01}, "{a:s1}", 5},
-        {{0x81, 0xA0, 0x01}, "{:s1}", 3},
-        {{0x81, 0xA1, 0x61, 0x91, 0x81, 0xA1, 0x62, 0xC0}, "{a:[{b:~}]}", 8},
-        {{0x93, 0x90, 0x80, 0x91, 0x90}, "[[],{},[[]]]", 5},
-    };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
+    std::istringstream words(hex);
+    for (std::string word; words >> word;) {
+        bytes.push_back(static_cast<uint8_t>(std::strtoul(word.c_str(), nullptr, 16)));
     }
+    return bytes;
 }
 
-TEST(MessagePackReader, StopsAfterTheFirstValueAndAcceptsOpenContainers) {
-    const DecodeCase cases[] = {
-        {{0x01, 0x02}, "s1", 1},
-        {{0x91, 0x01, 0xC1}, "[s1]", 2},
-        {{0x92, 0x01}, "[s1]", 2},
-        {{0x81, 0xA1, 0x61}, "{}", 3},
-        {{0x82, 0xA1, 0x61, 0x01}, "{a:s1}", 4},
+// Reads `bytes` and checks the value read (or the failure) and how many bytes were consumed.
+void ExpectRead(const Bytes& bytes, const std::string& value, std::size_t consumed) {
+    std::size_t read = 12345;
+    const BindingResult result = Velto::ReadMessagePack(bytes.data(), bytes.size(), read);
+    EXPECT_EQ(Describe(result), value);
+    EXPECT_EQ(result.succeeded, value.rfind("{error:", 0) != 0) << result.FailureMessage();
+    EXPECT_EQ(read, consumed);
+}
+
+std::string Failure(const std::string& message) {
+    return "{error:\"" + message + "\"}";
+}
+
+TEST(MessagePackReader, DecodesTheFirstValueOfEveryTypeFamily) {
+    // "bytes => value", and " @n" when only the first n bytes are read.
+    const char* const cases[] = {
+        // Each type family, its boundaries and its empty forms.
+        "=> ~", "05 => s5", "00 => s0", "7F => s127", "E0 => s-32", "FF => s-1", "C0 => ~",
+        "C2 => false", "C3 => true", "CC 05 => u5", "CC FF => u255", "CD 01 02 => u258",
+        "CE 80 00 00 00 => u2147483648", "CF FF FF FF FF FF FF FF FF => u18446744073709551615",
+        "D0 FF => s-1", "D0 7F => s127", "D1 FF FE => s-2", "D2 80 00 00 00 => s-2147483648",
+        "D3 80 00 00 00 00 00 00 00 => s-9223372036854775808",
+        "D3 00 00 00 01 00 00 00 00 => s4294967296", "CA 3F C0 00 00 => f1.5",
+        "CA 3D CC CC CD => f0.10000000149011612", "CB 40 04 00 00 00 00 00 00 => f2.5",
+        "A0 => \"\"", "A3 61 62 63 => \"abc\"", "D9 02 68 69 => \"hi\"", "DA 00 01 78 => \"x\"",
+        "DB 00 00 00 01 79 => \"y\"", "C4 02 61 00 => b'6100'", "C5 00 01 FF => b'ff'",
+        "C6 00 00 00 00 => b''", "90 => []", "92 01 02 => [s1,s2]", "DC 00 01 C0 => [~]",
+        "DD 00 00 00 00 => []", "80 => {}", "82 A1 62 01 A1 61 02 => {a:s2,b:s1}",
+        "DE 00 01 A1 6B C3 => {k:true}", "DF 00 00 00 00 => {}", "81 D9 01 61 01 => {a:s1}",
+        "81 A0 01 => {:s1}", "81 A1 61 91 81 A1 62 C0 => {a:[{b:~}]}",
+        "93 90 80 91 90 => [[],{},[[]]]",
+        // Reading stops after the first value; containers the input leaves open are accepted.
+        "01 02 => s1 @1", "91 01 C1 => [s1] @2", "92 01 => [s1]", "81 A1 61 => {}",
+        "82 A1 61 01 => {a:s1}",
         // Declared counts far beyond the input cost nothing: elements arrive one by one.
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, "[s1]", 6},
-        {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 0x61, 0x01}, "{a:s1}", 8},
-    };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
+        "DD FF FF FF FF 01 => [s1]", "DF FF FF FF FF A1 61 01 => {a:s1}",
+        // Repeated keys write into the same member; an existing collection stays and the second
+        // array overwrites it from index 0.
+        "82 A1 61 01 A1 61 02 => {a:s2}", "82 A1 61 91 01 A1 61 A1 78 => {a:\"x\"}",
+        "82 A1 61 92 01 02 A1 61 91 03 => {a:[s3,s2]}",
+        "82 A1 61 81 A1 78 01 A1 61 81 A1 79 02 => {a:{x:s1,y:s2}}"};
+    for (const std::string row : cases) {
+        SCOPED_TRACE(row);
+        const std::size_t arrow = row.find("=>");
+        const std::size_t at = row.find(" @");
+        const Bytes bytes = FromHex(row.substr(0, arrow));
+        ExpectRead(bytes, row.substr(arrow + 3, at - arrow - 3),
+                   at == std::string::npos ? bytes.size() : std::stoul(row.substr(at + 2)));
     }
 }
-
-TEST(MessagePackReader, RepeatedKeysWriteIntoTheSameMember) {
-    const DecodeCase cases[] = {
-        {{0x82, 0xA1, 0x61, 0x01, 0xA1, 0x61, 0x02}, "{a:s2}", 7},
-        {{0x82, 0xA1, 0x61, 0x91, 0x01, 0xA1, 0x61, 0xA1, 0x78}, "{a:\"x\"}", 9},
-        // An existing collection stays: the second array overwrites from index 0.
-        {{0x82, 0xA1, 0x61, 0x92, 0x01, 0x02, 0xA1, 0x61, 0x91, 0x03}, "{a:[s3,s2]}", 10},
-        {{0x82, 0xA1, 0x61, 0x81, 0xA1, 0x78, 0x01, 0xA1, 0x61, 0x81, 0xA1, 0x79, 0x02},
-         "{a:{x:s1,y:s2}}",
-         13},
-    };
-    for (const DecodeCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_TRUE(result.succeeded) << Hex(c.bytes) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c.value) << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
-    }
-}
-
-struct FailureCase {
-    Bytes bytes;
-    const char* message;
-    std::size_t consumed;
-};
 
 TEST(MessagePackReader, FailsWithThePositionOfTheFault) {
-    const char* const kBadByte1 = "Invalid MessagePack data at position 1.";
-    const char* const k8 =
-        "Invalid MessagePack data. 8-bit integer value at position 1 is truncated.";
-    const char* const k16 =
-        "Invalid MessagePack data. 16-bit integer value at position 1 is truncated.";
-    const char* const k32 =
-        "Invalid MessagePack data. 32-bit integer value at position 1 is truncated.";
-    const char* const k64 =
-        "Invalid MessagePack data. 64-bit integer value at position 1 is truncated.";
-    const FailureCase cases[] = {
-        {{0x81, 0x01, 0x02},
-         "Invalid MessagePack data at position 2. Map keys must be strings.",
-         2},
-        {{0x81, 0xC7}, "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {{0x81, 0x90}, "Invalid MessagePack data at position 2. Map keys must be strings.", 2},
-        {{0xC1}, kBadByte1, 1},
-        {{0xC7}, kBadByte1, 1},
-        {{0xC8, 0x00, 0x01, 0x01, 0x00}, kBadByte1, 1},
-        {{0xC9}, kBadByte1, 1},
-        {{0xD4, 0x01, 0x00}, kBadByte1, 1},
-        {{0xD5}, kBadByte1, 1},
-        {{0xD6}, kBadByte1, 1},
-        {{0xD7}, kBadByte1, 1},
-        {{0xD8}, kBadByte1, 1},
-        {{0x91, 0xC1}, "Invalid MessagePack data at position 2.", 2},
-        {{0xCC}, k8, 1},
-        {{0xD0}, k8, 1},
-        {{0xD9}, k8, 1},
-        {{0xC4}, k8, 1},
-        {{0xCD}, k16, 1},
-        {{0xCD, 0x01}, k16, 1},
-        {{0xD1, 0x01}, k16, 1},
-        {{0xDA, 0x00}, k16, 1},
-        {{0xC5}, k16, 1},
-        {{0xDC, 0x00}, k16, 1},
-        {{0xDE}, k16, 1},
-        {{0xCE, 0x00, 0x00, 0x00}, k32, 1},
-        {{0xD2}, k32, 1},
-        {{0xCA, 0x00}, k32, 1},
-        {{0xDB}, k32, 1},
-        {{0xC6, 0x00}, k32, 1},
-        {{0xDD}, k32, 1},
-        {{0xDF, 0x00, 0x00}, k32, 1},
-        {{0xCF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, k64, 1},
-        {{0xD3}, k64, 1},
-        {{0xCB, 0x00}, k64, 1},
-        {{0x81, 0xD9},
-         "Invalid MessagePack data. 8-bit integer value at position 2 is truncated.",
-         2},
-        {{0xA5, 0x61, 0x62},
-         "Invalid MessagePack data. String of size 5 at position 1 is truncated.",
-         1},
-        {{0xD9, 0x05, 0x61},
-         "Invalid MessagePack data. String of size 5 at position 2 is truncated.",
-         2},
-        {{0x81, 0xA2, 0x61},
-         "Invalid MessagePack data. String of size 2 at position 2 is truncated.",
-         2},
-        {{0xDB, 0xFF, 0xFF, 0xFF, 0xFF, 0x61},
-         "Invalid MessagePack data. String of size 4294967295 at position 5 is truncated.",
-         5},
-        {{0xC4, 0x03, 0x61},
-         "Invalid MessagePack data. Raw bytes of size 3 at position 2 are truncated.",
-         2},
-        {{0xC6, 0xFF, 0xFF, 0xFF, 0xFF},
-         "Invalid MessagePack data. Raw bytes of size 4294967295 at position 5 are truncated.",
-         5},
+    const struct {
+        const char* message;
+        std::size_t consumed;
+        std::vector<const char*> inputs;
+    } cases[] = {
+        {"Invalid MessagePack data at position 2. Map keys must be strings.",
+         2,
+         {"81 01 02", "81 C7", "81 90"}},
+        {"Invalid MessagePack data at position 1.",
+         1,
+         {"C1", "C7", "C8 00 01 01 00", "C9", "D4 01 00", "D5", "D6", "D7", "D8"}},
+        {"Invalid MessagePack data at position 2.", 2, {"91 C1"}},
+        {"Invalid MessagePack data. 8-bit integer value at position 1 is truncated.",
+         1,
+         {"CC", "D0", "D9", "C4"}},
+        {"Invalid MessagePack data. 16-bit integer value at position 1 is truncated.",
+         1,
+         {"CD", "CD 01", "D1 01", "DA 00", "C5", "DC 00", "DE"}},
+        {"Invalid MessagePack data. 32-bit integer value at position 1 is truncated.",
+         1,
+         {"CE 00 00 00", "D2", "CA 00", "DB", "C6 00", "DD", "DF 00 00"}},
+        {"Invalid MessagePack data. 64-bit integer value at position 1 is truncated.",
+         1,
+         {"CF 00 00 00 00 00 00 00", "D3", "CB 00"}},
+        {"Invalid MessagePack data. 8-bit integer value at position 2 is truncated.", 2, {"81 D9"}},
+        {"Invalid MessagePack data. String of size 5 at position 1 is truncated.", 1, {"A5 61 62"}},
+        {"Invalid MessagePack data. String of size 5 at position 2 is truncated.", 2, {"D9 05 61"}},
+        {"Invalid MessagePack data. String of size 2 at position 2 is truncated.", 2, {"81 A2 61"}},
+        {"Invalid MessagePack data. String of size 4294967295 at position 5 is truncated.",
+         5,
+         {"DB FF FF FF FF 61"}},
+        {"Invalid MessagePack data. Raw bytes of size 3 at position 2 are truncated.",
+         2,
+         {"C4 03 61"}},
+        {"Invalid MessagePack data. Raw bytes of size 4294967295 at position 5 are truncated.",
+         5,
+         {"C6 FF FF FF FF"}},
     };
-    for (const FailureCase& c : cases) {
-        std::size_t consumed = 0;
-        const BindingResult result = Read(c.bytes, consumed);
-        EXPECT_FALSE(result.succeeded) << Hex(c.bytes);
-        EXPECT_EQ(result.FailureMessage(), c.message) << Hex(c.bytes);
-        EXPECT_EQ(Describe(result), "{error:\"" + std::string(c.message) + "\"}") << Hex(c.bytes);
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.bytes);
+    for (const auto& c : cases) {
+        for (const char* input : c.inputs) {
+            SCOPED_TRACE(input);
+            ExpectRead(FromHex(input), Failure(c.message), c.consumed);
+        }
     }
 }
 
 TEST(MessagePackReader, StopsAtTheNestingLimit) {
-    struct Case {
-        Bytes opener;  // one level of nesting
-        std::size_t levels;
-        bool succeeds;
-        std::size_t consumed;  // the failure comes right after the header one level too deep
-    };
     constexpr std::size_t kMax = Velto::kMaxNestingDepth;
-    const Case cases[] = {
-        {{0x91}, kMax, true, kMax + 1},
-        {{0x91}, kMax + 1, false, kMax + 1},
+    const std::string tooDeep = Failure(Velto::kNestingTooDeepMessage);
+    const std::string deepest = Repeated("[", kMax) + "~" + Repeated("]", kMax);
+    const std::string deepestMap = Repeated("{:", kMax) + "~" + Repeated("}", kMax);
+    const struct {
+        const char* opener;  // one level of nesting
+        std::size_t levels;
+        std::string value;
+        std::size_t consumed;  // the failure comes right after the header one level too deep
+    } cases[] = {
+        {"91", kMax, deepest, kMax + 1},
+        {"91", kMax + 1, tooDeep, kMax + 1},
         // Each level declares 2^32 - 1 elements: the memory taken follows the input instead.
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax, true, kMax * 5 + 1},
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, kMax + 1, false, (kMax + 1) * 5},
-        {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA0}, kMax, true, kMax * 6 + 1},
-        {{0x81, 0xA0}, kMax, true, kMax * 2 + 1},
-        {{0x81, 0xA0}, kMax + 1, false, kMax * 2 + 1},
-        {{0x91}, 1000000, false, kMax + 1},
+        {"DD FF FF FF FF", kMax, deepest, kMax * 5 + 1},
+        {"DD FF FF FF FF", kMax + 1, tooDeep, (kMax + 1) * 5},
+        {"DF FF FF FF FF A0", kMax, deepestMap, kMax * 6 + 1},
+        {"81 A0", kMax, deepestMap, kMax * 2 + 1},
+        {"81 A0", kMax + 1, tooDeep, kMax * 2 + 1},
+        {"91", 1000000, tooDeep, kMax + 1},
     };
-    for (const Case& c : cases) {
-        Bytes bytes;
-        for (std::size_t level = 0; level < c.levels; ++level) {
-            bytes.insert(bytes.end(), c.opener.begin(), c.opener.end());
-        }
-        bytes.push_back(0xC0);
-        std::size_t consumed = 0;
-        const BindingResult result = Read(bytes, consumed);
-        EXPECT_EQ(result.succeeded, c.succeeds) << Hex(c.opener) << "x " << c.levels;
-        EXPECT_EQ(consumed, c.consumed) << Hex(c.opener) << "x " << c.levels;
-        if (!c.succeeds) {
-            EXPECT_EQ(result.FailureMessage(), Velto::kNestingTooDeepMessage);
-        }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.opener) + " times " + std::to_string(c.levels));
+        ExpectRead(FromHex(Repeated(std::string(c.opener) + " ", c.levels) + "C0"), c.value,
+                   c.consumed);
     }
 }
 

@@ -1,136 +1,119 @@
+// The full YAML reader, and the tree assembler that reads the plain documents faster.
 #include "formats/yaml_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <span>
+#include <sstream>
 #include <string>
 
-#include "describe_value.h"
 #include "formats/nesting_limit.h"
+#include "formats/yaml_assembly.h"
+#include "formats/yaml_node_reader.h"
+#include "tests/formats/formats_test_support.h"
 #include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
 using FormatsTesting::Describe;
+using FormatsTesting::Repeated;
 using Velto::BindingResult;
 using Velto::ReadYaml;
 
-struct ReadCase {
-    std::string text;
-    const char* value;
-};
-
-void ExpectValues(const ReadCase* begin, const ReadCase* end) {
-    for (const ReadCase* c = begin; c != end; ++c) {
-        const BindingResult result = ReadYaml(c->text);
-        EXPECT_TRUE(result.succeeded) << c->text << "\n" << result.FailureMessage();
-        EXPECT_EQ(Describe(result), c->value) << c->text;
+// Each row is "text => value".
+void ExpectValues(std::span<const char* const> rows) {
+    for (const std::string row : rows) {
+        SCOPED_TRACE(row);
+        const std::size_t arrow = row.find(" => ");
+        const BindingResult result = ReadYaml(row.substr(0, arrow));
+        EXPECT_TRUE(result.succeeded) << result.FailureMessage();
+        EXPECT_EQ(Describe(result), row.substr(arrow + 4));
     }
 }
 
 TEST(YamlReader, BuildsStructuresAndCollections) {
-    const ReadCase cases[] = {
-        {"", "~"},
-        {"~", "~"},
-        {"# only a comment\n", "~"},
-        {"a: 1\nb: [x, z]\nc: {d: e}\n", "{a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}"},
-        {"- 1\n- -2\n- 2.5\n- x\n", "[u1,s-2,f2.5,\"x\"]"},
-        {"b: 1\na: 2\n", "{a:u2,b:u1}"},
-        {"a:\n  - []\n  - {}\n", "{a:[[],{}]}"},
-        {"a:\nb: ''\n", "{a:~,b:\"\"}"},
-        {"5: x\ntrue: w\n~: z\n", "{5:\"x\",true:\"w\",~:\"z\"}"},
-        {"!!str 5: x\n", "{5:\"x\"}"},
-        {"\"quoted key\": 1\n", "{quoted key:u1}"},
+    const char* const rows[] = {
+        // Empty documents, mappings in name order, collections, keys of any scalar.
+        " => ~", "~ => ~", "# only a comment\n => ~",
+        "a: 1\nb: [x, z]\nc: {d: e}\n => {a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}",
+        "- 1\n- -2\n- 2.5\n- x\n => [u1,s-2,f2.5,\"x\"]", "b: 1\na: 2\n => {a:u2,b:u1}",
+        "a:\n  - []\n  - {}\n => {a:[[],{}]}", "a:\nb: ''\n => {a:~,b:\"\"}",
+        "5: x\ntrue: w\n~: z\n => {5:\"x\",true:\"w\",~:\"z\"}", "!!str 5: x\n => {5:\"x\"}",
+        "\"quoted key\": 1\n => {quoted key:u1}",
         // An empty key names a member like any other key.
-        {"\"\": 1\nb: 2\n", "{:u1,b:u2}"},
-        {"? \n: 1\nb: 2\n", "{:u1,b:u2}"},
-        {"{'': [x], '': z}", "{:\"z\"}"},
-        {"a: &k ''\n*k : 1\n", "{:u1,a:\"\"}"},
+        "\"\": 1\nb: 2\n => {:u1,b:u2}", "? \n: 1\nb: 2\n => {:u1,b:u2}",
+        "{'': [x], '': z} => {:\"z\"}", "a: &k ''\n*k : 1\n => {:u1,a:\"\"}",
         // A repeated key replaces the earlier value, whatever its kind.
-        {"a: 1\na: 2\n", "{a:u2}"},
-        {"a: {x: 1}\na: 5\n", "{a:u5}"},
-        {"a: [1, 2]\na: [3]\n", "{a:[u3]}"},
-        {"a: 5\na: {x: 1}\n", "{a:{x:u1}}"},
+        "a: 1\na: 2\n => {a:u2}", "a: {x: 1}\na: 5\n => {a:u5}", "a: [1, 2]\na: [3]\n => {a:[u3]}",
+        "a: 5\na: {x: 1}\n => {a:{x:u1}}",
         // An empty first document may be followed by another one.
-        {"---\n---\na: 1\n", "{a:u1}"},
-        {"~\n---\na: 1\n", "{a:u1}"},
-        {"a: 1\n...\n", "{a:u1}"},
-    };
-    ExpectValues(std::begin(cases), std::end(cases));
+        "---\n---\na: 1\n => {a:u1}", "~\n---\na: 1\n => {a:u1}", "a: 1\n...\n => {a:u1}"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
-    const ReadCase cases[] = {
-        {"a: yes", "{a:true}"},
-        {"a: 'yes'", "{a:\"yes\"}"},
-        {"a: \"no\"", "{a:\"no\"}"},
-        {"a: |-\n  true\n", "{a:true}"},
-        {"a: >-\n  off\n", "{a:false}"},
-        {"a: |\n  true\n", "{a:\"true\n\"}"},
-        {"[5, 5.0, 1e3, 0x10, -5, 0, -0]", "[u5,u5,u1000,u16,s-5,u0,u0]"},
-        {"[1.5, -2.25, 1e-2]", "[f1.5,f-2.25,f0.01]"},
+    const char* const rows[] = {
+        // Block scalars are typed when chomped, like plain ones.
+        "a: yes => {a:true}", "a: 'yes' => {a:\"yes\"}", "a: \"no\" => {a:\"no\"}",
+        "a: |-\n  true\n => {a:true}", "a: >-\n  off\n => {a:false}",
+        "a: |\n  true\n => {a:\"true\n\"}",
+        "[5, 5.0, 1e3, 0x10, -5, 0, -0] => [u5,u5,u1000,u16,s-5,u0,u0]",
+        "[1.5, -2.25, 1e-2] => [f1.5,f-2.25,f0.01]",
         // Whatever strtod takes whole, in the plain decimal spelling and beyond it.
-        {"[.5, 5., -.5, +5, 1E2, 0.1, 976562.4990234375, 4.9e-324, 1e-400]",
-         "[f0.5,u5,f-0.5,u5,u100,f0.10000000000000001,f976562.4990234375,f4.9406564584124654e-324,"
-         "u0]"},
-        {"[1e, 1e+, -, ., -e5, 1e400, 1.5.2, 1_000]",
-         "[\"1e\",\"1e+\",\"-\",\".\",\"-e5\",\"1e400\",\"1.5.2\",\"1_000\"]"},
-        {"['5', \"5\"]", "[\"5\",\"5\"]"},
-        {"[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ]",
-         "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]"},
-        {"[9223372036854775807, 9223372036854775808, -9223372036854775808]",
-         "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]"},
+        "[.5, 5., -.5, +5, 1E2, 0.1, 976562.4990234375, 4.9e-324, 1e-400] => "
+        "[f0.5,u5,f-0.5,u5,u100,f0.10000000000000001,f976562.4990234375,f4.9406564584124654e-324,"
+        "u0]",
+        "[1e, 1e+, -, ., -e5, 1e400, 1.5.2, 1_000] => "
+        "[\"1e\",\"1e+\",\"-\",\".\",\"-e5\",\"1e400\",\"1.5.2\",\"1_000\"]",
+        "['5', \"5\"] => [\"5\",\"5\"]",
+        "[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ] => "
+        "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]",
+        "[9223372036854775807, 9223372036854775808, -9223372036854775808] => "
+        "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]",
         // Integral values beyond 64 bits stay doubles.
-        {"[18446744073709551616, 1e30, -1e30]", "[f1.8446744073709552e+19,f1e+30,f-1e+30]"},
-    };
-    ExpectValues(std::begin(cases), std::end(cases));
+        "[18446744073709551616, 1e30, -1e30] => [f1.8446744073709552e+19,f1e+30,f-1e+30]"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, RecognisesExactlyTheWordLists) {
-    struct WordCase {
-        const char* word;
-        const char* value;
+    const struct {
+        const char* value;  // null: the word stays a text
+        const char* words;
+    } cases[] = {
+        {"~", "~ null Null NULL"},
+        {"true", "true True TRUE y Y yes Yes YES on On ON"},
+        {"false", "false False FALSE n N no No NO off Off OFF"},
+        {nullptr, "nULL tRUE yES oN nO ofF yess nil none NuLL nulL TrUE fALSE YeS ~~ o nn 0n"},
     };
-    const WordCase cases[] = {
-        {"~", "~"},           {"null", "~"},        {"Null", "~"},          {"NULL", "~"},
-        {"true", "true"},     {"True", "true"},     {"TRUE", "true"},       {"y", "true"},
-        {"Y", "true"},        {"yes", "true"},      {"Yes", "true"},        {"YES", "true"},
-        {"on", "true"},       {"On", "true"},       {"ON", "true"},         {"false", "false"},
-        {"False", "false"},   {"FALSE", "false"},   {"n", "false"},         {"N", "false"},
-        {"no", "false"},      {"No", "false"},      {"NO", "false"},        {"off", "false"},
-        {"Off", "false"},     {"OFF", "false"},     {"nULL", "\"nULL\""},   {"tRUE", "\"tRUE\""},
-        {"yES", "\"yES\""},   {"oN", "\"oN\""},     {"nO", "\"nO\""},       {"ofF", "\"ofF\""},
-        {"yess", "\"yess\""}, {"nil", "\"nil\""},   {"none", "\"none\""},   {"NuLL", "\"NuLL\""},
-        {"nulL", "\"nulL\""}, {"TrUE", "\"TrUE\""}, {"fALSE", "\"fALSE\""}, {"YeS", "\"YeS\""},
-        {"~~", "\"~~\""},     {"o", "\"o\""},       {"nn", "\"nn\""},       {"0n", "\"0n\""},
-    };
-    for (const WordCase& c : cases) {
-        const std::string text = std::string("v: ") + c.word + "\n";
-        const BindingResult result = ReadYaml(text);
-        EXPECT_EQ(Describe(result), std::string("{v:") + c.value + "}") << c.word;
+    for (const auto& c : cases) {
+        std::istringstream words(c.words);
+        for (std::string word; words >> word;) {
+            const std::string value = c.value != nullptr ? c.value : "\"" + word + "\"";
+            EXPECT_EQ(Describe(ReadYaml("v: " + word + "\n")), "{v:" + value + "}") << word;
+        }
     }
     EXPECT_EQ(Describe(ReadYaml("v:\n")), "{v:~}") << "the empty text is null";
 }
 
 TEST(YamlReader, AppliesTags) {
-    const ReadCase cases[] = {
-        {"!!str 5", "\"5\""},
-        {"!!str yes", "\"yes\""},
-        {"!!int 42", "u42"},
-        {"!!int -42", "s-42"},
-        {"!!int 0x1F", "u31"},
-        {"!!int 18446744073709551615", "u18446744073709551615"},
-        {"!!int -9223372036854775808", "s-9223372036854775808"},
-        {"!!int ''", "u0"},
-        {"!!float 2", "f2"},
-        {"!!float -1.5e3", "f-1500"},
-        {"!!bool yes", "true"},
-        {"!!bool OFF", "false"},
-        {"!!bool maybe", "~"},
-        {"!!bool 1", "~"},
-        {"!<tag:yaml.org,2002:int> 7", "u7"},
-        {"!!int [1]", "[u1]"},
-    };
-    ExpectValues(std::begin(cases), std::end(cases));
+    const char* const rows[] = {"!!str 5 => \"5\"",
+                                "!!str yes => \"yes\"",
+                                "!!int 42 => u42",
+                                "!!int -42 => s-42",
+                                "!!int 0x1F => u31",
+                                "!!int 18446744073709551615 => u18446744073709551615",
+                                "!!int -9223372036854775808 => s-9223372036854775808",
+                                "!!int '' => u0",
+                                "!!float 2 => f2",
+                                "!!float -1.5e3 => f-1500",
+                                "!!bool yes => true",
+                                "!!bool OFF => false",
+                                "!!bool maybe => ~",
+                                "!!bool 1 => ~",
+                                "!<tag:yaml.org,2002:int> 7 => u7",
+                                "!!int [1] => [u1]"};
+    ExpectValues(rows);
 }
 
 // Numbers the fast decimal path leaves to the C library, and tagged ones, read alike whatever
@@ -140,27 +123,21 @@ TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
     if (!locale.Active()) {
         GTEST_SKIP() << locale.Reason();
     }
-    const ReadCase cases[] = {
-        {"[1.5, +2.5, 0x1.8p1, 1,5]", "[f1.5,f2.5,u3,u1,u5]"},
-        {"a: 2,5", "{a:\"2,5\"}"},
-        {"!!float 2.5", "f2.5"},
-        {"!!float +1.5e3", "f1500"},
-        {"!!int 0x1F", "u31"},
-    };
-    ExpectValues(std::begin(cases), std::end(cases));
+    const char* const rows[] = {"[1.5, +2.5, 0x1.8p1, 1,5] => [f1.5,f2.5,u3,u1,u5]",
+                                "a: 2,5 => {a:\"2,5\"}", "!!float 2.5 => f2.5",
+                                "!!float +1.5e3 => f1500", "!!int 0x1F => u31"};
+    ExpectValues(rows);
 }
 
 TEST(YamlReader, CopiesAnchoredValuesAndKeys) {
-    const ReadCase cases[] = {
-        {"a: &x {b: 1}\nc: *x\n", "{a:{b:u1},c:{b:u1}}"},
-        {"- &n 7\n- *n\n- [*n, *n]\n", "[u7,u7,[u7,u7]]"},
-        {"&k a: 1\nb: *k\n", "{a:u1,b:\"a\"}"},
-        {"&k a: 1\n*k : 2\n", "{a:u2}"},
-        {"a: &s text\n*s : 3\n", "{a:\"text\",text:u3}"},
-        {"- &l [1, {c: [2]}]\n- *l\n", "[[u1,{c:[u2]}],[u1,{c:[u2]}]]"},
-        {"a: &q 'yes'\nb: *q\n", "{a:\"yes\",b:\"yes\"}"},
-    };
-    ExpectValues(std::begin(cases), std::end(cases));
+    const char* const rows[] = {"a: &x {b: 1}\nc: *x\n => {a:{b:u1},c:{b:u1}}",
+                                "- &n 7\n- *n\n- [*n, *n]\n => [u7,u7,[u7,u7]]",
+                                "&k a: 1\nb: *k\n => {a:u1,b:\"a\"}",
+                                "&k a: 1\n*k : 2\n => {a:u2}",
+                                "a: &s text\n*s : 3\n => {a:\"text\",text:u3}",
+                                "- &l [1, {c: [2]}]\n- *l\n => [[u1,{c:[u2]}],[u1,{c:[u2]}]]",
+                                "a: &q 'yes'\nb: *q\n => {a:\"yes\",b:\"yes\"}"};
+    ExpectValues(rows);
 }
 
 struct FailureCase {
@@ -168,16 +145,17 @@ struct FailureCase {
     std::string message;
 };
 
-void ExpectFailures(const FailureCase* begin, const FailureCase* end) {
-    for (const FailureCase* c = begin; c != end; ++c) {
-        const BindingResult result = ReadYaml(c->text);
-        EXPECT_FALSE(result.succeeded) << c->text;
-        EXPECT_EQ(result.FailureMessage(), c->message) << c->text;
+void ExpectFailures(std::initializer_list<FailureCase> cases) {
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        const BindingResult result = ReadYaml(c.text);
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.FailureMessage(), c.message);
     }
 }
 
 TEST(YamlReader, ReportsFaultsWithTheirPositions) {
-    const FailureCase cases[] = {
+    ExpectFailures({
         {"a: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
         {"- &x [1, *x]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 10"},
         {"&r\na:\n  b: *r\n", "Cannot deserialize cyclic aliases. Alias \"r\". At line: 3 col: 6"},
@@ -206,36 +184,22 @@ TEST(YamlReader, ReportsFaultsWithTheirPositions) {
         {"a: b: c\n",
          "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
         {"[1, 2\n", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
-    };
-    ExpectFailures(std::begin(cases), std::end(cases));
-}
-
-std::string Repeat(const std::string& part, std::size_t times) {
-    std::string text;
-    for (std::size_t index = 0; index < times; ++index) {
-        text += part;
-    }
-    return text;
+    });
 }
 
 TEST(YamlReader, StopsAtTheNestingLimit) {
     const std::size_t kMax = Velto::kMaxNestingDepth;
-    const BindingResult deepest = ReadYaml(Repeat("[", kMax) + Repeat("]", kMax));
+    const BindingResult deepest = ReadYaml(Repeated("[", kMax) + Repeated("]", kMax));
     EXPECT_TRUE(deepest.succeeded) << deepest.FailureMessage();
-
-    const std::string tooDeep[] = {
-        Repeat("[", kMax + 1) + Repeat("]", kMax + 1),
-        Repeat("{a: ", kMax + 1) + "1" + Repeat("}", kMax + 1),
-        Repeat("[", 1000000),
+    ExpectFailures({
+        {Repeated("[", kMax + 1) + Repeated("]", kMax + 1), Velto::kNestingTooDeepMessage},
+        {Repeated("{a: ", kMax + 1) + "1" + Repeated("}", kMax + 1), Velto::kNestingTooDeepMessage},
+        {Repeated("[", 1000000), Velto::kNestingTooDeepMessage},
         // Aliases may not carry a deep value deeper still.
-        "a: &d " + Repeat("[", 300) + Repeat("]", 300) + "\nb: " + Repeat("[", 300) + "*d" +
-            Repeat("]", 300) + "\n",
-    };
-    for (const std::string& text : tooDeep) {
-        const BindingResult result = ReadYaml(text);
-        EXPECT_FALSE(result.succeeded) << text.substr(0, 40);
-        EXPECT_EQ(result.FailureMessage(), Velto::kNestingTooDeepMessage) << text.substr(0, 40);
-    }
+        {"a: &d " + Repeated("[", 300) + Repeated("]", 300) + "\nb: " + Repeated("[", 300) + "*d" +
+             Repeated("]", 300) + "\n",
+         Velto::kNestingTooDeepMessage},
+    });
 }
 
 TEST(YamlReader, CapsTheValuesThatAliasesExpandTo) {
@@ -243,8 +207,8 @@ TEST(YamlReader, CapsTheValuesThatAliasesExpandTo) {
     std::string laughs = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
     for (char level = 'b'; level <= 'i'; ++level) {
         const std::string previous(1, static_cast<char>(level - 1));
-        laughs += std::string(1, level) + ": &" + level + " [" + Repeat("*" + previous + ", ", 9) +
-                  "*" + previous + "]\n";
+        laughs += std::string(1, level) + ": &" + level + " [" +
+                  Repeated("*" + previous + ", ", 9) + "*" + previous + "]\n";
     }
     const BindingResult result = ReadYaml(laughs);
     EXPECT_FALSE(result.succeeded);
@@ -257,6 +221,57 @@ TEST(YamlReader, CapsTheValuesThatAliasesExpandTo) {
     const BindingResult accepted = ReadYaml(modest);
     EXPECT_TRUE(accepted.succeeded) << accepted.FailureMessage();
     EXPECT_EQ(accepted.Find("e").At(9).At(9).At(9).At(9).At(9).GetString(), "x");
+}
+
+// Documents without anchors, aliases, repeated keys or faults: the assembler reads them, and
+// gives what the node-by-node reader gives. It leaves the others to the full reader untouched.
+TEST(YamlAssembly, ReadsPlainDocumentsAsTheNodeReaderDoesAndLeavesTheRest) {
+    const struct {
+        std::string text;
+        bool assembled;
+    } cases[] = {
+        {"", true},
+        {"~", true},
+        {"plain text", true},
+        {"- 1\n- -2\n- 2.5\n- x\n- yes\n- 'yes'\n- ~\n", true},
+        {"a: 1\nb: [x, z]\nc: {d: e}\n", true},
+        {"z: 1\ny: 2\nx: 3\n", true},
+        {"- {id: 1, name: a, tags: [x, y]}\n- {id: 2, name: b, tags: [x]}\n- {name: c, id: 3}\n",
+         true},
+        {"a:\n  - []\n  - {}\n  -\n", true},
+        {"\"\": 1\nb: 2\n", true},
+        {"? \n: 2\n", true},
+        {"5: x\ntrue: w\n~: z\n!!str k: v\n", true},
+        {"!!int [1]\n", true},
+        {"[!!int 7, !!float 2, !!bool no, !!bool maybe, !!str 5]", true},
+        {"---\n---\na: 1\n", true},
+        {"a: |\n  line\n  next\nb: >-\n  folded\n  text\n", true},
+        {Repeated("[", Velto::kMaxNestingDepth) + Repeated("]", Velto::kMaxNestingDepth), true},
+        {"a: &x 1\nb: *x\n", false},
+        {"&k a: 1\n", false},
+        {"- &l [1]\n", false},
+        {"a: &m {b: 1}\n", false},
+        {"a: 1\na: 2\n", false},
+        {"[{a: 1, b: 2, a: 3}]", false},
+        {"a: 1\n---\nb: 2\n", false},
+        {"? [a]\n: 1\n", false},
+        {"? {a: 1}\n: 1\n", false},
+        {"!!int 5: x\n", false},
+        {"!foo x", false},
+        {"!!int abc", false},
+        {"a: b: c\n", false},
+        {"[1, 2\n", false},
+        {Repeated("[", Velto::kMaxNestingDepth + 1) + Repeated("]", Velto::kMaxNestingDepth + 1),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        BindingResult assembled;
+        ASSERT_EQ(Velto::AssembleYaml(c.text, assembled), c.assembled);
+        EXPECT_TRUE(assembled.succeeded);
+        EXPECT_EQ(Describe(assembled),
+                  c.assembled ? Describe(Velto::ReadYamlNodeByNode(c.text)) : std::string("~"));
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// AppModule and the handshake, driven in-process through the test host's function table.
+// AppModule, the handshake and API versions, driven in-process through the test host's table.
 #include "runtime/app_module.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/format.h"
 #include "diagnostics/log.h"
 #include "diagnostics/log_api.h"
 #include "diagnostics/log_target.h"
 #include "host/test_host.h"
 #include "runtime/plugin_handshake.h"
+#include "runtime/version.h"
 
 namespace {
 
@@ -22,8 +24,8 @@ using Velto::TestHost::TestHost;
 
 class TestModule : public AppModule {
   public:
-    explicit TestModule(std::string type = "backend", bool startResult = true)
-        : AppModule("test-module", std::move(type)), startResult_(startResult) {}
+    explicit TestModule(bool startResult = true)
+        : AppModule("test-module", "backend"), startResult_(startResult) {}
 
     void RegisterTypes() override { ++registerTypesCalls; }
     bool OnStart() override {
@@ -55,32 +57,20 @@ class RecordingTarget final : public Velto::LogTarget {
     std::vector<std::string> messages;
 };
 
-std::vector<HostCallKind> KindsOf(const std::vector<HostCall>& calls) {
-    std::vector<HostCallKind> kinds;
-    for (const HostCall& call : calls) {
-        kinds.push_back(call.kind);
-    }
-    return kinds;
-}
-
-TEST(AppModule, HostOperationsBeforeStartCallNothing) {
+TEST(AppModule, HostOperationsCallTheirSlotsWithTheirArgumentsOnlyOnceStarted) {
     TestModule module;
     module.HostYield();
     module.HostBeginWait("Wait: yield", 0);
     module.HostEndWait();
     module.HostSendEvent(nullptr);
-    EXPECT_EQ(module.Context(), nullptr);
-}
+    EXPECT_EQ(module.Context(), nullptr) << "before Start, host operations call nothing";
 
-TEST(AppModule, HostOperationsCallTheirSlotsWithTheirArguments) {
     TestHost host;
     HostContext context{host.Api(), 42};
-    TestModule module;
     ASSERT_TRUE(module.Start(&context));
     EXPECT_EQ(module.Context(), &context);
     EXPECT_EQ(module.ConnectionHandle(), 42u);
     host.ClearCalls();
-
     module.HostReserved(3, 4);
     module.HostSubscribe(
         "OnSomething", 42, [](HostEvent*) {}, &module, 1);
@@ -90,18 +80,19 @@ TEST(AppModule, HostOperationsCallTheirSlotsWithTheirArguments) {
     module.HostYield();
     module.HostBeginWait("Wait: yield", 0);
     module.HostEndWait();
-
     const std::vector<HostCall>& calls = host.Calls();
-    ASSERT_EQ(KindsOf(calls),
-              (std::vector<HostCallKind>{HostCallKind::Reserved, HostCallKind::Subscribe,
-                                         HostCallKind::Unsubscribe, HostCallKind::ScheduleCall,
-                                         HostCallKind::Yield, HostCallKind::BeginWait,
-                                         HostCallKind::EndWait}));
+    const HostCallKind kinds[] = {HostCallKind::Reserved,    HostCallKind::Subscribe,
+                                  HostCallKind::Unsubscribe, HostCallKind::ScheduleCall,
+                                  HostCallKind::Yield,       HostCallKind::BeginWait,
+                                  HostCallKind::EndWait};
+    ASSERT_EQ(calls.size(), std::size(kinds));
+    for (std::size_t index = 0; index < calls.size(); ++index) {
+        EXPECT_EQ(calls[index].kind, kinds[index]) << "call " << index;
+    }
     EXPECT_EQ(calls[0].words, (std::array<uint32_t, 2>{3, 4}));
-    EXPECT_EQ(calls[1].name, "OnSomething");
+    EXPECT_EQ(calls[1].name + " " + calls[2].name, "OnSomething OnSomething");
     EXPECT_EQ(calls[1].handle, 42u);
     EXPECT_EQ(calls[1].flags, 1u);
-    EXPECT_EQ(calls[2].name, "OnSomething");
     EXPECT_EQ(calls[3].name, "later");
     EXPECT_DOUBLE_EQ(calls[3].delaySeconds, 0.25);
     EXPECT_EQ(calls[5].text, "Wait: yield");
@@ -128,6 +119,17 @@ TEST(AppModule, StartSendsTheLogToTheHostAndRunsOnStartOnce) {
         EXPECT_FALSE(module.Start(&other)) << "a started module refuses a second start";
         EXPECT_EQ(module.Context(), &context);
         EXPECT_EQ(module.onStartCalls, 1);
+
+        TestHost secondHost;
+        HostContext secondContext{secondHost.Api(), 3};
+        TestModule second;
+        ASSERT_TRUE(second.Start(&secondContext));
+        Velto::LogMessage(Velto::LogLevel::Okay, Velto::kLogGroupDbg, "still the first");
+        EXPECT_EQ(host.Calls().back().text, "still the first")
+            << "a second started module leaves the log with the first";
+        for (const HostCall& call : secondHost.Calls()) {
+            EXPECT_NE(call.kind, HostCallKind::Log) << call.text;
+        }
     }
     host.ClearCalls();
     Velto::LogMessage(Velto::LogLevel::Always, Velto::kLogGroupDbg, "after the module");
@@ -137,7 +139,7 @@ TEST(AppModule, StartSendsTheLogToTheHostAndRunsOnStartOnce) {
 TEST(AppModule, StartReportsTheFeaturesAnswerAndRefusesAMissingTable) {
     TestHost host;
     HostContext context{host.Api(), 1};
-    TestModule failing("backend", false);
+    TestModule failing(false);
     EXPECT_FALSE(failing.Start(&context));
     EXPECT_EQ(failing.onStartCalls, 1);
 
@@ -161,9 +163,7 @@ TEST(Handshake, FillsTheContextAndPreparesTheModule) {
     EXPECT_EQ(module->Identity().shortName, "test-module");
     EXPECT_EQ(module->Identity().type, "backend");
     EXPECT_EQ(module->ApiTags(), (std::vector<std::string>{"Plugins", "Plugin test-module"}));
-    EXPECT_EQ(context.major, 18u);
-    EXPECT_EQ(context.minor, 0u);
-    EXPECT_EQ(context.patch, 0u);
+    EXPECT_EQ(VersionText({context.major, context.minor, context.patch, "", ""}), "18.0.0");
     EXPECT_EQ(context.exports, module->ExportTable());
     EXPECT_EQ(context.module, module);
     EXPECT_STREQ(context.name, "test-module");
@@ -176,11 +176,11 @@ TEST(Handshake, RefusesAnIncompatibleHostBeforeAnyOtherStep) {
     EXPECT_EQ(CompleteHandshake(&context, std::make_unique<TestModule>()), nullptr);
     EXPECT_EQ(context.major, 19u) << "a refused context keeps what the host wrote";
     EXPECT_EQ(context.module, nullptr);
-    ASSERT_EQ(log.messages.size(), 2u);
-    EXPECT_EQ(log.messages[0], "Assertion failed!\n\nExpression: ALE-EECF0606");
-    EXPECT_EQ(log.messages[1],
-              "test-module which supports plugin API 18.0.0 is not compatible with core's plugin "
-              "API 19.0.0");
+    EXPECT_EQ(log.messages,
+              (std::vector<std::string>{
+                  "Assertion failed!\n\nExpression: ALE-EECF0606",
+                  "test-module which supports plugin API 18.0.0 is not compatible with core's "
+                  "plugin API 19.0.0"}));
     EXPECT_EQ(CompleteHandshake(nullptr, std::make_unique<TestModule>()), nullptr);
 }
 
@@ -190,11 +190,52 @@ TEST(PluginIdentity, FullNamesFollowTheTypeAndAnUnknownTypeIsLogged) {
     EXPECT_EQ(GetFullNameFromShortNameAndType("boosts", "frontend"), "nuv-fe-boosts");
     EXPECT_TRUE(log.messages.empty());
     EXPECT_EQ(GetFullNameFromShortNameAndType("boosts", "sidecar"), "nuv-xx-boosts");
-    ASSERT_EQ(log.messages.size(), 1u);
-    EXPECT_EQ(
-        log.messages[0],
-        "            Plugin Manager| GetFullNameFromShortNameAndType(\"boosts\", \"sidecar\") "
-        "called with an unknown type");
+    EXPECT_EQ(log.messages,
+              std::vector<std::string>{
+                  "            Plugin Manager| GetFullNameFromShortNameAndType(\"boosts\", "
+                  "\"sidecar\") called with an unknown type"});
+}
+
+TEST(Version, TextHasTheNumbersThenTheOptionalSuffixes) {
+    const struct {
+        Version version;
+        const char* text;
+    } cases[] = {
+        {{18, 0, 0, "", ""}, "18.0.0"},
+        {{4294967295u, 4294967295u, 4294967295u, "", ""}, "4294967295.4294967295.4294967295"},
+        {{1, 2, 3, "beta.1", ""}, "1.2.3-beta.1"},
+        {{1, 2, 3, "", "build.7"}, "1.2.3+build.7"},
+        {{1, 2, 3, "rc", "b"}, "1.2.3-rc+b"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(VersionText(c.version), c.text);
+        EXPECT_EQ(Velto::Format("[%1]", c.version), std::string("[") + c.text + "]")
+            << "a version formats through its text form";
+    }
+    EXPECT_EQ(Velto::Format("%1$-8s|", Version{1, 2, 3, "", ""}), "1.2.3   |")
+        << "width and alignment apply to the text form";
+}
+
+TEST(Version, HostsOfTheSameMajorAndAtLeastTheMinorAndPatchAreCompatible) {
+    const struct {
+        Version host;
+        Version plugin;
+        bool compatible;
+    } cases[] = {
+        {{18, 0, 0, "", ""}, {18, 0, 0, "", ""}, true},
+        {{18, 0, 5, "", ""}, {18, 0, 0, "", ""}, true},
+        {{18, 3, 0, "", ""}, {18, 0, 0, "", ""}, true},
+        {{17, 9, 9, "", ""}, {18, 0, 0, "", ""}, false},
+        {{19, 0, 0, "", ""}, {18, 0, 0, "", ""}, false},
+        {{18, 2, 0, "", ""}, {18, 2, 1, "", ""}, false},
+        {{18, 3, 0, "", ""}, {18, 2, 9, "", ""}, true},
+        {{18, 2, 9, "", ""}, {18, 3, 0, "", ""}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsCompatibleApiVersion(c.host, c.plugin), c.compatible)
+            << VersionText(c.host) << " hosting " << VersionText(c.plugin);
+    }
+    EXPECT_EQ(VersionText(PluginApiVersion()), "18.0.0");
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
+// Events between the host and the module: their names, resource subscriptions and deliveries,
+// deferred calls, and resource events the module publishes.
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/event_names.h"
 #include "tests/runtime/runtime_fixture.h"
 
 namespace Velto::Client::Testing {
@@ -12,6 +15,60 @@ namespace {
 constexpr uint32_t kGet = static_cast<uint32_t>(HttpMethod::Get);
 constexpr char kUri[] = "/mek-x/v1/greeting";
 constexpr char kEvent[] = "OnJsonApiEvent_mek-x_v1_greeting";
+
+TEST(EventNames, ResourceEventNamesKeepTheFirstSegments) {
+    const struct {
+        const char* uri;
+        const char* name;
+    } cases[] = {
+        {"/mek-login/v1/login-data-packet", "OnJsonApiEvent_mek-login_v1_login-data-packet"},
+        {"/mek-login/v1/session/invoke", "OnJsonApiEvent_mek-login_v1_session"},
+        {"/mek-platform-config/v1/namespaces/a/b/c",
+         "OnJsonApiEvent_mek-platform-config_v1_namespaces_a_b"},
+        {"/mek-platform-config", "OnJsonApiEvent_mek-platform-config"},
+        {"/v1/mek-platform-config/a/b/c", "OnJsonApiEvent_v1_mek-platform-config_a"},
+        {"", "OnJsonApiEvent"},
+        {"/", "OnJsonApiEvent"},
+        {"//a///b//", "OnJsonApiEvent_a_b"},
+        {"no-slash/x", "OnJsonApiEvent_no-slash_x"},
+        {"/mek-x/v1/items/*", "OnJsonApiEvent_mek-x_v1_items"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EventNameForUri(c.uri), c.name) << "uri " << c.uri;
+    }
+}
+
+TEST(EventNames, LcdsEventNamesReplaceEveryDot) {
+    EXPECT_EQ(LcdsEventName("com.veltogames.platform.messaging.StoreFulfillmentNotification"),
+              "OnLcdsEvent_com_veltogames_platform_messaging_StoreFulfillmentNotification");
+    EXPECT_EQ(LcdsEventName(""), "OnLcdsEvent_");
+    EXPECT_EQ(LcdsEventName(".."), "OnLcdsEvent___");
+}
+
+TEST(EventNames, PatternStarsTakeOneSegmentWithoutBacktracking) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches;
+    } cases[] = {
+        {"/mek-x/v1/items/*", "/mek-x/v1/items/42", true},
+        {"/mek-x/v1/items/*", "/mek-x/v1/items/", true},
+        {"/mek-x/v1/items/*", "/mek-x/v1/items/42/parts", false},
+        {"/mek-x/v1/items/*", "/mek-x/v1/items", false},
+        {"/a/*b", "/a/xb", false},
+        {"/a/*/c", "/a/b/c", true},
+        {"/a/*/c", "/a//c", true},
+        {"*", "", true},
+        {"*", "/", false},
+        {"", "", true},
+        {"/exact", "/exact", true},
+        {"/exact", "/exactly", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MatchesUriPattern(c.pattern, c.path), c.matches)
+            << c.pattern << " against " << c.path;
+    }
+}
 
 // The payload of a resource event as the host sends it.
 std::string EventJson(const std::string& uri, const std::string& type, const std::string& data) {
@@ -24,10 +81,6 @@ class HostEventsTest : public RuntimeFixture {
     void Watch(const std::string& uri, std::vector<TypedResourceEvent<Greeting>>& seen) {
         module_->SubscribeResource<Greeting>(
             uri, [&seen](const TypedResourceEvent<Greeting>& event) { seen.push_back(event); });
-    }
-
-    std::size_t Fire(const std::string& name, const std::string& json) {
-        return host_.FireEvent(name, Json(json));
     }
 };
 
@@ -78,7 +131,7 @@ TEST_F(HostEventsTest, AnExactUriIsFetchedAtOnceAndDeliveredAsCreate) {
     EXPECT_TRUE(none.empty()) << "a failed fetch delivers nothing";
     Fire("OnJsonApiEvent_mek-x_v1_missing",
          EventJson("/mek-x/v1/missing", "Update", R"({"text": "later"})"));
-    ASSERT_EQ(none.size(), 1u) << "later events are delivered";
+    EXPECT_EQ(none.size(), 1u) << "later events are delivered";
 }
 
 TEST_F(HostEventsTest, EventsReachExactAndPatternHandlersByPath) {
@@ -87,9 +140,9 @@ TEST_F(HostEventsTest, EventsReachExactAndPatternHandlersByPath) {
     Watch("/mek-x/v1/items/42", exact);
     Watch("/mek-x/v1/items/*", pattern);
     EXPECT_EQ(CallsOf(HostCallKind::SendRequest).size(), 1u) << "patterns are not fetched";
-    const std::string name = "OnJsonApiEvent_mek-x_v1_items";
     EXPECT_EQ(CallsOf(HostCallKind::Subscribe).size(), 1u) << "both share one event name";
 
+    const std::string name = "OnJsonApiEvent_mek-x_v1_items";
     Fire(name, EventJson("mek-x/v1/items/42", "Update", R"({"count": 1})"));
     Fire(name, EventJson("/mek-x/v1/items/7", "Update", R"({"count": 2})"));
     Fire(name, EventJson("/mek-x/v1/items/7/parts", "Update", R"({"count": 3})"));
@@ -114,39 +167,49 @@ TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {
         {R"({"uri": "/mek-x/v1/other", "eventType": "Update", "data": {}})", 0},
         {R"({"uri": "/mek-x/v1/greeting", "eventType": 1, "data": {"count": 9}})", 1},
     };
-    for (const auto& entry : cases) {
-        seen.clear();
-        Fire(kEvent, entry.payload);
-        EXPECT_EQ(seen.size(), entry.delivered) << entry.payload;
+    for (const auto& c : cases) {
+        const std::size_t before = seen.size();
+        Fire(kEvent, c.payload);
+        EXPECT_EQ(seen.size() - before, c.delivered) << c.payload;
     }
-    seen.clear();
-    Fire(kEvent, cases[0].payload);
-    ASSERT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].eventType, PluginResourceEventType::Delete);
     EXPECT_EQ(seen[0].data.text, "");
     EXPECT_EQ(seen[0].data.count, 0);
 }
 
-TEST_F(HostEventsTest, StaleOrForeignDeliveriesAreIgnored) {
+TEST_F(HostEventsTest, StaleForeignOrLateDeliveriesAndCallsReachNothing) {
     std::vector<TypedResourceEvent<Greeting>> seen;
     Watch(kUri, seen);
-    const std::string payload = EventJson(kUri, "Update", R"({"count": 1})");
+    int runs = 0;
+    const auto now = AppModule::MonotonicClock::now();
+    module_->Schedule(
+        "later", [&] { ++runs; }, now);
+    module_->Schedule(
+        "much later", [&] { ++runs; }, now);
+    const HostValueTree payload = Json(EventJson(kUri, "Update", R"({"count": 1})"));
     int foreign = 0;
-    host_.FireEvent(kEvent, Json(payload), nullptr);
-    host_.FireEvent(kEvent, Json(payload), &foreign);
-    EXPECT_TRUE(seen.empty());
+    host_.FireEvent(kEvent, payload, nullptr);
+    host_.FireEvent(kEvent, payload, &foreign);
+    EXPECT_TRUE(seen.empty()) << "a delivery with another module's data reaches nothing";
 
     host_.SetKeepCallbacksAfterShutdown(true);
     module_->Shutdown();
-    const std::size_t unsubscribed = CallsOf(HostCallKind::Unsubscribe).size();
-    EXPECT_EQ(unsubscribed, 4u) << "the resource event and the three service-proxy events";
-    host_.FireEvent(kEvent, Json(payload));
+    EXPECT_EQ(CallsOf(HostCallKind::Unsubscribe).size(), 4u)
+        << "the resource event and the three service-proxy events";
+    host_.FireEvent(kEvent, payload);
+    host_.RunDeferredCalls();
     EXPECT_TRUE(seen.empty()) << "no handler after Shutdown";
+    EXPECT_EQ(runs, 0) << "no deferred call after Shutdown";
 
+    module_->Schedule(
+        "after", [&] { ++runs; }, now);
     module_.reset();
-    host_.FireEvent(kEvent, Json(payload));
-    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u"})"));
+    host_.FireEvent(kEvent, payload);
+    Fire("OnServiceProxyUuidEvent", R"({"uuid": "u"})");
+    host_.RunDeferredCalls();
     EXPECT_TRUE(seen.empty()) << "nothing reaches a destroyed module";
+    EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
 }
 
 TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
@@ -169,24 +232,6 @@ TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
 
     EXPECT_EQ(host_.RunDeferredCalls(), 2u);
     EXPECT_EQ(runs, 2);
-}
-
-TEST_F(HostEventsTest, DeferredCallsNeverRunAfterShutdown) {
-    int runs = 0;
-    module_->Schedule(
-        "later", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    module_->Schedule(
-        "much later", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    host_.SetKeepCallbacksAfterShutdown(true);
-    module_->Shutdown();
-    host_.RunDeferredCalls();
-    EXPECT_EQ(runs, 0);
-
-    module_->Schedule(
-        "after", [&] { ++runs; }, AppModule::MonotonicClock::now());
-    module_.reset();
-    host_.RunDeferredCalls();
-    EXPECT_EQ(runs, 0) << "a call left by a destroyed module is disarmed";
 }
 
 // What the host was handed for a call is never handed out again: a late or repeated run of it
@@ -237,9 +282,43 @@ TEST_F(HostEventsTest, ADeferredCallMayScheduleAnotherAndExceptionsStayInside) {
     EXPECT_EQ(host_.RunDeferredCalls(), 1u);
     EXPECT_EQ(host_.RunDeferredCalls(), 1u);
     EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner"}));
-    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].text, "Unhandled exception in deferred call: outer failed");
+    EXPECT_EQ(Logs(),
+              std::vector<std::string>{"Unhandled exception in deferred call: outer failed"});
+}
+
+using PublicationTest = RuntimeFixture;
+
+TEST_F(PublicationTest, AnUpdateIsSentUnderItsOwnNameThenTheGeneralOne) {
+    module_->PublishResource(PluginResourceEventType::Update, "/mek-active-boosts/v1/active-boosts",
+                             Greeting{"boost", 3});
+    const std::vector<HostCall> events = CallsOf(HostCallKind::SendEvent);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].name, "OnJsonApiEvent_mek-active-boosts_v1_active-boosts");
+    EXPECT_EQ(events[1].name, "OnJsonApiEvent");
+    for (const HostCall& event : events) {
+        EXPECT_EQ(event.payload.ToJson(),
+                  R"({"data":{"count":3,"text":"boost"},"eventType":)"
+                  R"("Update","uri":"/mek-active-boosts/v1/active-boosts"})");
+        EXPECT_EQ(event.flags, 0u);
+    }
+}
+
+TEST_F(PublicationTest, AnEmptyUriIsSentOnceAndUnconvertibleRecordsNever) {
+    module_->PublishResource(PluginResourceEventType::Delete, "", Greeting{});
+    ASSERT_EQ(CallsOf(HostCallKind::SendEvent).size(), 1u);
+    EXPECT_EQ(CallsOf(HostCallKind::SendEvent)[0].name, "OnJsonApiEvent");
+
+    host_.ClearCalls();
+    module_->PublishResource(PluginResourceEventType::Update, "/mek-x/v1/y", Unregistered{});
+    EXPECT_TRUE(host_.Calls().empty());
+
+    PluginResourceEvent event;
+    event.uri = "/mek-x/v1/y";
+    event.eventType = static_cast<PluginResourceEventType>(7);
+    ASSERT_FALSE(module_->SendResourceEvent("OnJsonApiEvent", event, 0).IsFailure());
+    EXPECT_EQ(CallsOf(HostCallKind::SendEvent)[0].payload.ToJson(),
+              R"({"data":null,"eventType":7,"uri":"/mek-x/v1/y"})")
+        << "an enumeration number without a name is sent as its number";
 }
 
 }  // namespace

@@ -104,15 +104,10 @@ TEST_F(LcdsTest, MessagesAreDispatchedLaterToTheCurrentHandlerOfTheirClass) {
     EXPECT_EQ(subscribes[1].name, eventName);
     EXPECT_EQ(subscribes[1].flags, 1u);
 
-    const std::string message =
-        R"({"clientId": "c", "subtopic": "s", "typeName": "com.example.GreetingDTO",
-            "body": {"text": "hello"}})";
-    const std::string otherClass =
-        R"({"typeName": "com.example.Unknown", "body": {"text": "nobody"}})";
-    const std::string badBody = R"({"typeName": "com.example.GreetingDTO", "body": [1]})";
-    host_.FireEvent(eventName, Json(message));
-    host_.FireEvent(eventName, Json(otherClass));
-    host_.FireEvent(eventName, Json(badBody));
+    Fire(eventName, R"({"clientId": "c", "subtopic": "s", "typeName": "com.example.GreetingDTO",
+                        "body": {"text": "hello"}})");
+    Fire(eventName, R"({"typeName": "com.example.Unknown", "body": {"text": "nobody"}})");
+    Fire(eventName, R"({"typeName": "com.example.GreetingDTO", "body": [1]})");
     const std::vector<HostCall> scheduled = CallsOf(HostCallKind::ScheduleCall);
     ASSERT_EQ(scheduled.size(), 2u) << "a class without a handler schedules nothing";
     EXPECT_EQ(scheduled[0].name, "Event: OnLcdsEvent (com.example.GreetingDTO)");
@@ -127,18 +122,11 @@ TEST_F(LcdsTest, MessagesAreDispatchedLaterToTheCurrentHandlerOfTheirClass) {
 using ServiceProxyTest = RuntimeFixture;
 
 TEST_F(ServiceProxyTest, StartSubscribesToTheThreeServiceProxyEvents) {
-    TestHost::TestHost host;
-    HostContext context{host.Api(), 3};
-    RuntimeTestModule module;
-    RegisterRuntimeTypes(module.Registry());
-    ASSERT_TRUE(module.Start(&context));
     std::vector<std::string> names;
-    for (const HostCall& call : host.Calls()) {
-        if (call.kind == HostCallKind::Subscribe) {
-            names.push_back(call.name);
-            EXPECT_EQ(call.flags, 1u);
-            EXPECT_EQ(call.handle, 3u);
-        }
+    for (const TestHost::Subscription& subscription : host_.Subscriptions()) {
+        names.push_back(subscription.eventName);
+        EXPECT_EQ(subscription.flags, 1u);
+        EXPECT_EQ(subscription.handle, 7u);
     }
     EXPECT_EQ(names,
               (std::vector<std::string>{"OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent",
@@ -147,8 +135,8 @@ TEST_F(ServiceProxyTest, StartSubscribesToTheThreeServiceProxyEvents) {
 
 TEST_F(ServiceProxyTest, ResponsesAreStoredUntilAPendingRequestTakesThem) {
     ServiceProxy& proxy = module_->GetServiceProxy();
-    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u1", "payload": "one"})"));
-    host_.FireEvent("OnServiceProxyUuidEvent", Json(R"({"uuid": "u1", "payload": "two"})"));
+    Fire("OnServiceProxyUuidEvent", R"({"uuid": "u1", "payload": "one"})");
+    Fire("OnServiceProxyUuidEvent", R"({"uuid": "u1", "payload": "two"})");
     ASSERT_EQ(proxy.StoredResponses().size(), 1u);
     EXPECT_EQ(proxy.StoredResponses().at("u1").payload, "two");
 
@@ -156,34 +144,30 @@ TEST_F(ServiceProxyTest, ResponsesAreStoredUntilAPendingRequestTakesThem) {
     proxy.AddPendingRequest("store.buy", [&](const ServiceProxy::Response& response) {
         fulfilled.push_back(response.payload);
     });
-    host_.FireEvent("OnServiceProxyMethodEvent",
-                    Json(R"({"serviceName": "store", "methodName": "buy", "payload": "ok"})"));
+    Fire("OnServiceProxyMethodEvent",
+         R"({"serviceName": "store", "methodName": "buy", "payload": "ok"})");
     EXPECT_EQ(fulfilled, (std::vector<std::string>{"ok"}));
     EXPECT_EQ(proxy.PendingRequestCount(), 0u);
     EXPECT_EQ(proxy.StoredResponses().count("store.buy"), 0u);
     EXPECT_EQ(proxy.StoredResponses().count("u1"), 1u);
-    const std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].level, 3);
-    EXPECT_EQ(logs[0].text, "Fulfilled service proxy request: store.buy");
+    ASSERT_EQ(Logs(), std::vector<std::string>{"Fulfilled service proxy request: store.buy"});
+    EXPECT_EQ(CallsOf(HostCallKind::Log)[0].level, 3);
 }
 
+constexpr char kPing[] = R"({"serviceName": "chat", "methodName": "ping"})";
+constexpr char kNoPingHandler[] =
+    "Could not find registered handler for async service proxy event chat.ping";
+
 TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLoggedAsMissing) {
-    host_.FireEvent("OnServiceProxyAsyncEvent",
-                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
-    std::vector<HostCall> logs = CallsOf(HostCallKind::Log);
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(logs[0].level, 2);
-    EXPECT_EQ(logs[0].text,
-              "Could not find registered handler for async service proxy event "
-              "chat.ping");
+    Fire("OnServiceProxyAsyncEvent", kPing);
+    ASSERT_EQ(Logs(), std::vector<std::string>{kNoPingHandler});
+    EXPECT_EQ(CallsOf(HostCallKind::Log)[0].level, 2);
 
     int calls = 0;
     module_->GetServiceProxy().AddAsyncHandler("chat.ping",
                                                [&](const ServiceProxy::Response&) { ++calls; });
     host_.ClearCalls();
-    host_.FireEvent("OnServiceProxyAsyncEvent",
-                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
+    Fire("OnServiceProxyAsyncEvent", kPing);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(CallsOf(HostCallKind::Log).empty());
     EXPECT_TRUE(module_->GetServiceProxy().StoredResponses().empty()) << "async is not stored";
@@ -195,10 +179,9 @@ TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLoggedAsMissing) {
 TEST_F(ServiceProxyTest, HandlersAndTheHostsLogSlotMayReenter) {
     ServiceProxy& proxy = module_->GetServiceProxy();
     std::vector<std::string> order;
-    const auto fire = [this](const char* service, const char* method) {
-        host_.FireEvent("OnServiceProxyMethodEvent",
-                        Json(std::string(R"({"serviceName": ")") + service +
-                             R"(", "methodName": ")" + method + R"("})"));
+    const auto fire = [this](const std::string& service, const std::string& method) {
+        Fire("OnServiceProxyMethodEvent",
+             R"({"serviceName": ")" + service + R"(", "methodName": ")" + method + R"("})");
     };
     proxy.AddPendingRequest("store.buy", [&](const ServiceProxy::Response&) {
         order.push_back("buy");
@@ -215,13 +198,10 @@ TEST_F(ServiceProxyTest, HandlersAndTheHostsLogSlotMayReenter) {
             fire("store", "buy");
         }
     });
-    host_.FireEvent("OnServiceProxyAsyncEvent",
-                    Json(R"({"serviceName": "chat", "methodName": "ping"})"));
-    EXPECT_EQ(order, (std::vector<std::string>{
-                         "Could not find registered handler for async service proxy event "
-                         "chat.ping",
-                         "buy", "gift", "Fulfilled service proxy request: store.gift",
-                         "Fulfilled service proxy request: store.buy"}));
+    Fire("OnServiceProxyAsyncEvent", kPing);
+    EXPECT_EQ(order, (std::vector<std::string>{kNoPingHandler, "buy", "gift",
+                                               "Fulfilled service proxy request: store.gift",
+                                               "Fulfilled service proxy request: store.buy"}));
     EXPECT_EQ(proxy.PendingRequestCount(), 1u) << "the request stored by the handler stays";
     EXPECT_EQ(proxy.StoredResponses().count("store.buy"), 1u)
         << "the response stored by the handler stays";

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,11 +88,25 @@ class RuntimeFixture : public ::testing::Test {
         return kinds;
     }
 
+    // The texts of the log lines sent to the host, in order.
+    std::vector<std::string> Logs() const {
+        std::vector<std::string> texts;
+        for (const HostCall& call : CallsOf(HostCallKind::Log)) {
+            texts.push_back(call.text);
+        }
+        return texts;
+    }
+
     static HostValueTree Json(const std::string& text) {
         std::string error;
         std::optional<HostValueTree> tree = HostValueTree::FromJson(text, &error);
         EXPECT_TRUE(tree.has_value()) << error << " in " << text;
         return tree.value_or(HostValueTree());
+    }
+
+    // Delivers an event with a JSON payload; returns the number of handlers the host called.
+    std::size_t Fire(const std::string& name, const std::string& json) {
+        return host_.FireEvent(name, Json(json));
     }
 
     TestHost::TestHost host_;

@@ -1,8 +1,9 @@
-// A short text form of a value tree, so that tests of the readers compare one line per case:
-// ~ empty, true/false, s-1 signed, u5 unsigned, f2.5 float, "text", b'6162' blob (hex),
-// [a,b] collection, {name:value,...} structure in member order.
+// Helpers of the format tests. Describe gives a short text form of a value tree, so that a case
+// compares one line: ~ empty, true/false, s-1 signed, u5 unsigned, f2.5 float, "text", b'6162'
+// blob (hex), [a,b] collection, {name:value,...} structure in member order.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -54,6 +55,15 @@ inline std::string Describe(const Velto::BindingProperty& value) {
         default:
             return "?";
     }
+}
+
+// `piece` written `count` times, for nesting boundaries.
+inline std::string Repeated(const std::string& piece, std::size_t count) {
+    std::string text;
+    for (std::size_t index = 0; index < count; ++index) {
+        text += piece;
+    }
+    return text;
 }
 
 }  // namespace FormatsTesting
