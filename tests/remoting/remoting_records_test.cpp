@@ -43,34 +43,6 @@ TEST(RemotingResponse, SetFailureKeepsTheMessageAndDestroysTheStream) {
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(TransportRequest, StartsWithTheDocumentedValues) {
-    const Velto::HttpBaseTransport::Request request;
-    EXPECT_EQ(request.callContext, 0u);
-    EXPECT_TRUE(request.auxText.empty());
-    EXPECT_EQ(request.auxWord, 0u);
-    EXPECT_EQ(request.registry, nullptr);
-    EXPECT_EQ(request.time, 0u);
-    EXPECT_EQ(request.method, Velto::HttpMethod::None);
-    EXPECT_TRUE(request.customMethod.empty());
-    EXPECT_TRUE(request.path.empty());
-    EXPECT_TRUE(request.auxSequence.empty());
-    EXPECT_EQ(request.auxHandle, nullptr);
-    EXPECT_TRUE(request.headers.empty());
-    EXPECT_TRUE(request.transportTexts.empty());
-    EXPECT_TRUE(request.transportText.empty());
-    EXPECT_EQ(request.transportWord, 1u);
-}
-
-TEST(TransportRequest, OnlyTheTwoRequestIdentitiesTakeARequest) {
-    using Velto::StaticType::HashCode;
-    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::RemotingRequest>()));
-    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::HttpBaseTransport::Request>()));
-    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<void>()));
-    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<Velto::RemotingResponse>()));
-    EXPECT_NE(HashCode<Velto::RemotingRequest>().hash,
-              HashCode<Velto::HttpBaseTransport::Request>().hash);
-}
-
 TEST(RouteMatch, StartsUnmatched) {
     const Velto::RouteMatch match;
     EXPECT_EQ(match.method, Velto::HttpMethod::None);
