@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -91,12 +92,13 @@ std::vector<const Record*> ExpectArray(const Record* first, std::size_t count,
     return chain;
 }
 
-// The words of the `count` records linked as an array from `first`, as `read` gives them.
+// The words of the `count` records linked as an array from `first`, as `read` gives them, each
+// followed by ";".
 template <class Record, class Read>
-std::vector<std::string> ArrayWords(const Record* first, std::size_t count, Read read) {
-    std::vector<std::string> words;
+std::string ArrayWords(const Record* first, std::size_t count, Read read) {
+    std::string words;
     for (const Record* record : ExpectArray(first, count, "records")) {
-        words.push_back(read(record));
+        words += read(record) + ";";
     }
     return words;
 }
@@ -173,8 +175,8 @@ class ApiDescriptionTest : public ::testing::Test {
                 .Descriptor();
         registry_.RegisterEvent<Change>("OnChange").Description("Something changed").Tag("events");
         registry_.RegisterEvent<Unregistered>("OnPing");
-        const TypeSpec none{};
         const TypeKind noKind = TypeKind::None;
+        const TypeSpec none{};
         argumentCases_ = {
             {"id", "the change", true, TypeSpec{TypeKind::Uint32}, none, ArgumentLocation::Query,
              "id|the change|7|0||1", 1},
@@ -192,15 +194,10 @@ class ApiDescriptionTest : public ::testing::Test {
             {"unnamed", "", false, TypeSpec{TypeKind::Struct}, none, ArgumentLocation::Anywhere,
              "unnamed||17|0||0", 0},
         };
-
         FunctionDescriptor* update = Add("UpdateChange");
         for (const ArgumentCase& row : argumentCases_) {
-            ArgumentDescriptor& argument = update->arguments.emplace_back();
-            argument.name = row.name;
-            argument.description = row.description;
-            argument.optional = row.optional;
-            argument.type = row.type;
-            argument.overrideType = row.overrideType;
+            update->arguments.push_back(
+                {row.name, row.description, row.optional, row.type, row.overrideType});
         }
         update->returns = TypeSpec{TypeKind::Int32};
         update->returnsOverride = TypeSpec{TypeKind::Enum, noKind, operation_};
@@ -273,11 +270,11 @@ class ApiDescriptionTest : public ::testing::Test {
 };
 
 TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
-    std::vector<std::string> updateArguments;  // in declaration order, with their overrides
-    std::vector<std::string> updateLocations;
+    std::string updateArguments;  // in declaration order, with their overrides
+    std::string updateLocations;
     for (const ArgumentCase& argument : argumentCases_) {
-        updateArguments.push_back(argument.words);
-        updateLocations.push_back(std::to_string(argument.locationCode));
+        updateArguments += argument.words + std::string(";");
+        updateLocations += std::to_string(argument.locationCode) + ";";
     }
     const std::string update = kUpdateChange, getChanges = kGetChanges;
     const struct {
@@ -286,25 +283,17 @@ TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
         // Copied from the function record: name|nameSpace|argumentCount|returnsKind|
         // returnsElementKind|returnsTypeName|description|help|threadSafe|asyncResultType|tags
         std::string signature;
-        std::vector<std::string> textLists;  // each joined by ","
-        std::vector<std::string> arguments;  // as TypedWords gives them
-        std::vector<std::string> locations;  // one per argument of the binding, record or none
+        std::string textLists;  // each joined by ","
+        std::string arguments;  // as TypedWords gives them
+        std::string locations;  // one per argument of the binding, with or without record
     } rows[] = {
-        {getChanges_,
-         getChanges + "|2|0|",
-         "GetChanges||0|17|0|Change|||0||Plugins,Plugin Test",
-         {},
-         {},
-         {}},
-        {listTexts_, "|8|1|PURGE", "ListTexts||0|19|17|Change|||0||", {"a,b", "c"}, {}, {}},
+        {getChanges_, getChanges + "|2|0|", "GetChanges||0|17|0|Change|||0||Plugins,Plugin Test",
+         "", "", ""},
+        {listTexts_, "|8|1|PURGE", "ListTexts||0|19|17|Change|||0||", "a,b;c;", "", ""},
         // A binding without record keeps zeros where the record's words would be.
-        {orphan_, "/orphan|0|0|", "-|-|0|0|0|-|-|-|0|-|", {}, {}, {"0"}},
-        {update_,
-         update + "|0|0|",
-         "UpdateChange||7|16|0|Operation|Updates one|See body|1|Change|",
-         {},
-         updateArguments,
-         updateLocations},
+        {orphan_, "/orphan|0|0|", "-|-|0|0|0|-|-|-|0|-|", "", "", "0;"},
+        {update_, update + "|0|0|", "UpdateChange||7|16|0|Operation|Updates one|See body|1|Change|",
+         "", updateArguments, updateLocations},
     };
     const ApiDescriptor* descriptor = Descriptor();
     EXPECT_EQ(FIELD(descriptor, functionCount, 4), std::size(rows));
@@ -340,7 +329,8 @@ TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
                              [](const auto* argument) { return TypedWords(argument, 12); }),
                   row.arguments);
         EXPECT_EQ(
-            ArrayWords(FIELD(entry, argumentLocations, 65), row.locations.size(),
+            ArrayWords(FIELD(entry, argumentLocations, 65),
+                       std::count(row.locations.begin(), row.locations.end(), ';'),
                        [](const auto* location) { return Join(FIELD(location, location, 4)); }),
             row.locations);
         // The call context names the module and the binding.
@@ -373,13 +363,10 @@ TEST_F(ApiDescriptionTest, DescribesRecordsByFieldsAndEnumerationsByValuesInName
                          [](const auto* field) {
                              return Join(FIELD(field, offset, 12)) + " " + TypedWords(field, 16);
                          }),
-              (std::vector<std::string>{
-                  Join(offsetof(Change, operation)) + " operation|what|16|0|Operation|0",
-                  Join(offsetof(Change, id)) + " id||7|0||0",
-                  Join(offsetof(Change, history)) + " history||15|16|Operation|0",
-                  Join(offsetof(Change, code)) + " code||16|0|Operation|0",
-                  Join(offsetof(Change, note)) + " note||12|0||1",
-              }));
+              Join(offsetof(Change, operation)) + " operation|what|16|0|Operation|0;" +
+                  Join(offsetof(Change, id)) + " id||7|0||0;" + Join(offsetof(Change, history)) +
+                  " history||15|16|Operation|0;" + Join(offsetof(Change, code)) +
+                  " code||16|0|Operation|0;" + Join(offsetof(Change, note)) + " note||12|0||1;");
     EXPECT_EQ(FIELD(types[0], enumValues, 32), nullptr);
 
     // An enumeration: its values in name order, no fields.
@@ -390,20 +377,20 @@ TEST_F(ApiDescriptionTest, DescribesRecordsByFieldsAndEnumerationsByValuesInName
                              return Join(FIELD(value, name, 4), FIELD(value, value, 12),
                                          FIELD(value, description, 8));
                          }),
-              (std::vector<std::string>{"Create|0|made", "Delete|2|", "Update|1|"}));
+              "Create|0|made;Delete|2|;Update|1|;");
 }
 
 TEST_F(ApiDescriptionTest, NamesEachEventsDataTypeOrNothing) {
     const ApiDescriptor* descriptor = Descriptor();
     EXPECT_EQ(FIELD(descriptor, eventCount, 20), 2u);
-    EXPECT_EQ(
-        ArrayWords(FIELD(descriptor, events, 16), FIELD(descriptor, eventCount, 20),
-                   [](const auto* event) {
-                       return Join(FIELD(event, name, 4), FIELD(event, nameSpace, 8),
-                                   FIELD(event, dataTypeName, 12), FIELD(event, description, 16),
-                                   Texts(FIELD(event, tags, 20), FIELD(event, tagCount, 24)));
-                   }),
-        (std::vector<std::string>{"OnChange||Change|Something changed|events", "OnPing||||"}));
+    EXPECT_EQ(ArrayWords(FIELD(descriptor, events, 16), FIELD(descriptor, eventCount, 20),
+                         [](const auto* event) {
+                             return Join(FIELD(event, name, 4), FIELD(event, nameSpace, 8),
+                                         FIELD(event, dataTypeName, 12),
+                                         FIELD(event, description, 16),
+                                         Texts(FIELD(event, tags, 20), FIELD(event, tagCount, 24)));
+                         }),
+              "OnChange||Change|Something changed|events;OnPing||||;");
 }
 
 TEST_F(ApiDescriptionTest, RejectsPointersItNeverHandedOut) {

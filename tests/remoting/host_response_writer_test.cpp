@@ -134,9 +134,11 @@ TEST_F(WriteHostResponseTest, WritesAStructureResultAsAnObjectBody) {
     EXPECT_EQ(+entries.at("unnamedTier")->payload.signedValue, -7);
 }
 
-TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBody) {
+TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBodyOrStream) {
+    StreamLog log;
+    response_.stream = std::make_unique<RecordingStream>(&log);
     response_.status = 500;
-    response_.SetFailure("Boost store unavailable");
+    response_.result.SetFailure("Boost store unavailable");
     Write();
 
     EXPECT_EQ(+host_.errorFlag, 1);
@@ -144,6 +146,9 @@ TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBody) {
     EXPECT_STREQ(+host_.errorMessage, "Boost store unavailable");
     EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
     EXPECT_EQ(+host_.statusCode, 500u);
+    EXPECT_EQ(+host_.stream, nullptr);
+    EXPECT_EQ(+host_.streamRead, nullptr);
+    EXPECT_EQ(log.destroyed, 1) << "the failed result's stream must be destroyed";
 }
 
 TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
@@ -234,17 +239,6 @@ TEST_F(WriteHostResponseTest, MovesTheStreamInWithForwardingRoutines) {
     EXPECT_EQ(log.destroyed, 1) << "the response's release routine must leave the stream alone";
 }
 
-TEST_F(WriteHostResponseTest, DestroysTheStreamOfAFailedResult) {
-    StreamLog log;
-    response_.stream = std::make_unique<RecordingStream>(&log);
-    response_.result.SetFailure("failed after streaming began");
-    Write();
-
-    EXPECT_EQ(+host_.stream, nullptr);
-    EXPECT_EQ(+host_.streamRead, nullptr);
-    EXPECT_EQ(log.destroyed, 1);
-}
-
 TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
     BindingProperty* level = &response_.result;
     for (uint32_t depth = 0; depth <= Velto::kMaxHostValueDepth; ++depth) {
@@ -260,22 +254,40 @@ TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
     EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
 }
 
-TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecords) {
+TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecordsAndFreesAStrayErrorMessage) {
     Velto::ReleaseHostResponse(nullptr);
     HostResponse response = ZeroedResponse();
     const int64_t before = BytesInUse();
     Velto::ReleaseHostResponse(&response);
     EXPECT_TRUE(IsZeroed(response));
+    // A message without the error flag is freed too.
+    response.errorMessage = Velto::CountedDuplicate("stray message");
+    Velto::ReleaseHostResponse(&response);
+    EXPECT_TRUE(IsZeroed(response));
     EXPECT_EQ(BytesInUse(), before);
 }
 
-TEST(ReleaseHostResponse, FreesAnErrorMessageEvenWithoutTheFlag) {
-    HostResponse response = ZeroedResponse();
-    const int64_t before = BytesInUse();
-    response.errorMessage = Velto::CountedDuplicate("stray message");
-    Velto::ReleaseHostResponse(&response);
-    EXPECT_EQ(BytesInUse(), before);
-    EXPECT_TRUE(IsZeroed(response));
+TEST(RemotingResponse, StartsSucceededAndEmpty) {
+    const RemotingResponse response;
+    EXPECT_TRUE(response.result.succeeded);
+    EXPECT_TRUE(response.result.IsEmpty());
+    EXPECT_EQ(response.responseFlag, 0);
+    EXPECT_EQ(response.responseCode, 0u);
+    EXPECT_EQ(response.status, 0u);
+    EXPECT_TRUE(response.responseText.empty());
+    EXPECT_TRUE(response.headers.empty());
+    EXPECT_EQ(response.stream, nullptr);
+}
+
+TEST(RemotingResponse, SetFailureKeepsTheMessageAndDestroysTheStream) {
+    StreamLog log;
+    RemotingResponse response;
+    response.stream = std::make_unique<RecordingStream>(&log);
+    response.SetFailure("no such boost");
+    EXPECT_FALSE(response.result.succeeded);
+    EXPECT_EQ(response.result.FailureMessage(), "no such boost");
+    EXPECT_EQ(response.stream, nullptr);
+    EXPECT_EQ(log.destroyed, 1);
 }
 
 }  // namespace
