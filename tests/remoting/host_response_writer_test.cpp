@@ -166,8 +166,14 @@ TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
     }
 }
 
-TEST_F(WriteHostResponseTest, WithoutTextUsesTheStaticEmptyText) {
+TEST_F(WriteHostResponseTest, WritesAnUntouchedResponseAsAnEmptySuccessWithTheStaticText) {
     Write();
+    EXPECT_EQ(+host_.errorFlag, 0);
+    EXPECT_EQ(+host_.errorMessage, nullptr);
+    EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
+    EXPECT_EQ(+host_.statusCode, 0u);
+    EXPECT_EQ(+host_.responseCode, 0u);
+    EXPECT_EQ(+host_.responseFlag, 0);
     EXPECT_EQ(+host_.responseText, Velto::kEmptyResponseText);
     EXPECT_EQ(+host_.headers, nullptr);
     EXPECT_EQ(+host_.headerCount, 0u);
@@ -265,18 +271,6 @@ TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecordsAndFreesAStrayErrorMessage)
     Velto::ReleaseHostResponse(&response);
     EXPECT_TRUE(IsZeroed(response));
     EXPECT_EQ(BytesInUse(), before);
-}
-
-TEST(RemotingResponse, StartsSucceededAndEmpty) {
-    const RemotingResponse response;
-    EXPECT_TRUE(response.result.succeeded);
-    EXPECT_TRUE(response.result.IsEmpty());
-    EXPECT_EQ(response.responseFlag, 0);
-    EXPECT_EQ(response.responseCode, 0u);
-    EXPECT_EQ(response.status, 0u);
-    EXPECT_TRUE(response.responseText.empty());
-    EXPECT_TRUE(response.headers.empty());
-    EXPECT_EQ(response.stream, nullptr);
 }
 
 TEST(RemotingResponse, SetFailureKeepsTheMessageAndDestroysTheStream) {
