@@ -19,7 +19,6 @@
 namespace {
 
 using Velto::ApiDescription;
-using Velto::ArgumentDescriptor;
 using Velto::ArgumentLocation;
 using Velto::FunctionBinding;
 using Velto::FunctionDescriptor;
@@ -47,9 +46,6 @@ struct Unregistered {};
 struct NoConverter {
     static std::unique_ptr<Velto::FieldConverter> Make(const TypeSpec&) { return nullptr; }
 };
-
-constexpr const char* kGetChanges = "/mek-active-boosts/v1/changes";
-constexpr const char* kUpdateChange = "/changes/{history}";
 
 void FakeCall(Velto::Client::HostResponse*, Velto::Client::HostRequest*) {}
 
@@ -210,14 +206,14 @@ class ApiDescriptionTest : public ::testing::Test {
         for (std::size_t index = 0; index < argumentCases_.size(); ++index) {
             update_->argumentLocations[index] = argumentCases_[index].location;
         }
-        update_->route = kUpdateChange;
+        update_->route = "/changes/{history}";
         update_->method = static_cast<HttpMethod>(12);
 
         FunctionDescriptor* getChanges = Add("GetChanges");
         getChanges->returns = TypeSpec{TypeKind::Struct, noKind, change_};
         getChanges->tags = {"Plugins", "Plugin Test"};
         getChanges_ = Bind(getChanges);
-        getChanges_->route = kGetChanges;
+        getChanges_->route = "/mek-active-boosts/v1/changes";
         getChanges_->method = HttpMethod::Get;
 
         FunctionDescriptor* listTexts = Add("ListTexts");
@@ -277,7 +273,6 @@ TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
         updateArguments += argument.words + std::string(";");
         updateLocations += std::to_string(argument.locationCode) + ";";
     }
-    const std::string update = kUpdateChange, getChanges = kGetChanges;
     const struct {
         FunctionBinding* binding;
         std::string words;  // route|method|flag|customMethod
@@ -288,13 +283,14 @@ TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
         std::string arguments;  // as TypedWords gives them
         std::string locations;  // one per argument of the binding, with or without record
     } rows[] = {
-        {getChanges_, getChanges + "|2|0|", "GetChanges||0|17|0|Change|||0||Plugins,Plugin Test",
-         "", "", ""},
+        {getChanges_, "/mek-active-boosts/v1/changes|2|0|",
+         "GetChanges||0|17|0|Change|||0||Plugins,Plugin Test", "", "", ""},
         {listTexts_, "|8|1|PURGE", "ListTexts||0|19|17|Change|||0||", "a,b;c;", "", ""},
         // A binding without record keeps zeros where the record's words would be.
         {orphan_, "/orphan|0|0|", "-|-|0|0|0|-|-|-|0|-|", "", "", "0;"},
-        {update_, update + "|0|0|", "UpdateChange||7|16|0|Operation|Updates one|See body|1|Change|",
-         "", updateArguments, updateLocations},
+        {update_, "/changes/{history}|0|0|",
+         "UpdateChange||7|16|0|Operation|Updates one|See body|1|Change|", "", updateArguments,
+         updateLocations},
     };
     const ApiDescriptor* descriptor = Descriptor();
     EXPECT_EQ(FIELD(descriptor, functionCount, 4), std::size(rows));
@@ -394,25 +390,22 @@ TEST_F(ApiDescriptionTest, NamesEachEventsDataTypeOrNothing) {
               "OnChange||Change|Something changed|events;OnPing||||;");
 }
 
-TEST_F(ApiDescriptionTest, RejectsPointersItNeverHandedOut) {
+// Contexts are known while their description lives, and no other pointer ever is.
+TEST_F(ApiDescriptionTest, KnowsOnlyTheContextsOfLiveDescriptions) {
     const ApiFunctionEntry* entry = Entries().front();
     const char* context = static_cast<const char*>(FIELD(entry, callContext, 8));
     const void* foreign[] = {nullptr, &module_, entry, Descriptor(), context + 1};
     for (const void* pointer : foreign) {
         EXPECT_EQ(ApiDescription::BindingOfCallContext(pointer), nullptr) << pointer;
     }
-}
-
-TEST_F(ApiDescriptionTest, ForgetsItsContextsWhenDestroyed) {
     auto other = std::make_unique<ApiDescription>();
     other->Build(&module_, registry_, bindings_, &FakeCall);
-    const void* context =
+    const void* otherContext =
         FIELD(Chain(FIELD(other->Descriptor(), functions, 0)).front(), callContext, 8);
-    ASSERT_EQ(ApiDescription::BindingOfCallContext(context), getChanges_);
+    ASSERT_EQ(ApiDescription::BindingOfCallContext(otherContext), getChanges_);
     other.reset();
-    EXPECT_EQ(ApiDescription::BindingOfCallContext(context), nullptr);
-    EXPECT_EQ(ApiDescription::BindingOfCallContext(FIELD(Entries().front(), callContext, 8)),
-              getChanges_);
+    EXPECT_EQ(ApiDescription::BindingOfCallContext(otherContext), nullptr);
+    EXPECT_EQ(ApiDescription::BindingOfCallContext(context), getChanges_);
 }
 
 TEST_F(ApiDescriptionTest, ASecondBuildChangesNothing) {
