@@ -119,7 +119,7 @@ class DispatchTest : public ::testing::Test {
                  bound += (object.IsZero() ? "" : " object=" + Velto::WriteJson(object)) +
                           (text ? " text=" + *text : "") + (flag ? " flag" : "") +
                           (query.IsZero() ? "" : " query");
-                 return bound.substr(1);
+                 return bound.erase(0, 1);  // the first space
              },
              {"filter", "list", "object", "text", "flag", "query"})
             .Route("search{+query}");
