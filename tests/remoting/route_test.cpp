@@ -247,7 +247,7 @@ std::vector<LongPathCase> LongPathCases() {
 
 // The group sizes, or "none": a failure should not print megabytes.
 std::string Sizes(const Captures& captures) {
-    std::string sizes = captures ? "" : "none";
+    std::string sizes = captures ? "" : "none ";
     for (const std::string& capture : captures.value_or(std::vector<std::string>{})) {
         sizes += std::to_string(capture.size()) + " ";
     }
@@ -257,8 +257,9 @@ std::string Sizes(const Captures& captures) {
 void ExpectLongPathCases() {
     for (const LongPathCase& c : LongPathCases()) {
         const Captures captures = PatternCaptures(c.routeTemplate, c.path);
-        EXPECT_TRUE(captures == c.captures) << c.routeTemplate << ": groups of " << Sizes(captures)
-                                            << "bytes instead of " << Sizes(c.captures);
+        EXPECT_TRUE(captures == c.captures)
+            << c.routeTemplate << " on a path of " << c.path.size() << " bytes: groups of "
+            << Sizes(captures) << "bytes instead of " << Sizes(c.captures);
     }
 }
 
