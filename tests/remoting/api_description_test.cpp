@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "binding/binding_registry.h"
@@ -17,25 +19,15 @@
 namespace {
 
 using Velto::ApiDescription;
-using Velto::ArgumentDescriptor;
 using Velto::ArgumentLocation;
 using Velto::FunctionBinding;
-using Velto::FunctionCallContext;
 using Velto::FunctionDescriptor;
 using Velto::HttpMethod;
 using Velto::TypeDescriptor;
 using Velto::TypeKind;
 using Velto::TypeSpec;
-using Velto::Client::ApiArgumentLocationEntry;
-using Velto::Client::ApiArgumentRecord;
 using Velto::Client::ApiDescriptor;
-using Velto::Client::ApiEnumValueRecord;
-using Velto::Client::ApiEventRecord;
-using Velto::Client::ApiFieldRecord;
 using Velto::Client::ApiFunctionEntry;
-using Velto::Client::ApiFunctionSignature;
-using Velto::Client::ApiTextListEntry;
-using Velto::Client::ApiTypeRecord;
 namespace BoundaryLayout = Velto::Client::BoundaryLayout;
 
 enum class Operation : int32_t { Create = 0, Update = 1, Delete = 2 };
@@ -54,9 +46,6 @@ struct Unregistered {};
 struct NoConverter {
     static std::unique_ptr<Velto::FieldConverter> Make(const TypeSpec&) { return nullptr; }
 };
-
-constexpr const char* kGetChanges = "/mek-active-boosts/v1/changes";
-constexpr const char* kUpdateChange = "/changes/{history}";
 
 void FakeCall(Velto::Client::HostResponse*, Velto::Client::HostRequest*) {}
 
@@ -89,24 +78,65 @@ std::vector<const Record*> Chain(const Record* first) {
 // `count` records lying one after the other from `first`, linked in that order, the last one
 // with a null next word; no records and a null pointer when `count` is 0.
 template <class Record>
-void ExpectArray(const Record* first, uint32_t count, const std::string& what) {
+std::vector<const Record*> ExpectArray(const Record* first, std::size_t count,
+                                       const std::string& what) {
     const std::vector<const Record*> chain = Chain(first);
-    ASSERT_EQ(chain.size(), count) << what;
-    for (uint32_t index = 0; index < count; ++index) {
+    EXPECT_EQ(chain.size(), count) << what;
+    for (std::size_t index = 0; index < count && index < chain.size(); ++index) {
         EXPECT_EQ(chain[index], first + index) << what << " record " << index;
     }
+    return chain;
 }
 
-std::vector<std::string> Texts(const char* const* texts, uint32_t count) {
-    if (count == 0) {
-        EXPECT_EQ(texts, nullptr);
+// The words of the `count` records linked as an array from `first`, as `read` gives them, each
+// followed by ";".
+template <class Record, class Read>
+std::string ArrayWords(const Record* first, std::size_t count, Read read) {
+    std::string words;
+    for (const Record* record : ExpectArray(first, count, "records")) {
+        words += read(record) + ";";
     }
-    return std::vector<std::string>(texts, texts + count);
+    return words;
 }
 
-TypeSpec Spec(TypeKind kind, TypeKind elementKind = TypeKind::None,
-              const TypeDescriptor* descriptor = nullptr) {
-    return TypeSpec{kind, elementKind, descriptor};
+// `count` texts joined by ","; no texts and a null pointer when `count` is 0.
+std::string Texts(const char* const* texts, uint32_t count) {
+    EXPECT_EQ(texts == nullptr, count == 0);
+    std::string joined;
+    for (uint32_t index = 0; index < count; ++index) {
+        joined += (index == 0 ? "" : ",") + std::string(texts[index]);
+    }
+    return joined;
+}
+
+// The words of a record joined by "|", so that one comparison names every word that differs: a
+// number in decimal, a null text as "-".
+template <class... Words>
+std::string Join(Words... words) {
+    std::string joined;
+    const auto add = [&joined](const auto& word) {
+        using Word = std::decay_t<decltype(word)>;
+        if constexpr (std::is_arithmetic_v<Word>) {
+            joined += std::to_string(word);
+        } else if constexpr (std::is_pointer_v<Word>) {
+            joined += word != nullptr ? word : "-";
+        } else {
+            joined += word;
+        }
+        joined += '|';
+    };
+    (add(words), ...);
+    joined.pop_back();
+    return joined;
+}
+
+// Argument and field records differ only by the field's offset word at 12, so one reader serves
+// both: `at` is the offset of the kind word. "name|description|kind|elementKind|typeName|optional"
+template <class Record>
+std::string TypedWords(const Record* record, std::size_t at) {
+    return Join(FIELD(record, name, 4), FIELD(record, description, 8), FIELD(record, kind, at),
+                FIELD(record, elementKind, at + 4), FIELD(record, typeName, at + 8),
+                FIELD(record, optional, at + 12));
 }
 
 struct ArgumentCase {
@@ -116,9 +146,7 @@ struct ArgumentCase {
     TypeSpec type;
     TypeSpec overrideType;
     ArgumentLocation location;
-    uint32_t kind;
-    uint32_t elementKind;
-    const char* typeName;
+    const char* words;  // of its record, as TypedWords gives them
     uint32_t locationCode;
 };
 
@@ -144,36 +172,32 @@ class ApiDescriptionTest : public ::testing::Test {
                 .Descriptor();
         registry_.RegisterEvent<Change>("OnChange").Description("Something changed").Tag("events");
         registry_.RegisterEvent<Unregistered>("OnPing");
-        const TypeSpec none = Spec(TypeKind::None);
         const TypeKind noKind = TypeKind::None;
+        const TypeSpec none{};
         argumentCases_ = {
-            {"id", "the change", true, Spec(TypeKind::Uint32), none, ArgumentLocation::Query, 7, 0,
-             "", 1},
-            {"change", "", false, Spec(TypeKind::Struct, noKind, change_), none,
-             ArgumentLocation::Body, 17, 0, "Change", 5},
-            {"code", "", false, Spec(TypeKind::Int32), Spec(TypeKind::Enum, noKind, operation_),
-             ArgumentLocation::Header, 16, 0, "Operation", 4},
-            {"history", "", false, Spec(TypeKind::Vector, TypeKind::Enum, operation_), none,
-             ArgumentLocation::Path, 15, 16, "Operation", 2},
-            {"label", "", false, Spec(TypeKind::String, noKind, change_), none,
-             ArgumentLocation::Direct, 12, 0, "", 3},
-            {"odd", "", false, Spec(static_cast<TypeKind>(42), static_cast<TypeKind>(20)), none,
-             static_cast<ArgumentLocation>(9), 0, 0, "", 0},
-            {"unnamed", "", false, Spec(TypeKind::Struct), none, ArgumentLocation::Anywhere, 17, 0,
-             "", 0},
+            {"id", "the change", true, TypeSpec{TypeKind::Uint32}, none, ArgumentLocation::Query,
+             "id|the change|7|0||1", 1},
+            {"change", "", false, TypeSpec{TypeKind::Struct, noKind, change_}, none,
+             ArgumentLocation::Body, "change||17|0|Change|0", 5},
+            {"code", "", false, TypeSpec{TypeKind::Int32},
+             TypeSpec{TypeKind::Enum, noKind, operation_}, ArgumentLocation::Header,
+             "code||16|0|Operation|0", 4},
+            {"history", "", false, TypeSpec{TypeKind::Vector, TypeKind::Enum, operation_}, none,
+             ArgumentLocation::Path, "history||15|16|Operation|0", 2},
+            {"label", "", false, TypeSpec{TypeKind::String, noKind, change_}, none,
+             ArgumentLocation::Direct, "label||12|0||0", 3},
+            {"odd", "", false, TypeSpec{static_cast<TypeKind>(42), static_cast<TypeKind>(20)}, none,
+             static_cast<ArgumentLocation>(9), "odd||0|0||0", 0},
+            {"unnamed", "", false, TypeSpec{TypeKind::Struct}, none, ArgumentLocation::Anywhere,
+             "unnamed||17|0||0", 0},
         };
-
         FunctionDescriptor* update = Add("UpdateChange");
         for (const ArgumentCase& row : argumentCases_) {
-            ArgumentDescriptor& argument = update->arguments.emplace_back();
-            argument.name = row.name;
-            argument.description = row.description;
-            argument.optional = row.optional;
-            argument.type = row.type;
-            argument.overrideType = row.overrideType;
+            update->arguments.push_back(
+                {row.name, row.description, row.optional, row.type, row.overrideType});
         }
-        update->returns = Spec(TypeKind::Int32);
-        update->returnsOverride = Spec(TypeKind::Enum, noKind, operation_);
+        update->returns = TypeSpec{TypeKind::Int32};
+        update->returnsOverride = TypeSpec{TypeKind::Enum, noKind, operation_};
         update->description = "Updates one";
         update->help = "See body";
         update->threadSafe = true;
@@ -182,18 +206,18 @@ class ApiDescriptionTest : public ::testing::Test {
         for (std::size_t index = 0; index < argumentCases_.size(); ++index) {
             update_->argumentLocations[index] = argumentCases_[index].location;
         }
-        update_->route = kUpdateChange;
+        update_->route = "/changes/{history}";
         update_->method = static_cast<HttpMethod>(12);
 
         FunctionDescriptor* getChanges = Add("GetChanges");
-        getChanges->returns = Spec(TypeKind::Struct, noKind, change_);
+        getChanges->returns = TypeSpec{TypeKind::Struct, noKind, change_};
         getChanges->tags = {"Plugins", "Plugin Test"};
         getChanges_ = Bind(getChanges);
-        getChanges_->route = kGetChanges;
+        getChanges_->route = "/mek-active-boosts/v1/changes";
         getChanges_->method = HttpMethod::Get;
 
         FunctionDescriptor* listTexts = Add("ListTexts");
-        listTexts->returns = Spec(TypeKind::Map, TypeKind::Struct, change_);
+        listTexts->returns = TypeSpec{TypeKind::Map, TypeKind::Struct, change_};
         listTexts_ = Bind(listTexts);
         listTexts_->method = HttpMethod::Custom;
         listTexts_->customMethod = "PURGE";
@@ -228,26 +252,6 @@ class ApiDescriptionTest : public ::testing::Test {
         return Chain(FIELD(Descriptor(), functions, 0));
     }
 
-    const ApiFunctionEntry* Entry(const std::string& route) {
-        for (const ApiFunctionEntry* entry : Entries()) {
-            if (FIELD(entry, route, 69) == route) {
-                return entry;
-            }
-        }
-        ADD_FAILURE() << "no entry with the route '" << route << "'";
-        return nullptr;
-    }
-
-    const ApiTypeRecord* Type(const std::string& name) {
-        for (const ApiTypeRecord* type : Chain(FIELD(Descriptor(), types, 8))) {
-            if (FIELD(type, name, 4) == name) {
-                return type;
-            }
-        }
-        ADD_FAILURE() << "no type record named '" << name << "'";
-        return nullptr;
-    }
-
     int module_ = 0;
     Velto::BindingRegistry registry_;
     FunctionDescriptor orphanFunction_;  // bound, but unknown to the registry
@@ -262,255 +266,146 @@ class ApiDescriptionTest : public ::testing::Test {
     FunctionBinding* orphan_ = nullptr;
 };
 
-TEST_F(ApiDescriptionTest, LinksEveryArrayInOrderAndEndsItWithNull) {
+TEST_F(ApiDescriptionTest, DescribesEachBindingInFunctionNameOrder) {
+    std::string updateArguments;  // in declaration order, with their overrides
+    std::string updateLocations;
+    for (const ArgumentCase& argument : argumentCases_) {
+        updateArguments += argument.words + std::string(";");
+        updateLocations += std::to_string(argument.locationCode) + ";";
+    }
+    const struct {
+        FunctionBinding* binding;
+        std::string words;  // route|method|flag|customMethod
+        // Copied from the function record: name|nameSpace|argumentCount|returnsKind|
+        // returnsElementKind|returnsTypeName|description|help|threadSafe|asyncResultType|tags
+        std::string signature;
+        std::string textLists;  // each joined by ","
+        std::string arguments;  // as TypedWords gives them
+        std::string locations;  // one per argument of the binding, with or without record
+    } rows[] = {
+        {getChanges_, "/mek-active-boosts/v1/changes|2|0|",
+         "GetChanges||0|17|0|Change|||0||Plugins,Plugin Test", "", "", ""},
+        {listTexts_, "|8|1|PURGE", "ListTexts||0|19|17|Change|||0||", "a,b;c;", "", ""},
+        // A binding without record keeps zeros where the record's words would be.
+        {orphan_, "/orphan|0|0|", "-|-|0|0|0|-|-|-|0|-|", "", "", "0;"},
+        {update_, "/changes/{history}|0|0|",
+         "UpdateChange||7|16|0|Operation|Updates one|See body|1|Change|", "", updateArguments,
+         updateLocations},
+    };
     const ApiDescriptor* descriptor = Descriptor();
-    EXPECT_EQ(FIELD(descriptor, functionCount, 4), 4u);
-    EXPECT_EQ(FIELD(descriptor, typeCount, 12), 2u);
-    EXPECT_EQ(FIELD(descriptor, eventCount, 20), 2u);
-    ExpectArray(FIELD(descriptor, functions, 0), FIELD(descriptor, functionCount, 4), "entries");
-    ExpectArray(FIELD(descriptor, types, 8), FIELD(descriptor, typeCount, 12), "types");
-    ExpectArray(FIELD(descriptor, events, 16), FIELD(descriptor, eventCount, 20), "events");
-    // One location per argument of the binding, even where the function has no record.
-    const uint32_t locationCounts[] = {0, 0, 1, 7};
-    const std::vector<const ApiFunctionEntry*> entries = Entries();
-    ASSERT_EQ(entries.size(), std::size(locationCounts));
+    EXPECT_EQ(FIELD(descriptor, functionCount, 4), std::size(rows));
+    const std::vector<const ApiFunctionEntry*> entries = ExpectArray(
+        FIELD(descriptor, functions, 0), FIELD(descriptor, functionCount, 4), "entries");
+    ASSERT_EQ(entries.size(), std::size(rows));
     for (std::size_t index = 0; index < entries.size(); ++index) {
+        const auto& row = rows[index];
         const ApiFunctionEntry* entry = entries[index];
-        ExpectArray(FIELD(entry, signature.arguments, 20),
-                    FIELD(entry, signature.argumentCount, 24), "arguments");
-        ExpectArray(FIELD(entry, argumentLocations, 65), locationCounts[index], "locations");
-        ExpectArray(FIELD(entry, textLists, 78), FIELD(entry, textListCount, 82), "text lists");
-    }
-    for (const ApiTypeRecord* type : Chain(FIELD(descriptor, types, 8))) {
-        const uint32_t count = FIELD(type, count, 36);
-        const ApiFieldRecord* fields = FIELD(type, fields, 28);
-        ExpectArray(fields, fields != nullptr ? count : 0, "fields");
-        ExpectArray(FIELD(type, enumValues, 32), fields != nullptr ? 0 : count, "values");
-    }
-}
-
-struct EntryRow {
-    const char* route;
-    const char* name;  // null: the function has no record
-    uint32_t method;
-    uint8_t flag;
-    const char* customMethod;
-    std::vector<std::vector<std::string>> textLists;
-};
-
-TEST_F(ApiDescriptionTest, OrdersEntriesByFunctionNameWithTheirBindingsWords) {
-    const std::vector<EntryRow> rows = {
-        {kGetChanges, "GetChanges", 2, 0, "", {}},
-        {"", "ListTexts", 8, 1, "PURGE", {{"a", "b"}, {"c"}}},
-        {"/orphan", nullptr, 0, 0, "", {}},
-        {kUpdateChange, "UpdateChange", 0, 0, "", {}},
-    };
-    const std::vector<const ApiFunctionEntry*> entries = Entries();
-    ASSERT_EQ(entries.size(), rows.size());
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const EntryRow& row = rows[index];
-        const ApiFunctionEntry* entry = entries[index];
-        SCOPED_TRACE(index);
+        SCOPED_TRACE(row.words);
         EXPECT_EQ(FIELD(entry, zero, 4), 0u);
-        EXPECT_STREQ(FIELD(entry, signature.name, 12), row.name);
         EXPECT_EQ(FIELD(entry, call, 61), &FakeCall);
-        EXPECT_STREQ(FIELD(entry, route, 69), row.route);
-        EXPECT_EQ(FIELD(entry, method, 73), row.method);
-        EXPECT_EQ(FIELD(entry, flag, 77), row.flag);
-        EXPECT_STREQ(FIELD(entry, customMethod, 86), row.customMethod);
-        std::vector<std::vector<std::string>> textLists;
-        for (const ApiTextListEntry* list : Chain(FIELD(entry, textLists, 78))) {
-            textLists.push_back(Texts(FIELD(list, texts, 4), FIELD(list, count, 8)));
-        }
-        EXPECT_EQ(textLists, row.textLists);
+        EXPECT_EQ(Join(FIELD(entry, route, 69), FIELD(entry, method, 73), FIELD(entry, flag, 77),
+                       FIELD(entry, customMethod, 86)),
+                  row.words);
+        EXPECT_EQ(
+            Join(FIELD(entry, signature.name, 12), FIELD(entry, signature.nameSpace, 16),
+                 FIELD(entry, signature.argumentCount, 24), FIELD(entry, signature.returnsKind, 28),
+                 FIELD(entry, signature.returnsElementKind, 32),
+                 FIELD(entry, signature.returnsTypeName, 36),
+                 FIELD(entry, signature.description, 40), FIELD(entry, signature.help, 44),
+                 FIELD(entry, signature.threadSafe, 48),
+                 FIELD(entry, signature.asyncResultType, 49),
+                 Texts(FIELD(entry, signature.tags, 53), FIELD(entry, signature.tagCount, 57))),
+            row.signature);
+        EXPECT_EQ(ArrayWords(FIELD(entry, textLists, 78), FIELD(entry, textListCount, 82),
+                             [](const auto* list) {
+                                 return Texts(FIELD(list, texts, 4), FIELD(list, count, 8));
+                             }),
+                  row.textLists);
+        EXPECT_EQ(ArrayWords(FIELD(entry, signature.arguments, 20),
+                             FIELD(entry, signature.argumentCount, 24),
+                             [](const auto* argument) { return TypedWords(argument, 12); }),
+                  row.arguments);
+        EXPECT_EQ(
+            ArrayWords(FIELD(entry, argumentLocations, 65),
+                       std::count(row.locations.begin(), row.locations.end(), ';'),
+                       [](const auto* location) { return Join(FIELD(location, location, 4)); }),
+            row.locations);
+        // The call context names the module and the binding.
+        const void* context = FIELD(entry, callContext, 8);
+        ASSERT_NE(context, nullptr);
+        EXPECT_EQ(ReadAt<void*>(context, 0), &module_);
+        EXPECT_EQ(ReadAt<FunctionBinding*>(context, sizeof(void*)), row.binding);
+        EXPECT_EQ(ApiDescription::BindingOfCallContext(context), row.binding);
     }
 }
 
-struct SignatureRow {
-    const char* route;
-    uint32_t argumentCount;
-    uint32_t returnsKind;
-    uint32_t returnsElementKind;
-    const char* returnsTypeName;
-    const char* description;
-    const char* help;
-    uint8_t threadSafe;
-    const char* asyncResultType;
-    std::vector<std::string> tags;
-};
-
-TEST_F(ApiDescriptionTest, CopiesTheFunctionRecordIntoTheEntry) {
-    const std::vector<SignatureRow> rows = {
-        {kGetChanges, 0, 17, 0, "Change", "", "", 0, "", {"Plugins", "Plugin Test"}},
-        {"", 0, 19, 17, "Change", "", "", 0, "", {}},
-        {kUpdateChange, 7, 16, 0, "Operation", "Updates one", "See body", 1, "Change", {}},
+TEST_F(ApiDescriptionTest, DescribesRecordsByFieldsAndEnumerationsByValuesInNameOrder) {
+    const ApiDescriptor* descriptor = Descriptor();
+    EXPECT_EQ(FIELD(descriptor, typeCount, 12), 2u);
+    const auto types =
+        ExpectArray(FIELD(descriptor, types, 8), FIELD(descriptor, typeCount, 12), "types");
+    ASSERT_EQ(types.size(), 2u);
+    // name|nameSpace|size|description|tags|count
+    const auto words = [](const auto* type) {
+        return Join(FIELD(type, name, 4), FIELD(type, nameSpace, 8), FIELD(type, size, 12),
+                    FIELD(type, description, 16),
+                    Texts(FIELD(type, tags, 20), FIELD(type, tagCount, 24)),
+                    FIELD(type, count, 36));
     };
-    for (const SignatureRow& row : rows) {
-        const ApiFunctionEntry* entry = Entry(row.route);
-        ASSERT_NE(entry, nullptr);
-        SCOPED_TRACE(FIELD(entry, signature.name, 12));
-        EXPECT_STREQ(FIELD(entry, signature.nameSpace, 16), "");
-        EXPECT_EQ(FIELD(entry, signature.argumentCount, 24), row.argumentCount);
-        EXPECT_EQ(FIELD(entry, signature.returnsKind, 28), row.returnsKind);
-        EXPECT_EQ(FIELD(entry, signature.returnsElementKind, 32), row.returnsElementKind);
-        EXPECT_STREQ(FIELD(entry, signature.returnsTypeName, 36), row.returnsTypeName);
-        EXPECT_STREQ(FIELD(entry, signature.description, 40), row.description);
-        EXPECT_STREQ(FIELD(entry, signature.help, 44), row.help);
-        EXPECT_EQ(FIELD(entry, signature.threadSafe, 48), row.threadSafe);
-        EXPECT_STREQ(FIELD(entry, signature.asyncResultType, 49), row.asyncResultType);
-        EXPECT_EQ(Texts(FIELD(entry, signature.tags, 53), FIELD(entry, signature.tagCount, 57)),
-                  row.tags);
-    }
-    const ApiFunctionEntry* getChanges = Entry(kGetChanges);
-    EXPECT_EQ(FIELD(getChanges, signature.arguments, 20), nullptr);
-    EXPECT_EQ(FIELD(getChanges, argumentLocations, 65), nullptr);
-}
 
-TEST_F(ApiDescriptionTest, WritesArgumentsWithOverridesAndLocationsInDeclarationOrder) {
-    const ApiFunctionEntry* entry = Entries().back();
-    const std::vector<const ApiArgumentRecord*> arguments =
-        Chain(FIELD(entry, signature.arguments, 20));
-    const std::vector<const ApiArgumentLocationEntry*> locations =
-        Chain(FIELD(entry, argumentLocations, 65));
-    const std::vector<ArgumentCase>& rows = argumentCases_;
-    ASSERT_EQ(arguments.size(), rows.size());
-    ASSERT_EQ(locations.size(), rows.size());
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const ArgumentCase& row = rows[index];
-        const ApiArgumentRecord* argument = arguments[index];
-        SCOPED_TRACE(row.name);
-        EXPECT_STREQ(FIELD(argument, name, 4), row.name);
-        EXPECT_STREQ(FIELD(argument, description, 8), row.description);
-        EXPECT_EQ(FIELD(argument, kind, 12), row.kind);
-        EXPECT_EQ(FIELD(argument, elementKind, 16), row.elementKind);
-        EXPECT_STREQ(FIELD(argument, typeName, 20), row.typeName);
-        EXPECT_EQ(FIELD(argument, optional, 24), row.optional ? 1 : 0);
-        EXPECT_EQ(FIELD(locations[index], location, 4), row.locationCode);
-    }
-}
+    // A record: its fields in registration order, no values.
+    EXPECT_EQ(words(types[0]),
+              Join("Change", "", sizeof(Change), "One change", "$builtin,async", 5));
+    EXPECT_EQ(ArrayWords(FIELD(types[0], fields, 28), 5,
+                         [](const auto* field) {
+                             return Join(FIELD(field, offset, 12)) + " " + TypedWords(field, 16);
+                         }),
+              Join(offsetof(Change, operation)) + " operation|what|16|0|Operation|0;" +
+                  Join(offsetof(Change, id)) + " id||7|0||0;" + Join(offsetof(Change, history)) +
+                  " history||15|16|Operation|0;" + Join(offsetof(Change, code)) +
+                  " code||16|0|Operation|0;" + Join(offsetof(Change, note)) + " note||12|0||1;");
+    EXPECT_EQ(FIELD(types[0], enumValues, 32), nullptr);
 
-TEST_F(ApiDescriptionTest, KeepsZerosInTheSignatureOfABindingWithoutRecord) {
-    const ApiFunctionEntry* entry = Entry("/orphan");
-    ASSERT_NE(entry, nullptr);
-    const char zeros[sizeof(ApiFunctionSignature)] = {};
-    const char* signature =
-        reinterpret_cast<const char*>(entry) + offsetof(ApiFunctionEntry, signature);
-    EXPECT_EQ(std::memcmp(signature, zeros, sizeof zeros), 0);
-    const std::vector<const ApiArgumentLocationEntry*> locations =
-        Chain(FIELD(entry, argumentLocations, 65));
-    ASSERT_EQ(locations.size(), 1u);
-    EXPECT_EQ(FIELD(locations[0], location, 4), 0u);
-    EXPECT_EQ(ApiDescription::BindingOfCallContext(FIELD(entry, callContext, 8)), orphan_);
-}
-
-struct FieldRow {
-    const char* name;
-    const char* description;
-    uint32_t offset;
-    uint32_t kind;
-    uint32_t elementKind;
-    const char* typeName;
-    uint8_t optional;
-};
-
-TEST_F(ApiDescriptionTest, DescribesARecordByItsFieldsInRegistrationOrder) {
-    const std::vector<FieldRow> rows = {
-        {"operation", "what", offsetof(Change, operation), 16, 0, "Operation", 0},
-        {"id", "", offsetof(Change, id), 7, 0, "", 0},
-        {"history", "", offsetof(Change, history), 15, 16, "Operation", 0},
-        {"code", "", offsetof(Change, code), 16, 0, "Operation", 0},
-        {"note", "", offsetof(Change, note), 12, 0, "", 1},
-    };
-    const ApiTypeRecord* type = Type("Change");
-    ASSERT_NE(type, nullptr);
-    EXPECT_STREQ(FIELD(type, nameSpace, 8), "");
-    EXPECT_EQ(FIELD(type, size, 12), sizeof(Change));
-    EXPECT_STREQ(FIELD(type, description, 16), "One change");
-    EXPECT_EQ(Texts(FIELD(type, tags, 20), FIELD(type, tagCount, 24)),
-              (std::vector<std::string>{"$builtin", "async"}));
-    EXPECT_EQ(FIELD(type, enumValues, 32), nullptr);
-    EXPECT_EQ(FIELD(type, count, 36), rows.size());
-    const std::vector<const ApiFieldRecord*> fields = Chain(FIELD(type, fields, 28));
-    ASSERT_EQ(fields.size(), rows.size());
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const FieldRow& row = rows[index];
-        const ApiFieldRecord* field = fields[index];
-        SCOPED_TRACE(row.name);
-        EXPECT_STREQ(FIELD(field, name, 4), row.name);
-        EXPECT_STREQ(FIELD(field, description, 8), row.description);
-        EXPECT_EQ(FIELD(field, offset, 12), row.offset);
-        EXPECT_EQ(FIELD(field, kind, 16), row.kind);
-        EXPECT_EQ(FIELD(field, elementKind, 20), row.elementKind);
-        EXPECT_STREQ(FIELD(field, typeName, 24), row.typeName);
-        EXPECT_EQ(FIELD(field, optional, 28), row.optional);
-    }
-}
-
-TEST_F(ApiDescriptionTest, DescribesAnEnumerationByItsValuesInNameOrder) {
-    const ApiTypeRecord* type = Type("Operation");
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(FIELD(type, size, 12), 4u);
-    EXPECT_STREQ(FIELD(type, description, 16), "What happened");
-    EXPECT_EQ(FIELD(type, fields, 28), nullptr);
-    EXPECT_EQ(FIELD(type, count, 36), 3u);
-    std::vector<std::string> values;
-    for (const ApiEnumValueRecord* value : Chain(FIELD(type, enumValues, 32))) {
-        values.push_back(std::string(FIELD(value, name, 4)) + "=" +
-                         std::to_string(FIELD(value, value, 12)) + ":" +
-                         FIELD(value, description, 8));
-    }
-    EXPECT_EQ(values, (std::vector<std::string>{"Create=0:made", "Delete=2:", "Update=1:"}));
+    // An enumeration: its values in name order, no fields.
+    EXPECT_EQ(words(types[1]), "Operation||4|What happened||3");
+    EXPECT_EQ(FIELD(types[1], fields, 28), nullptr);
+    EXPECT_EQ(ArrayWords(FIELD(types[1], enumValues, 32), 3,
+                         [](const auto* value) {
+                             return Join(FIELD(value, name, 4), FIELD(value, value, 12),
+                                         FIELD(value, description, 8));
+                         }),
+              "Create|0|made;Delete|2|;Update|1|;");
 }
 
 TEST_F(ApiDescriptionTest, NamesEachEventsDataTypeOrNothing) {
-    const std::vector<const ApiEventRecord*> events = Chain(FIELD(Descriptor(), events, 16));
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_STREQ(FIELD(events[0], name, 4), "OnChange");
-    EXPECT_STREQ(FIELD(events[0], nameSpace, 8), "");
-    EXPECT_STREQ(FIELD(events[0], dataTypeName, 12), "Change");
-    EXPECT_STREQ(FIELD(events[0], description, 16), "Something changed");
-    EXPECT_EQ(Texts(FIELD(events[0], tags, 20), FIELD(events[0], tagCount, 24)),
-              std::vector<std::string>{"events"});
-    EXPECT_STREQ(FIELD(events[1], name, 4), "OnPing");
-    EXPECT_STREQ(FIELD(events[1], dataTypeName, 12), "");
-    EXPECT_EQ(Texts(FIELD(events[1], tags, 20), FIELD(events[1], tagCount, 24)),
-              std::vector<std::string>{});
+    const ApiDescriptor* descriptor = Descriptor();
+    EXPECT_EQ(FIELD(descriptor, eventCount, 20), 2u);
+    EXPECT_EQ(ArrayWords(FIELD(descriptor, events, 16), FIELD(descriptor, eventCount, 20),
+                         [](const auto* event) {
+                             return Join(FIELD(event, name, 4), FIELD(event, nameSpace, 8),
+                                         FIELD(event, dataTypeName, 12),
+                                         FIELD(event, description, 16),
+                                         Texts(FIELD(event, tags, 20), FIELD(event, tagCount, 24)));
+                         }),
+              "OnChange||Change|Something changed|events;OnPing||||;");
 }
 
-TEST_F(ApiDescriptionTest, CallContextsNameTheModuleAndTheBinding) {
-    const std::vector<FunctionBinding*> expected = {getChanges_, listTexts_, orphan_, update_};
-    const std::vector<const ApiFunctionEntry*> entries = Entries();
-    ASSERT_EQ(entries.size(), expected.size());
-    for (std::size_t index = 0; index < entries.size(); ++index) {
-        SCOPED_TRACE(index);
-        const auto* context =
-            static_cast<const FunctionCallContext*>(FIELD(entries[index], callContext, 8));
-        ASSERT_NE(context, nullptr);
-        EXPECT_EQ(ReadAt<void*>(context, 0), &module_);
-        EXPECT_EQ(ReadAt<FunctionBinding*>(context, sizeof(void*)), expected[index]);
-        EXPECT_EQ(ApiDescription::BindingOfCallContext(context), expected[index]);
-    }
-}
-
-TEST_F(ApiDescriptionTest, RejectsPointersItNeverHandedOut) {
+// Contexts are known while their description lives, and no other pointer ever is.
+TEST_F(ApiDescriptionTest, KnowsOnlyTheContextsOfLiveDescriptions) {
     const ApiFunctionEntry* entry = Entries().front();
     const char* context = static_cast<const char*>(FIELD(entry, callContext, 8));
     const void* foreign[] = {nullptr, &module_, entry, Descriptor(), context + 1};
     for (const void* pointer : foreign) {
         EXPECT_EQ(ApiDescription::BindingOfCallContext(pointer), nullptr) << pointer;
     }
-}
-
-TEST_F(ApiDescriptionTest, ForgetsItsContextsWhenDestroyed) {
     auto other = std::make_unique<ApiDescription>();
     other->Build(&module_, registry_, bindings_, &FakeCall);
-    const void* context =
+    const void* otherContext =
         FIELD(Chain(FIELD(other->Descriptor(), functions, 0)).front(), callContext, 8);
-    ASSERT_EQ(ApiDescription::BindingOfCallContext(context), getChanges_);
+    ASSERT_EQ(ApiDescription::BindingOfCallContext(otherContext), getChanges_);
     other.reset();
-    EXPECT_EQ(ApiDescription::BindingOfCallContext(context), nullptr);
-    EXPECT_EQ(ApiDescription::BindingOfCallContext(FIELD(Entries().front(), callContext, 8)),
-              getChanges_);
+    EXPECT_EQ(ApiDescription::BindingOfCallContext(otherContext), nullptr);
+    EXPECT_EQ(ApiDescription::BindingOfCallContext(context), getChanges_);
 }
 
 TEST_F(ApiDescriptionTest, ASecondBuildChangesNothing) {

@@ -9,9 +9,12 @@
 
 #include "binding/builtins.h"
 #include "binding/host_value_conversion.h"
+#include "binding/static_type.h"
 #include "formats/json_writer.h"
 #include "formats/nesting_limit.h"
 #include "remoting/function_registration.h"
+#include "remoting/remoting_request.h"
+#include "remoting/remoting_response.h"
 
 namespace {
 
@@ -28,10 +31,6 @@ struct Filter {
     std::string name;
     std::vector<std::string> ids;
 };
-
-std::string Json(const BindingProperty& value) {
-    return Velto::WriteJson(value);
-}
 
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
@@ -68,19 +67,12 @@ HostValue Signed(int64_t number) {
     return value;
 }
 
-// What one call answered.
-struct Answer {
-    uint32_t status = 0;
-    std::string error;  // empty when the call succeeded
-    std::string value;  // a text result as it is, any other result as JSON
-};
-
 // A call, as the host could make it.
 struct Call {
     std::string function;  // the binding to call
     uint32_t method = 2;
     std::string path;
-    std::vector<std::pair<const char*, const char*>> headers = {};
+    std::vector<const char*> headers = {};  // names and values in turn
     std::vector<HostArgument> arguments = {};
     const char* contentType = nullptr;
     std::string body = {};
@@ -94,52 +86,65 @@ class DispatchTest : public ::testing::Test {
         registry_.RegisterStruct<Filter>("Filter")
             .Field<std::string>("name", offsetof(Filter, name))
             .Field<std::vector<std::string>>("ids", offsetof(Filter, ids));
-        // A query reaches a function through a placeholder that takes it in: the whole path
-        // text is matched, and the query is read from it besides.
+        // A query reaches a function through a placeholder that takes it in: the whole path text
+        // is matched, and the query is read from it besides. "items" names verbose when it is set
+        // and limit when it is given.
         Bind("items",
              [](int32_t id, BindingProperty query, bool verbose, std::optional<int32_t> limit) {
-                 return Velto::Format("id=%1 query=%2 verbose=%3 limit=%4", id, Json(query),
-                                      verbose ? "true" : "false",
-                                      limit ? std::to_string(*limit) : "none");
+                 return Velto::Format("id=%1 query=%2", id, Velto::WriteJson(query)) +
+                        (verbose ? " verbose" : "") +
+                        (limit ? " limit=" + std::to_string(*limit) : "");
              },
              {"id", "query", "verbose", "limit"})
             .Route("/items/{id}/{+query}/")
             .Method(HttpMethod::Get)
             .Location("id", ArgumentLocation::Path)
             .Location("verbose", ArgumentLocation::Query);
+        // "search" says only what was bound: absent optionals, zero objects and a false flag
+        // leave no word.
         Bind("search",
              [](std::optional<Filter> filter, std::optional<std::vector<int32_t>> list,
                 BindingProperty object, std::optional<std::string> text, bool flag,
                 BindingProperty query) {
-                 std::string numbers;
-                 for (int32_t number : list.value_or(std::vector<int32_t>{})) {
-                     numbers += std::to_string(number) + ";";
+                 std::string bound;
+                 if (filter) {
+                     bound += Velto::Format(" filter=%1[%2]", filter->name, Joined(filter->ids));
                  }
-                 const Filter none;
-                 return Velto::Format("filter=%1[%2] list=%3 object=%4 text=%5 flag=%6",
-                                      filter.value_or(none).name, Joined(filter.value_or(none).ids),
-                                      numbers, Json(object), text.value_or(""),
-                                      flag ? "true" : "false") +
-                        (query.IsZero() ? "" : " query");
+                 if (list) {
+                     bound += " list=";
+                     for (int32_t number : *list) {
+                         bound += std::to_string(number) + ";";
+                     }
+                 }
+                 bound += (object.IsZero() ? "" : " object=" + Velto::WriteJson(object)) +
+                          (text ? " text=" + *text : "") + (flag ? " flag" : "") +
+                          (query.IsZero() ? "" : " query");
+                 return bound.erase(0, 1);  // the first space
              },
              {"filter", "list", "object", "text", "flag", "query"})
             .Route("search{+query}");
         Bind("upload",
              [](BindingProperty body, std::optional<std::string> tag) {
-                 return Json(body) + " " + tag.value_or("-");
+                 return Velto::WriteJson(body) + " " + tag.value_or("-");
              },
              {"body", "tag"})
             .Route("/upload")
             .Method(HttpMethod::Post)
             .Location("body", ArgumentLocation::Body)
             .Location("tag", ArgumentLocation::Header);
+        // The members documented as unused keep their initial values: "|0|0|0||1".
         Bind("request",
              [](const Velto::HttpBaseTransport::Request& request, std::string q) {
                  const auto agent = request.headers.find("User-Agent");
-                 return Velto::Format(
-                     "%1 %2 %3 agent=%4 context=%5 q=%6", Velto::MethodName(request.method),
-                     request.customMethod, request.path,
-                     agent != request.headers.end() ? agent->second : "", request.callContext, q);
+                 const std::string unused = Velto::Format(
+                     "%1|%2|%3|%4|%5|%6", request.auxText, request.auxWord,
+                     request.auxSequence.size() + request.transportTexts.size(),
+                     request.auxHandle != nullptr, request.transportText, request.transportWord);
+                 return Velto::Format("%1 %2 %3 agent=%4 context=%5 q=%6 unused=%7",
+                                      Velto::MethodName(request.method), request.customMethod,
+                                      request.path,
+                                      agent != request.headers.end() ? agent->second : "",
+                                      request.callContext, q, unused);
              },
              {"q"})
             .Route("/request/{q}");
@@ -160,18 +165,15 @@ class DispatchTest : public ::testing::Test {
         return Velto::BindCallable(registry_, bindings_, name, std::move(callable), names);
     }
 
-    HostRequest RequestFor(const Call& call, std::vector<const char*>& headerTexts) const {
-        for (const auto& [name, value] : call.headers) {
-            headerTexts.push_back(name);
-            headerTexts.push_back(value);
-        }
+    // A request that points into `call`, which must outlive it.
+    static HostRequest RequestFor(const Call& call) {
         HostRequest request{};
         request.method = call.method;
         request.path = call.path.c_str();
         request.arguments = const_cast<HostArgument*>(call.arguments.data());
         request.argumentCount = static_cast<int32_t>(call.arguments.size());
-        request.headers = headerTexts.data();
-        request.headerCount = static_cast<uint32_t>(call.headers.size());
+        request.headers = const_cast<const char**>(call.headers.data());
+        request.headerCount = static_cast<uint32_t>(call.headers.size() / 2);
         request.contentType = call.contentType;
         request.body = call.hasBody ? reinterpret_cast<const uint8_t*>(call.body.c_str()) : nullptr;
         request.bodySize = static_cast<uint32_t>(call.body.size());
@@ -180,237 +182,150 @@ class DispatchTest : public ::testing::Test {
         return request;
     }
 
-    Answer Dispatch(const Call& call) {
-        std::vector<const char*> headerTexts;
-        const HostRequest request = RequestFor(call, headerTexts);
-        return DispatchRequest(call.function, request);
-    }
-
-    Answer DispatchRequest(const std::string& function, const HostRequest& request) {
-        const Velto::FunctionBinding* binding = bindings_.Find(*registry_.FindFunction(function));
+    // The response to `request`, which the caller releases.
+    HostResponse Respond(const std::string& function, const HostRequest& request) {
         HostResponse response{};
-        Velto::DispatchToBinding(&response, request, *binding);
-        return Read(response);
+        Velto::DispatchToBinding(&response, request,
+                                 *bindings_.Find(*registry_.FindFunction(function)));
+        return response;
     }
 
-    static Answer Read(HostResponse& response) {
-        Answer answer;
-        answer.status = response.statusCode;
+    // The value the call answered, or "error: " and its message; the response is released.
+    std::string Dispatch(const Call& call) {
+        HostResponse response = Respond(call.function, RequestFor(call));
+        return Outcome(response);
+    }
+
+    static std::string Outcome(HostResponse& response) {
+        std::string outcome;
         if (response.errorFlag != 0) {
-            answer.error = response.errorMessage;
+            outcome = "error: " + std::string(response.errorMessage);
         } else if (response.body.type == Velto::Client::kHostOwnedText) {
-            answer.value = response.body.payload.text.data;
+            outcome = response.body.payload.text.data;
         } else {
             HostResponse status{};
             BindingProperty value;
             Velto::FromHostValue(status, value, response.body, "result");
-            answer.value = Json(value);
+            outcome = Velto::WriteJson(value);
         }
         response.release(&response);
-        return answer;
+        return outcome;
     }
 
     Velto::BindingRegistry registry_;
     Velto::FunctionBindings bindings_;
 };
 
-std::string Bytes(std::initializer_list<uint8_t> bytes) {
-    return std::string(bytes.begin(), bytes.end());
+Call Items(const std::string& path, std::vector<HostArgument> arguments = {}) {
+    return {"items", 2, path, {}, std::move(arguments)};
+}
+
+Call Search(const std::string& query) {
+    return {"search", 0, "search" + query};
+}
+
+Call Upload(const char* contentType, const std::string& body) {
+    return {"upload", 6, "/upload", {}, {}, contentType, body, true};
 }
 
 TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
-    const std::string nested = "search?filter" + std::string(Velto::kMaxNestingDepth, '.') + "x";
+    const std::string nested = "?filter" + std::string(Velto::kMaxNestingDepth, '.') + "x";
+    Call jsonBody = Upload("application/json; charset=utf-8", R"({"a": [1, 2]})");
+    jsonBody.headers = {"tag", "t"};
     const struct {
         const char* name;
         Call call;
-        std::string value;
-        std::string error = {};
+        std::string outcome;  // as Dispatch gives it
     } cases[] = {
-        {"path parameter and query flag",
-         {"items", 2, "/items/5/?verbose"},
-         "id=5 query=\"?verbose\" verbose=true limit=none"},
-        {"absent bool is false",
-         {"items", 2, "/items/5/x"},
-         "id=5 query=\"x\" verbose=false limit=none"},
-        {"a later query value wins",
-         {"items", 2, "/items/5/?limit=3&limit=4"},
-         "id=5 query=\"?limit=3&limit=4\" verbose=false limit=4"},
-        {"query ending in ? binds nothing",
-         {"items", 2, "/items/5/?"},
-         "id=5 query=\"?\" verbose=false limit=none"},
-        {"trailing & is an empty key",
-         {"items", 2, "/items/5/?limit=3&"},
-         "",
-         "Unknown argument '' for 'items'."},
-        {"empty value for int32",
-         {"items", 2, "/items/5/?limit="},
-         "",
-         "Expected value for argument 'limit'."},
-        {"path argument from the query",
-         {"items", 2, "/items/5/?id=6"},
-         "",
-         "Argument 'id' for 'items' was specified in an invalid location."},
-        {"query in a segment placeholder",
-         {"items", 2, "/items/5?verbose/x"},
-         "",
-         "Unknown argument 'verbose/x' for 'items'."},
-        {"wrong method", {"items", 6, "/items/5/"}, "", "Invalid function"},
+        {"path parameter and query flag", Items("/items/5/?verbose"),
+         "id=5 query=\"?verbose\" verbose"},
+        {"absent bool is false", Items("/items/5/x"), "id=5 query=\"x\""},
+        {"a later query value wins", Items("/items/5/?limit=3&limit=4"),
+         "id=5 query=\"?limit=3&limit=4\" limit=4"},
+        {"query ending in ? binds nothing", Items("/items/5/?"), "id=5 query=\"?\""},
+        {"trailing & is an empty key", Items("/items/5/?limit=3&"),
+         "error: Unknown argument '' for 'items'."},
+        {"empty value for int32", Items("/items/5/?limit="),
+         "error: Expected value for argument 'limit'."},
+        {"path argument from the query", Items("/items/5/?id=6"),
+         "error: Argument 'id' for 'items' was specified in an invalid location."},
+        {"query in a segment placeholder", Items("/items/5?verbose/x"),
+         "error: Unknown argument 'verbose/x' for 'items'."},
+        {"wrong method", {"items", 6, "/items/5/"}, "error: Invalid function"},
         {"positional after the path parameters",
-         {"items", 2, "/items/5/", {}, {{nullptr, Bool(true)}, {nullptr, Signed(9)}}},
-         "id=5 query={} verbose=true limit=9"},
+         Items("/items/5/", {{nullptr, Bool(true)}, {nullptr, Signed(9)}}),
+         "id=5 query={} verbose limit=9"},
         {"positional beyond the arguments",
-         {"items",
-          2,
-          "/items/5/",
-          {},
-          {{nullptr, Bool(true)}, {nullptr, Signed(9)}, {nullptr, Signed(1)}}},
-         "",
-         "Unknown argument '4' for 'items'."},
-        {"named direct argument",
-         {"items", 2, "/items/5/", {}, {{"limit", Signed(7)}}},
-         "id=5 query={} verbose=false limit=7"},
-        {"unknown named direct argument",
-         {"items", 2, "/items/5/", {}, {{"nope", Signed(7)}}},
-         "",
-         "Unknown argument 'nope' for 'items'."},
-        {"direct argument that does not convert",
-         {"items", 2, "/items/5/", {}, {{"verbose", Signed(7)}}},
-         "",
-         "Couldn't assign value to 'verbose' of type bool because the input is of an invalid type "
-         "signed."},
+         Items("/items/5/", {{nullptr, Bool(true)}, {nullptr, Signed(9)}, {nullptr, Signed(1)}}),
+         "error: Unknown argument '4' for 'items'."},
+        {"named direct argument", Items("/items/5/", {{"limit", Signed(7)}}),
+         "id=5 query={} limit=7"},
+        {"unknown named direct argument", Items("/items/5/", {{"nope", Signed(7)}}),
+         "error: Unknown argument 'nope' for 'items'."},
+        {"direct argument that does not convert", Items("/items/5/", {{"verbose", Signed(7)}}),
+         "error: Couldn't assign value to 'verbose' of type bool because the input is of an "
+         "invalid type signed."},
         {"function addressed by name", {"plain", 2, "plain"}, "true"},
-        {"dotted keys build a record",
-         {"search", 0, "search?filter.name=x&filter.ids.0=5&filter.ids.0x2=7"},
-         "filter=x[5,,7] list= object= text= flag=false query"},
-        {"octal index",
-         {"search", 0, "search?filter.ids.010=1"},
-         "filter=[,,,,,,,,1] list= object= text= flag=false query"},
-        {"index with leftover characters",
-         {"search", 0, "search?filter.ids.1x=1"},
-         "",
-         "Index 1x is in an incorrect format"},
-        {"index too large",
-         {"search", 0, "search?filter.ids.4294967296=1"},
-         "",
-         "Index 4294967296 is out of range"},
-        {"index far beyond the request",
-         {"search", 0, "search?filter.ids.60000000=1"},
-         "",
-         "Index 60000000 is out of range"},
-        {"key nesting too deep", {"search", 0, nested}, "", Velto::kNestingTooDeepMessage},
-        {"JSON detected for a record",
-         {"search", 0, "search?filter=%7B%22name%22:%22j%22%7D"},
-         "filter=j[] list= object= text= flag=false query"},
-        {"JSON text stays text for a string",
-         {"search", 0, "search?text=%7B%7D"},
-         "filter=[] list= object= text={} flag=false query"},
-        {"YAML detected for an object",
-         {"search", 0, "search?object=---%0Aa: 1"},
-         "filter=[] list= object={\"a\":1} text= flag=false query"},
-        {"MessagePack detected for a vector",
-         {"search", 0, "search?list=%92%01%02%C0"},
-         "filter=[] list=1;2; object= text= flag=false query"},
-        {"truncated MessagePack value",
-         {"search", 0, "search?list=%92%01"},
-         "",
-         "Couldn't deserialize MessagePack value for parameter 'list' of 'search': Incomplete "
-         "MessagePack data"},
-        {"bad JSON value",
-         {"search", 0, "search?object=%5B1"},
-         "",
-         "Couldn't deserialize JSON value for parameter 'object' of 'search': Error: Missing a "
-         "comma or ']' after an array element. at offset 2."},
-        {"empty value for a vector",
-         {"search", 0, "search?list"},
-         "filter=[] list= object= text= flag=false query"},
+        {"dotted keys build a record", Search("?filter.name=x&filter.ids.0=5&filter.ids.0x2=7"),
+         "filter=x[5,,7] query"},
+        {"octal index", Search("?filter.ids.010=1"), "filter=[,,,,,,,,1] query"},
+        {"index with leftover characters", Search("?filter.ids.1x=1"),
+         "error: Index 1x is in an incorrect format"},
+        {"index too large", Search("?filter.ids.4294967296=1"),
+         "error: Index 4294967296 is out of range"},
+        {"index far beyond the request", Search("?filter.ids.60000000=1"),
+         "error: Index 60000000 is out of range"},
+        {"key nesting too deep", Search(nested),
+         "error: " + std::string(Velto::kNestingTooDeepMessage)},
+        {"JSON detected for a record", Search("?filter=%7B%22name%22:%22j%22%7D"),
+         "filter=j[] query"},
+        {"JSON text stays text for a string", Search("?text=%7B%7D"), "text={} query"},
+        {"YAML detected for an object", Search("?object=---%0Aa: 1"), R"(object={"a":1} query)"},
+        {"MessagePack detected for a vector", Search("?list=%92%01%02%C0"), "list=1;2; query"},
+        {"truncated MessagePack value", Search("?list=%92%01"),
+         "error: Couldn't deserialize MessagePack value for parameter 'list' of 'search': "
+         "Incomplete MessagePack data"},
+        {"bad JSON value", Search("?object=%5B1"),
+         "error: Couldn't deserialize JSON value for parameter 'object' of 'search': Error: "
+         "Missing a comma or ']' after an array element. at offset 2."},
+        {"empty value for a vector", Search("?list"), "list= query"},
         {"header by lower-case name",
-         {"search", 0, "search", {{"text", "from-header"}, {"Flag", "1"}}},
-         "filter=[] list= object= text=from-header flag=false"},
-        {"JSON body",
-         {"upload",
-          6,
-          "/upload",
-          {{"tag", "t"}},
-          {},
-          "application/json; charset=utf-8",
-          R"({"a": [1, 2]})",
-          true},
-         R"({"a":[1,2]} t)"},
-        {"YAML body",
-         {"upload", 6, "/upload", {}, {}, "application/x-yaml", "a: b", true},
-         R"({"a":"b"} -)"},
-        {"MessagePack body",
-         {"upload",
-          6,
-          "/upload",
-          {},
-          {},
-          "application/x-msgpack",
-          Bytes({0x81, 0xA1, 'a', 0x01}),
-          true},
-         R"({"a":1} -)"},
+         {"search", 0, "search", {"text", "from-header", "Flag", "1"}},
+         "text=from-header"},
+        {"JSON body", jsonBody, R"({"a":[1,2]} t)"},
+        {"YAML body", Upload("application/x-yaml", "a: b"), R"({"a":"b"} -)"},
+        {"MessagePack body", Upload("application/x-msgpack", "\x81\xA1\x61\x01"), R"({"a":1} -)"},
         {"MessagePack body with extra byte",
-         {"upload",
-          6,
-          "/upload",
-          {},
-          {},
-          "application/x-msgpack",
-          Bytes({0x81, 0xA1, 'a', 0x01, 0x00}),
-          true},
-         "",
-         "Extra MessgePack data found in body"},
-        {"truncated MessagePack body",
-         {"upload",
-          6,
-          "/upload",
-          {},
-          {},
-          "application/x-msgpack",
-          Bytes({0x82, 0xA1, 'a', 0x01}),
-          true},
-         "",
-         "Incomplete MessagePack data in body"},
-        {"text/x-yaml body",
-         {"upload", 6, "/upload", {}, {}, "text/x-yaml", "a: b", true},
-         "",
-         "Unsupported body content type"},
-        {"body that does not parse",
-         {"upload", 6, "/upload", {}, {}, "application/json", "[", true},
-         "",
-         "Error: Invalid value. at offset 1."},
+         Upload("application/x-msgpack", std::string("\x81\xA1\x61\x01\x00", 5)),
+         "error: Extra MessgePack data found in body"},
+        {"truncated MessagePack body", Upload("application/x-msgpack", "\x82\xA1\x61\x01"),
+         "error: Incomplete MessagePack data in body"},
+        {"text/x-yaml body", Upload("text/x-yaml", "a: b"), "error: Unsupported body content type"},
+        {"body that does not parse", Upload("application/json", "["),
+         "error: Error: Invalid value. at offset 1."},
         {"no body", {"upload", 6, "/upload"}, " -"},
         {"transport request",
-         {"request", 2, "/request/1", {{"User-Agent", "a"}, {"User-Agent", "b"}}},
-         "GET  /request/1 agent=b context=77 q=1"},
-        {"custom method", {"teapot", 8, "teapot"}, "", "I'm a teapot"},
-        {"custom method required", {"teapot", 2, "teapot"}, "", "Invalid function"},
+         {"request", 2, "/request/1", {"User-Agent", "a", "User-Agent", "b"}},
+         "GET  /request/1 agent=b context=77 q=1 unused=|0|0|0||1"},
+        {"custom method", {"teapot", 8, "teapot"}, "error: I'm a teapot"},
+        {"custom method required", {"teapot", 2, "teapot"}, "error: Invalid function"},
+        {"route without its trailing slash", {"stream", 2, "/stream/"}, "error: Invalid function"},
     };
     for (const auto& test : cases) {
-        const Answer answer = Dispatch(test.call);
-        EXPECT_EQ(answer.error, test.error) << test.name;
-        EXPECT_EQ(answer.value, test.value) << test.name;
+        EXPECT_EQ(Dispatch(test.call), test.outcome) << test.name;
     }
 }
 
 TEST_F(DispatchTest, WritesStatusHeadersAndStreams) {
-    std::vector<const char*> none;
-    // The requests point into their calls, which must outlive them.
     const Call teapot{"teapot", 8, "teapot"};
     const Call stream{"stream", 2, "/stream"};
-    const Call streamWithSlash{"stream", 2, "/stream/"};
-    HostRequest request = RequestFor(teapot, none);
-    HostResponse response{};
-    Velto::DispatchToBinding(&response, request,
-                             *bindings_.Find(*registry_.FindFunction("teapot")));
+    HostResponse response = Respond("teapot", RequestFor(teapot));
     EXPECT_EQ(uint32_t{response.statusCode}, 418u);  // packed: compare a copy
     ASSERT_EQ(uint32_t{response.headerCount}, 1u);
     EXPECT_STREQ(response.headers[0], "x-kind");
     response.release(&response);
 
-    request = RequestFor(stream, none);
-    Velto::DispatchToBinding(&response, request,
-                             *bindings_.Find(*registry_.FindFunction("stream")));
+    response = Respond("stream", RequestFor(stream));
     ASSERT_NE(static_cast<void*>(response.stream), nullptr);
     EXPECT_EQ(uint32_t{response.streamLengthLow}, 5u);
     uint8_t buffer[8] = {};
@@ -420,9 +335,6 @@ TEST_F(DispatchTest, WritesStatusHeadersAndStreams) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), "hello");
     response.streamRelease(response.stream);
     response.release(&response);
-
-    EXPECT_EQ(DispatchRequest("stream", RequestFor(streamWithSlash, none)).error,
-              "Invalid function");
 }
 
 TEST_F(DispatchTest, HostileRequestsGetClearErrors) {
@@ -431,28 +343,28 @@ TEST_F(DispatchTest, HostileRequestsGetClearErrors) {
     request.headerCount = 3;
     request.argumentCount = 2;
     request.bodySize = 10;
-    EXPECT_EQ(DispatchRequest("items", request).error, "Invalid function") << "null path";
+    HostResponse response = Respond("items", request);
+    EXPECT_EQ(Outcome(response), "error: Invalid function") << "null path";
     request.path = "/items/1/";
     const char* headers[] = {nullptr, "x", "verbose", nullptr, "limit", "2"};
     request.headers = headers;
-    const Answer answer = DispatchRequest("items", request);
-    EXPECT_EQ(answer.error, "");
-    EXPECT_EQ(answer.value, "id=1 query={} verbose=false limit=2");
+    response = Respond("items", request);
+    EXPECT_EQ(Outcome(response), "id=1 query={} limit=2");
 
-    HostResponse response{};
     Velto::HandleHostCall(&response, &request);
-    EXPECT_EQ(Read(response).error, "Invalid function") << "function context never handed out";
+    EXPECT_EQ(Outcome(response), "error: Invalid function") << "function context never handed out";
     Velto::HandleHostCall(&response, nullptr);
-    EXPECT_EQ(Read(response).status, 404u);
+    EXPECT_EQ(uint32_t{response.statusCode}, 404u);
+    response.release(&response);
     Velto::HandleHostCall(nullptr, &request);
 }
 
 TEST_F(DispatchTest, LongPathsAreSafe) {
     const std::string digits(1 << 20, '7');
-    const Answer tooLong = Dispatch({"items", 2, "/items/" + digits + "/"});
-    EXPECT_EQ(tooLong.error.substr(0, 12), "Value 777777") << "messages are cut, not lost";
-    EXPECT_EQ(Dispatch({"search", 0, "search?" + std::string(1 << 20, '&')}).error,
-              "Unknown argument '' for 'search'.");
+    EXPECT_EQ(Dispatch(Items("/items/" + digits + "/")).substr(0, 19), "error: Value 777777")
+        << "messages are cut, not lost";
+    EXPECT_EQ(Dispatch(Search("?" + std::string(1 << 20, '&'))),
+              "error: Unknown argument '' for 'search'.");
 }
 
 TEST(FunctionRegistration, RefusesMismatchedArgumentNamesAndRebinding) {
@@ -465,6 +377,16 @@ TEST(FunctionRegistration, RefusesMismatchedArgumentNamesAndRebinding) {
     EXPECT_EQ(Velto::BindCallable(registry, bindings, "f", one, {"b"}).Binding(), first.Binding());
     EXPECT_TRUE(Velto::BindCallable(registry, bindings, "f", [] { return 1; }).Failed());
     EXPECT_TRUE(Velto::FunctionBuilder(first).Location("zz", ArgumentLocation::Body).Failed());
+}
+
+TEST(TransportRequest, OnlyTheTwoRequestIdentitiesTakeARequest) {
+    using Velto::StaticType::HashCode;
+    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::RemotingRequest>()));
+    EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::HttpBaseTransport::Request>()));
+    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<void>()));
+    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<Velto::RemotingResponse>()));
+    EXPECT_NE(HashCode<Velto::RemotingRequest>().hash,
+              HashCode<Velto::HttpBaseTransport::Request>().hash);
 }
 
 }  // namespace

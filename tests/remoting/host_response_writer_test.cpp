@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "binding/host_value_conversion.h"
 #include "binding/static_type.h"
 #include "diagnostics/memory_statistics.h"
+#include "formats/json_writer.h"
 
 namespace {
 
@@ -39,17 +39,12 @@ bool IsZeroed(const HostResponse& response) {
     return std::memcmp(&response, &zero, sizeof response) == 0;
 }
 
-std::string TextOf(const HostValue& value) {
-    return std::string(value.payload.text.data, value.payload.text.length);
-}
-
-// The object entries of a body, by key.
-std::map<std::string, const HostValue*> Entries(const HostValue& body) {
-    std::map<std::string, const HostValue*> entries;
-    for (uint32_t i = 0; i < body.payload.object.count; ++i) {
-        entries[body.payload.object.entries[i].key] = &body.payload.object.entries[i].value;
-    }
-    return entries;
+// A body as the host would read it back, written as JSON.
+std::string BodyJson(const HostValue& body) {
+    HostResponse status{};
+    BindingProperty value;
+    Velto::FromHostValue(status, value, body, "body");
+    return Velto::WriteJson(value);
 }
 
 struct StreamLog {
@@ -125,18 +120,15 @@ TEST_F(WriteHostResponseTest, WritesAStructureResultAsAnObjectBody) {
     EXPECT_EQ(+host_.errorFlag, 0);
     EXPECT_EQ(+host_.errorMessage, nullptr);
     ASSERT_EQ(+host_.body.type, Velto::Client::kHostObject);
-    const auto entries = Entries(host_.body);
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(+entries.at("count")->payload.signedValue, 3);
-    EXPECT_EQ(TextOf(*entries.at("name")), "xp");
-    EXPECT_EQ(TextOf(*entries.at("tier")), "Gold") << "registered enumerators go by name";
-    ASSERT_EQ(+entries.at("unnamedTier")->type, Velto::Client::kHostSigned);
-    EXPECT_EQ(+entries.at("unnamedTier")->payload.signedValue, -7);
+    // Registered enumerators go by name, others by number.
+    EXPECT_EQ(BodyJson(host_.body), R"({"count":3,"name":"xp","tier":"Gold","unnamedTier":-7})");
 }
 
-TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBody) {
+TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBodyOrStream) {
+    StreamLog log;
+    response_.stream = std::make_unique<RecordingStream>(&log);
     response_.status = 500;
-    response_.SetFailure("Boost store unavailable");
+    response_.result.SetFailure("Boost store unavailable");
     Write();
 
     EXPECT_EQ(+host_.errorFlag, 1);
@@ -144,6 +136,9 @@ TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBody) {
     EXPECT_STREQ(+host_.errorMessage, "Boost store unavailable");
     EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
     EXPECT_EQ(+host_.statusCode, 500u);
+    EXPECT_EQ(+host_.stream, nullptr);
+    EXPECT_EQ(+host_.streamRead, nullptr);
+    EXPECT_EQ(log.destroyed, 1) << "the failed result's stream must be destroyed";
 }
 
 TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
@@ -161,8 +156,14 @@ TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
     }
 }
 
-TEST_F(WriteHostResponseTest, WithoutTextUsesTheStaticEmptyText) {
+TEST_F(WriteHostResponseTest, WritesAnUntouchedResponseAsAnEmptySuccessWithTheStaticText) {
     Write();
+    EXPECT_EQ(+host_.errorFlag, 0);
+    EXPECT_EQ(+host_.errorMessage, nullptr);
+    EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
+    EXPECT_EQ(+host_.statusCode, 0u);
+    EXPECT_EQ(+host_.responseCode, 0u);
+    EXPECT_EQ(+host_.responseFlag, 0);
     EXPECT_EQ(+host_.responseText, Velto::kEmptyResponseText);
     EXPECT_EQ(+host_.headers, nullptr);
     EXPECT_EQ(+host_.headerCount, 0u);
@@ -234,17 +235,6 @@ TEST_F(WriteHostResponseTest, MovesTheStreamInWithForwardingRoutines) {
     EXPECT_EQ(log.destroyed, 1) << "the response's release routine must leave the stream alone";
 }
 
-TEST_F(WriteHostResponseTest, DestroysTheStreamOfAFailedResult) {
-    StreamLog log;
-    response_.stream = std::make_unique<RecordingStream>(&log);
-    response_.result.SetFailure("failed after streaming began");
-    Write();
-
-    EXPECT_EQ(+host_.stream, nullptr);
-    EXPECT_EQ(+host_.streamRead, nullptr);
-    EXPECT_EQ(log.destroyed, 1);
-}
-
 TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
     BindingProperty* level = &response_.result;
     for (uint32_t depth = 0; depth <= Velto::kMaxHostValueDepth; ++depth) {
@@ -260,22 +250,28 @@ TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
     EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
 }
 
-TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecords) {
+TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecordsAndFreesAStrayErrorMessage) {
     Velto::ReleaseHostResponse(nullptr);
     HostResponse response = ZeroedResponse();
     const int64_t before = BytesInUse();
     Velto::ReleaseHostResponse(&response);
     EXPECT_TRUE(IsZeroed(response));
+    // A message without the error flag is freed too.
+    response.errorMessage = Velto::CountedDuplicate("stray message");
+    Velto::ReleaseHostResponse(&response);
+    EXPECT_TRUE(IsZeroed(response));
     EXPECT_EQ(BytesInUse(), before);
 }
 
-TEST(ReleaseHostResponse, FreesAnErrorMessageEvenWithoutTheFlag) {
-    HostResponse response = ZeroedResponse();
-    const int64_t before = BytesInUse();
-    response.errorMessage = Velto::CountedDuplicate("stray message");
-    Velto::ReleaseHostResponse(&response);
-    EXPECT_EQ(BytesInUse(), before);
-    EXPECT_TRUE(IsZeroed(response));
+TEST(RemotingResponse, SetFailureKeepsTheMessageAndDestroysTheStream) {
+    StreamLog log;
+    RemotingResponse response;
+    response.stream = std::make_unique<RecordingStream>(&log);
+    response.SetFailure("no such boost");
+    EXPECT_FALSE(response.result.succeeded);
+    EXPECT_EQ(response.result.FailureMessage(), "no such boost");
+    EXPECT_EQ(response.stream, nullptr);
+    EXPECT_EQ(log.destroyed, 1);
 }
 
 }  // namespace

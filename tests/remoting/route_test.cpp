@@ -3,16 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "remoting/function_binding.h"
+#include "remoting/route_pattern.h"
+#include "tests/remoting/route_regex.h"
+
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 namespace {
 
 using Velto::HttpMethod;
+using Captures = std::optional<std::vector<std::string>>;
 using Parameters = std::unordered_map<std::string, std::string>;
 
 struct RouteSpec {
@@ -120,6 +131,156 @@ TEST(Route, CompilesPlaceholdersInTemplateOrder) {
         EXPECT_EQ(route.placeholders[i].name, expected[i].second) << "placeholder " << i;
     }
     EXPECT_EQ(route.pattern.GroupCount(), 4u);
+}
+
+Captures PatternCaptures(std::string_view routeTemplate, std::string_view path) {
+    const Velto::Route route = Velto::CompileRoute(nullptr, nullptr, routeTemplate);
+    const auto views = route.pattern.Match(path);
+    if (!views) {
+        return std::nullopt;
+    }
+    return std::vector<std::string>(views->begin(), views->end());
+}
+
+// Random templates and paths over small alphabets, so that paths often match and the regular
+// expression's special characters, line ends and "#" show up in both.
+class RouteGenerator {
+  public:
+    std::string Template() {
+        static constexpr std::string_view kPieces[] = {
+            "a",    "b",       "/",   "/",   "#",    ".",    "*",    "+",  "?",  "(",
+            ")",    "[",       "]",   "|",   "\\",   "^",    "$",    "\n", "\r", "-",
+            "\xe9", {"\0", 1}, "{a}", "{b}", "{+a}", "{+b}", "{#a}", "}",  "{"};
+        std::string text;
+        for (int count = Below(7); count >= 0; --count) {
+            text += kPieces[Below(std::size(kPieces))];
+        }
+        return text;
+    }
+
+    // A path made from the template by filling its placeholders, or a free one.
+    std::string Path(std::string_view routeTemplate) {
+        std::string path;
+        const bool filled = Below(4) != 0;
+        bool inBraces = false;
+        for (const char c : routeTemplate) {
+            if (!filled || c == '{') {
+                path += Filler();
+            }
+            if (filled && !inBraces && c != '{' && c != '}') {
+                path += c;
+            }
+            inBraces = c == '{' || (inBraces && c != '}');
+        }
+        return path.substr(0, 24);
+    }
+
+  private:
+    int Below(std::size_t bound) {
+        return std::uniform_int_distribution<int>(0, static_cast<int>(bound) - 1)(engine_);
+    }
+
+    std::string Filler() {
+        static constexpr std::string_view kBytes = "ab/#\n\r+.%2f\xe9";
+        std::string text;
+        for (int count = Below(4); count > 0; --count) {
+            text += kBytes[Below(kBytes.size())];
+        }
+        return text;
+    }
+
+    std::mt19937 engine_{20261207};
+};
+
+TEST(RoutePattern, MatchesLikeTheRegularExpressionOfItsTemplate) {
+    RouteGenerator generator;
+    int compared = 0;
+    int matched = 0;
+    for (int templates = 0; templates < 4000; ++templates) {
+        const std::string routeTemplate = generator.Template();
+        if (routeTemplate.find('{') == std::string::npos) {
+            continue;
+        }
+        const RouteTesting::RegexRoute regexRoute = RouteTesting::RegexOfTemplate(routeTemplate);
+        const std::regex regex = RouteTesting::CompileRegex(regexRoute.regex);
+        for (int paths = 0; paths < 8; ++paths) {
+            const std::string path = generator.Path(routeTemplate);
+            const Captures expected = RouteTesting::RegexCaptures(regex, path);
+            ASSERT_EQ(PatternCaptures(routeTemplate, path), expected)
+                << "template '" << routeTemplate << "', regex '" << regexRoute.regex << "', path '"
+                << path << "'";
+            ++compared;
+            matched += expected.has_value() ? 1 : 0;
+        }
+    }
+    EXPECT_GT(compared, 5000);
+    EXPECT_GT(matched, compared / 5) << "too few matching paths to tell anything";
+}
+
+struct LongPathCase {
+    std::string routeTemplate;
+    std::string path;
+    Captures captures;
+};
+
+std::vector<LongPathCase> LongPathCases() {
+    constexpr std::size_t kHalf = std::size_t{1} << 19;
+    std::string segments;
+    while (segments.size() < kHalf) {
+        segments += "seg/";
+    }
+    const std::string tail(kHalf, 'e');
+    const std::string as(2 * kHalf, 'a');
+    const std::string tenRests = "/{+a}{+b}{+c}{+d}{+e}{+f}{+g}{+h}{+i}{+j}/end";
+    return {
+        // The first rest group takes all it can while the others still match.
+        {"/{+a}/{b}/{+c}x{d}/{+e}", "/" + segments + "/b/cx/" + tail,
+         std::vector<std::string>{segments, "b", "c", "", tail}},
+        // Paths that almost match: a backtracker would try about m^k splits for k groups.
+        {tenRests, "/" + as + "/en", std::nullopt},
+        {tenRests, "/" + as + "/end",
+         std::vector<std::string>{as, "", "", "", "", "", "", "", "", ""}},
+        {"{a}{b}{c}{d}/", as, std::nullopt},
+        {"{+a}ab{b}ab{+c}", as + "ab", std::nullopt},
+    };
+}
+
+// The group sizes, or "none": a failure should not print megabytes.
+std::string Sizes(const Captures& captures) {
+    std::string sizes = captures ? "" : "none ";
+    for (const std::string& capture : captures.value_or(std::vector<std::string>{})) {
+        sizes += std::to_string(capture.size()) + " ";
+    }
+    return sizes;
+}
+
+void ExpectLongPathCases() {
+    for (const LongPathCase& c : LongPathCases()) {
+        const Captures captures = PatternCaptures(c.routeTemplate, c.path);
+        EXPECT_TRUE(captures == c.captures)
+            << c.routeTemplate << " on a path of " << c.path.size() << " bytes: groups of "
+            << Sizes(captures) << "bytes instead of " << Sizes(c.captures);
+    }
+}
+
+// Quickly, and without needing stack in proportion to the path where a thread's stack can be
+// chosen.
+TEST(RoutePattern, MatchesMebibytePathsQuicklyOnASmallStack) {
+#if defined(__linux__)
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+    pthread_t thread;
+    const auto run = [](void*) -> void* {
+        ExpectLongPathCases();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, nullptr), 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    pthread_attr_destroy(&attributes);
+#else
+    ExpectLongPathCases();
+#endif
 }
 
 }  // namespace

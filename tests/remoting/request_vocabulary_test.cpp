@@ -1,0 +1,156 @@
+// The words of requests and responses: methods, content types, status reasons, URL components
+// and the function names derived from routes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "remoting/content_type.h"
+#include "remoting/function_name.h"
+#include "remoting/http_method.h"
+#include "remoting/status_reason.h"
+#include "remoting/url_component.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+using Velto::ArgumentValueFormat;
+using Velto::BodyFormat;
+using Velto::HttpMethod;
+
+TEST(HttpMethod, HostCodesMapToMethodsAndTheirNames) {
+    const struct {
+        uint32_t hostCode;
+        HttpMethod method;
+        std::string_view name;
+    } cases[] = {
+        {0, HttpMethod::None, ""},           {1, HttpMethod::Delete, "DELETE"},
+        {2, HttpMethod::Get, "GET"},         {3, HttpMethod::Head, "HEAD"},
+        {4, HttpMethod::Options, "OPTIONS"}, {5, HttpMethod::Patch, "PATCH"},
+        {6, HttpMethod::Post, "POST"},       {7, HttpMethod::Put, "PUT"},
+        {8, HttpMethod::Custom, ""},         {9, HttpMethod::None, ""},
+        {0xFFFFFFFF, HttpMethod::None, ""},
+    };
+    for (const auto& c : cases) {
+        const HttpMethod method = Velto::MethodFromHost(c.hostCode);
+        EXPECT_EQ(method, c.method) << "host code " << c.hostCode;
+        EXPECT_EQ(std::string_view(Velto::MethodName(method)), c.name)
+            << "host code " << c.hostCode;
+    }
+    // Values outside the enumeration, as a cast could make them, have a name too: the empty one.
+    for (const uint32_t code : {9u, 100u, 0x80000000u, 0xFFFFFFFFu}) {
+        const char* name = Velto::MethodName(static_cast<HttpMethod>(code));
+        ASSERT_NE(name, nullptr) << "code " << code;
+        EXPECT_STREQ(name, "") << "code " << code;
+    }
+}
+
+TEST(ContentType, ClassifiesByCaseInsensitivePrefix) {
+    const struct {
+        std::string_view text;
+        BodyFormat body;
+        ArgumentValueFormat argument;
+    } cases[] = {
+        {"application/json", BodyFormat::Json, ArgumentValueFormat::Json},
+        {"APPLICATION/JSON; charset=utf-8", BodyFormat::Json, ArgumentValueFormat::Json},
+        {"application/vnd.api+json", BodyFormat::Json, ArgumentValueFormat::Unspecified},
+        {"application/x-yaml", BodyFormat::Yaml, ArgumentValueFormat::Unspecified},
+        {"Application/X-Yaml;charset=utf-8", BodyFormat::Yaml, ArgumentValueFormat::Unspecified},
+        {"text/x-yaml", BodyFormat::Unsupported, ArgumentValueFormat::Yaml},
+        {"application/x-msgpack", BodyFormat::MessagePack, ArgumentValueFormat::MessagePack},
+        {"application/x-msgpack-ext", BodyFormat::MessagePack, ArgumentValueFormat::MessagePack},
+        {"application/octet-stream", BodyFormat::Unsupported, ArgumentValueFormat::Bytes},
+        {"text/plain", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+        {"application/jso", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+        {"application/x-msgpac", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+        {" application/json", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+        {"", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+        {{}, BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Velto::ClassifyBodyContentType(c.text), c.body) << "body type '" << c.text << "'";
+        EXPECT_EQ(Velto::ClassifyArgumentContentType(c.text), c.argument)
+            << "argument type '" << c.text << "'";
+    }
+    // The prefix is compared only over the known type's length.
+    EXPECT_TRUE(Velto::HasContentTypePrefix("application/JSONx", Velto::kContentTypeJson));
+    EXPECT_FALSE(Velto::HasContentTypePrefix("application/js", Velto::kContentTypeJson));
+    EXPECT_TRUE(Velto::HasContentTypePrefix("anything", ""));
+}
+
+TEST(StatusReason, GivesCodeAndRegisteredPhrase) {
+    // Each reason starts with its own code.
+    for (const std::string reason :
+         {"100 Continue", "200 OK", "207 Multi-Status", "208 Already Reported", "226 IM Used",
+          "308 Permanent Redirect", "404 Not Found", "423 Locked", "429 Too Many Requests",
+          "451 Unavailable For Legal Reasons", "507 Insufficient Storage",
+          "511 Network Authentication Required"}) {
+        EXPECT_EQ(Velto::StatusReason(std::stoul(reason)), reason) << "status " << reason;
+    }
+    for (const uint32_t status : {306u, 418u, 0u, 99u, 512u, 999u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(Velto::StatusReason(status), "") << "status " << status;
+    }
+}
+
+TEST(UrlComponent, DecodesPercentEscapesAndPlus) {
+    const struct {
+        std::string_view text;
+        std::string_view decoded;
+    } cases[] = {
+        {"", ""},
+        {"plain-text_1.2~", "plain-text_1.2~"},
+        {"a%2Fb", "a/b"},
+        {"x+y", "x y"},
+        {"%41%42", "AB"},
+        {"%c3%A9", "\xc3\xa9"},
+        {"%00", "\0"sv},
+        {"%ff", "\xff"},
+        {"%2b+", "+ "},
+        // A character that is not a hexadecimal digit counts as 16.
+        {"%zz", "\x10"},
+        {"%4g", "\x50"},
+        {"%1g", "\x10"},
+        {"%g4", "\x04"},
+        {"%%41",
+         "\x04"
+         "1"},
+        // A "%" without two characters after it is dropped.
+        {"%", ""},
+        {"%4", "4"},
+        {"ab%", "ab"},
+        {"a%+", "a "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Velto::DecodeUrlComponent(c.text), c.decoded) << "text '" << c.text << "'";
+    }
+}
+
+TEST(FunctionName, JoinsMethodAndPathIntoOneCapitalisedWord) {
+    const struct {
+        HttpMethod method;
+        std::string path;
+        std::string name;
+    } cases[] = {
+        {HttpMethod::Get, "/mek-active-boosts/v1/active-boosts",
+         "GetMekActiveBoostsV1ActiveBoosts"},
+        {HttpMethod::Get, "/items/{id}", "GetItemsById"},
+        {HttpMethod::Delete, "/files/{+path}", "DeleteFilesByPath"},
+        {HttpMethod::Options, "/a_b.c!d+e-f", "OptionsABCDEF"},
+        {HttpMethod::Put, "/a}b/}c", "PutAbC"},
+        {HttpMethod::Post, "/camelCase/x1y", "PostCamelCaseX1y"},
+        {HttpMethod::Patch, "/\xc3\xa9t\xc3\xa9", "Patch\xc3\xa9t\xc3\xa9"},
+        {HttpMethod::None, "/x", "X"},
+        {HttpMethod::Custom, "/x", "X"},
+        {HttpMethod::Head, "", "Head"},
+        // The text is formed by the message formatter: it ends at a NUL and holds 4095 characters.
+        {HttpMethod::Get, std::string("/a\0b", 4), "GetA"},
+        {HttpMethod::Get, "/" + std::string(5000, 'a'), "GetA" + std::string(4089, 'a')},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Velto::FunctionNameFromRoute(c.method, c.path), c.name)
+            << "method " << static_cast<int>(c.method) << ", path '" << c.path.substr(0, 40) << "'";
+    }
+}
+
+}  // namespace
