@@ -103,30 +103,30 @@ TEST(RegisterBuiltins, TypesHaveTheirFieldsValuesSizesDescriptionsAndTags) {
          "Describes the type of a value.", "type string@0; elementType string@24"},
         {"BindingFullArgumentHelp", 100, sizeof(FullArgumentHelp), help,
          "Describes a function parameter.",
-         "name string@0; description string@24; type struct BindingFullTypeIdentifier@48; "
+         "name string@0; description string@24; type struct:BindingFullTypeIdentifier@48; "
          "optional bool@96"},
         {"BindingFullFunctionHelp", 196, sizeof(FullFunctionHelp), help, "Describes a function.",
          "name string@0; nameSpace string@24; "
-         "arguments vector<struct> BindingFullArgumentHelp@48; "
-         "returns struct BindingFullTypeIdentifier@60; description string@108; help string@132; "
+         "arguments vector<struct>:BindingFullArgumentHelp@48; "
+         "returns struct:BindingFullTypeIdentifier@60; description string@108; help string@132; "
          "threadSafe bool@156; async string@160; tags vector<string>@184"},
         {"BindingFullEnumValueHelp", 52, sizeof(FullEnumValueHelp), help,
          "Describes an enumerator.", "name string@0; description string@24; value int32@48"},
         {"BindingFullFieldHelp", 104, sizeof(FullFieldHelp), help,
          "Describes a member of a struct.",
          "name string@0; description string@24; offset uint32@48; "
-         "type struct BindingFullTypeIdentifier@52; optional bool@100"},
+         "type struct:BindingFullTypeIdentifier@52; optional bool@100"},
         {"BindingFullTypeHelp", 112, sizeof(FullTypeHelp), help, "Describes a struct or enum type.",
          "name string@0; nameSpace string@24; size uint32@48; description string@52; "
-         "tags vector<string>@76; fields vector<struct> BindingFullFieldHelp@88; "
-         "values vector<struct> BindingFullEnumValueHelp@100"},
+         "tags vector<string>@76; fields vector<struct>:BindingFullFieldHelp@88; "
+         "values vector<struct>:BindingFullEnumValueHelp@100"},
         {"BindingFullEventHelp", 132, sizeof(FullEventHelp), help, "Describes an event.",
-         "name string@0; nameSpace string@24; type struct BindingFullTypeIdentifier@48; "
+         "name string@0; nameSpace string@24; type struct:BindingFullTypeIdentifier@48; "
          "description string@96; tags vector<string>@120"},
         {"BindingFullApiHelp", 36, sizeof(FullApiHelp), help, "Describes the exposed native API.",
-         "functions vector<struct> BindingFullFunctionHelp@0; "
-         "types vector<struct> BindingFullTypeHelp@12; "
-         "events vector<struct> BindingFullEventHelp@24"},
+         "functions vector<struct>:BindingFullFunctionHelp@0; "
+         "types vector<struct>:BindingFullTypeHelp@12; "
+         "events vector<struct>:BindingFullEventHelp@24"},
         // Enumerations, 4 bytes everywhere; values in name order.
         {"BindingAsyncState", 4, 4, async, "Possible states of an asynchronous operation.",
          "Cancelled=3 'The operation was cancelled'; "

@@ -54,13 +54,13 @@ inline std::string Render(const Velto::BindingProperty& value) {
     }
 }
 
-// "int32", "vector<struct> Point", "map<double>", "enum Colour": a TypeSpec's kinds and record.
+// "int32", "vector<struct>:Point", "map<double>", "enum:Colour": a TypeSpec's kinds and record.
 inline std::string SpecText(const Velto::TypeSpec& spec) {
     std::string text = Velto::KindName(spec.kind);
     if (spec.elementKind != Velto::TypeKind::None) {
         text += "<" + std::string(Velto::KindName(spec.elementKind)) + ">";
     }
-    return spec.descriptor != nullptr ? text + " " + spec.descriptor->name : text;
+    return spec.descriptor != nullptr ? text + ":" + spec.descriptor->name : text;
 }
 
 }  // namespace ConversionTest
