@@ -81,32 +81,11 @@ void RegisterAll(BindingRegistry& registry) {
     registry.RegisterStruct<Inner>("Inner")
         .Field<int32_t>("x", offsetof(Inner, x))
         .Field<std::string>("label", offsetof(Inner, label));
-    registry.RegisterStruct<AllKinds>("AllKinds")
-        .FIELD(flag)
-        .FIELD(i8)
-        .FIELD(u8)
-        .FIELD(i16)
-        .FIELD(u16)
-        .FIELD(i32)
-        .FIELD(u32)
-        .FIELD(i64)
-        .FIELD(u64)
-        .FIELD(f32)
-        .FIELD(f64)
-        .FIELD(text)
-        .FIELD(object)
-        .FIELD(blob)
-        .FIELD(colour)
-        .FIELD(small)
-        .FIELD(wide)
-        .FIELD(inner)
-        .FIELD(numbers)
-        .FIELD(words)
-        .FIELD(names)
-        .FIELD(inners)
-        .FIELD(innerMap)
-        .FIELD(colours)
-        .FIELD(grid);
+    Velto::TypeBuilder all = registry.RegisterStruct<AllKinds>("AllKinds");
+    all.FIELD(flag).FIELD(i8).FIELD(u8).FIELD(i16).FIELD(u16).FIELD(i32).FIELD(u32).FIELD(i64);
+    all.FIELD(u64).FIELD(f32).FIELD(f64).FIELD(text).FIELD(object).FIELD(blob).FIELD(colour);
+    all.FIELD(small).FIELD(wide).FIELD(inner).FIELD(numbers).FIELD(words).FIELD(names);
+    all.FIELD(inners).FIELD(innerMap).FIELD(colours).FIELD(grid);
 }
 
 BindingProperty List(std::initializer_list<BindingProperty> elements) {
@@ -459,33 +438,31 @@ TEST_F(FieldConversion, ContainersConvertTheirPartsAndSkipEmptyElements) {
 }
 
 TEST_F(FieldConversion, RoundTripKeepsEveryKind) {
-    AllKinds record;
-    record.flag = true;
-    record.i8 = -8;
-    record.u8 = 8;
-    record.i16 = -16;
-    record.u16 = 16;
-    record.i32 = -32;
-    record.u32 = 32;
-    record.i64 = INT64_MIN;
-    record.u64 = UINT64_MAX;
-    record.f32 = 0.5f;
-    record.f64 = -2.25;
-    record.text = "text";
-    record.object.Member("k") = "v";
-    record.blob = {0, 255};
-    record.colour = Colour::Green;
-    record.small = Small::Low;
-    record.wide = Wide::Minus;
-    record.inner = Inner{5, "five"};
-    record.numbers = {1, 2};
-    record.words = {"a", ""};
-    record.names = {{"x", "1"}, {"y", "2"}};
-    record.inners = {Inner{1, "one"}};
-    record.innerMap = {{"k", Inner{2, "two"}}};
-    record.colours = {Colour::Red};
-    record.grid = {{1}, {}};
-
+    const AllKinds record{.flag = true,
+                          .i8 = -8,
+                          .u8 = 8,
+                          .i16 = -16,
+                          .u16 = 16,
+                          .i32 = -32,
+                          .u32 = 32,
+                          .i64 = INT64_MIN,
+                          .u64 = UINT64_MAX,
+                          .f32 = 0.5f,
+                          .f64 = -2.25,
+                          .text = "text",
+                          .object = Object({{"k", "v"}}),
+                          .blob = {0, 255},
+                          .colour = Colour::Green,
+                          .small = Small::Low,
+                          .wide = Wide::Minus,
+                          .inner = Inner{5, "five"},
+                          .numbers = {1, 2},
+                          .words = {"a", ""},
+                          .names = {{"x", "1"}, {"y", "2"}},
+                          .inners = {Inner{1, "one"}},
+                          .innerMap = {{"k", Inner{2, "two"}}},
+                          .colours = {Colour::Red},
+                          .grid = {{1}, {}}};
     BindingResult written;
     Velto::FromNative(written, record, registry);
     ASSERT_TRUE(written.succeeded) << written.FailureMessage();
