@@ -281,8 +281,24 @@ TEST(PageAllocator, PagesAreAlignedAndEmptySlabsGoBack) {
         std::memset(page, 0xA5, Velto::kPageSize);
         pages.push_back(page);
     }
-    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before.pagesInUse + 100);
+    while (Velto::ReadPageStatistics().pagesFree != 0) {
+        pages.push_back(Velto::AllocatePage());
+    }
+    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before.pagesInUse + pages.size());
     EXPECT_GE(Velto::ReadPageStatistics().slabs, 7u);
+    // Every slab is full. Free a page in the highest slab, then one in a slab further down but
+    // above the lowest: the second is handed out first, then the search skips the full slabs
+    // from the lowest up and finds the first.
+    std::sort(pages.begin(), pages.end());
+    const auto slabSpan = static_cast<std::ptrdiff_t>(64 * 1024);
+    void* const top = pages.back();
+    void* const middle = pages[pages.size() / 2];
+    ASSERT_GE(static_cast<char*>(top) - static_cast<char*>(middle), slabSpan);
+    ASSERT_GE(static_cast<char*>(middle) - static_cast<char*>(pages.front()), slabSpan);
+    Velto::ReleasePage(top);
+    Velto::ReleasePage(middle);
+    EXPECT_EQ(Velto::AllocatePage(), middle);
+    EXPECT_EQ(Velto::AllocatePage(), top);
     for (void* page : pages) {
         Velto::ReleasePage(page);
     }
