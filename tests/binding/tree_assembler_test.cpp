@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "binding/storage_context.h"
+#include "tests/binding/conversion_test_support.h"
 #include "tests/binding/same_tree.h"
 
 namespace Velto {
@@ -125,17 +126,9 @@ TEST(TreeAssembler, NestedContainersTextsAndScalars) {
         ASSERT_TRUE(assembler.Close());
         EXPECT_EQ(assembler.Depth(), 0u);
     }
-    BindingProperty expected;
-    BindingProperty& list = expected.Member("list");
-    list.Append() = true;
-    list.Append() = uint64_t{18446744073709551615u};
-    list.Append() = -1.5;
-    list.Append() = "red";
-    list.Append() = "red";
-    list.Append();
-    list.Append().MakeCollection();
-    expected.Member("empty").MakeStructure();
-    EXPECT_TRUE(TreeTesting::SameTree(tree, expected));
+    EXPECT_EQ(ConversionTest::Render(tree),
+              "{empty={},list=[bool:true,unsigned:18446744073709551615,float:-1.5,string:red,"
+              "string:red,empty,[]]}");
 }
 
 TEST(TreeAssembler, ScalarRootsAndMisuse) {
