@@ -199,15 +199,6 @@ TEST(BindingRegistry, DerivesTypeSpecsFromNativeTypes) {
     EXPECT_EQ(specs, expected);
 }
 
-TEST(BindingRegistry, TypeWithTheVoidIdentityIsFoundByNameOnly) {
-    BindingRegistry registry;
-    const TypeDescriptor* opaque =
-        registry.RegisterType(0, "Opaque", Velto::VoidIdentity(), false).Descriptor();
-    EXPECT_EQ(registry.FindType("Opaque"), opaque);
-    EXPECT_EQ(registry.FindType(Velto::VoidIdentity()), nullptr);
-    EXPECT_EQ(registry.FindTypeByHash(Velto::VoidIdentity().hash), nullptr);
-}
-
 TEST(BindingRegistry, EnumeratorsAreOrderedByNameAndANumberNamesTheFirstThatHasIt) {
     BindingRegistry registry;
     const TypeDescriptor* colour = registry.RegisterEnum<Colour>("Colour")
@@ -244,17 +235,11 @@ TEST(BindingRegistry, EnumeratorsAreOrderedByNameAndANumberNamesTheFirstThatHasI
             EXPECT_EQ(*name, c.name);
         }
     }
-}
-
-TEST(BindingRegistry, EnumerationLookupsCopeWithMissingPieces) {
-    BindingRegistry registry;
-    registry.RegisterEnum<Colour>("Colour").Value("Red", 1);
-    const Velto::TypeIdentity* colour = &StaticType::HashCode<Colour>();
+    // Lookups with a piece missing find nothing.
     EXPECT_FALSE(Velto::IsValidValue(nullptr, 1));
     EXPECT_EQ(Velto::ValueName(nullptr, 1, &registry), nullptr);
-    EXPECT_EQ(Velto::ValueName(colour, 1, nullptr), nullptr);
+    EXPECT_EQ(Velto::ValueName(identity, 1, nullptr), nullptr);
     EXPECT_EQ(Velto::ValueName(&StaticType::HashCode<Point>(), 1, &registry), nullptr);
-    ASSERT_NE(Velto::ValueName(colour, 1, &registry), nullptr);
 }
 
 TEST(BindingRegistry, TagsSkipEmptyTextsAndKeepTheirOrder) {
@@ -320,23 +305,25 @@ TEST(BindingRegistry, FunctionsAreStoredByNameAndDestroyedWithTheRegistry) {
     EXPECT_EQ(destroyedFunctions, 3);
 }
 
-TEST(BindingRegistry, SnapshotsListEverythingInByteWiseNameOrder) {
+TEST(BindingRegistry, SnapshotsAreInByteWiseNameOrderAndVoidIdentityTypesFoundByNameOnly) {
     BindingRegistry registry;
     registry.RegisterStruct<Point>("b");
     registry.RegisterStruct<Colour>("a");
-    registry.RegisterType(0, "C", Velto::VoidIdentity(), false);
+    const TypeDescriptor* opaque =
+        registry.RegisterType(0, "C", Velto::VoidIdentity(), false).Descriptor();
     registry.RegisterEvent<Point>("OnB");
     registry.RegisterEvent<Point>("OnA");
-    std::vector<std::string> types;
+    std::string names;
     for (const TypeDescriptor* type : registry.SnapshotTypes()) {
-        types.push_back(type->name);
+        names += type->name + " ";
     }
-    std::vector<std::string> events;
     for (const Velto::EventDescriptor* event : registry.SnapshotEvents()) {
-        events.push_back(event->name);
+        names += event->name + " ";
     }
-    EXPECT_EQ(types, (std::vector<std::string>{"C", "a", "b"}));
-    EXPECT_EQ(events, (std::vector<std::string>{"OnA", "OnB"}));
+    EXPECT_EQ(names, "C a b OnA OnB ");
+    EXPECT_EQ(registry.FindType("C"), opaque);
+    EXPECT_EQ(registry.FindType(Velto::VoidIdentity()), nullptr);
+    EXPECT_EQ(registry.FindTypeByHash(Velto::VoidIdentity().hash), nullptr);
 }
 
 TEST(BindingRegistry, RemoveAllEmptiesEveryMapAndLeavesTheFlagToTheCaller) {
