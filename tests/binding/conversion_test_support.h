@@ -1,5 +1,5 @@
-// Helpers shared by the conversion tests: text renderings of dynamic values and TypeSpecs that
-// show kinds.
+// Helpers shared by the binding tests: text renderings of dynamic values and TypeSpecs that show
+// kinds, so a whole value or table compares in one check and fails showing what differs.
 #pragma once
 
 #include <string>
