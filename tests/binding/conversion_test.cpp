@@ -538,7 +538,8 @@ TEST_F(RecordConversion, ReadsStopAtTheFirstFailureAndLeaveMissingFieldsAlone) {
         {Object({{"id", BindingProperty()}}), strict, noId, untouched},
     };
     for (const auto& [input, descriptor, message, after] : cases) {
-        SCOPED_TRACE(Render(input));
+        SCOPED_TRACE(Render(input) + " as " +
+                     (descriptor != nullptr ? descriptor->name : "no type"));
         Triple record;
         BindingResult status;
         Velto::ToStruct(status, &record, input, descriptor, "t");
