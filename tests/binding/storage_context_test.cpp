@@ -32,20 +32,15 @@ uintptr_t Address(const void* block) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
-TEST(StorageContext, IsAlignedForTaggedPointersAndComesFromTheCountedHeap) {
+TEST(StorageContext, TextsAreSharedCountedAndErasedWithTheirLastReference) {
     const uint64_t before = Velto::ReadMemoryStatistics().allocationCount;
     ContextPointer context = NewContext();
     ASSERT_NE(context, nullptr);
-    EXPECT_EQ(Address(context.get()) % 32, 0u);
-    EXPECT_GT(Velto::ReadMemoryStatistics().allocationCount, before);
-}
-
-TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
-    ContextPointer context = NewContext();
+    EXPECT_EQ(Address(context.get()) % 32, 0u) << "aligned for tagged pointers";
+    EXPECT_GT(Velto::ReadMemoryStatistics().allocationCount, before) << "from the counted heap";
     const InternedText* first = context->Intern("alpha");
-    const InternedText* second = context->Intern(std::string("alpha"));
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(context->Intern(std::string("alpha")), first);
     EXPECT_EQ(first->references, 2u);
     EXPECT_EQ(first->hash, Velto::TextHash("alpha"));
     EXPECT_EQ(first->View(), "alpha");
@@ -53,19 +48,14 @@ TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
     EXPECT_EQ(context->TextCount(), 1u);
     EXPECT_NE(context->Intern("alphabet"), first);
     EXPECT_EQ(context->TextCount(), 2u);
-}
-
-TEST(StorageContext, ReleasingTheLastReferenceErasesTheText) {
-    ContextPointer context = NewContext();
-    const InternedText* text = context->Intern("beta");
-    context->Retain(text);
-    context->Release(text);
-    EXPECT_EQ(context->TextCount(), 1u);
-    EXPECT_EQ(text->references, 1u);
-    context->Release(text);
-    EXPECT_EQ(context->TextCount(), 0u);
-    const InternedText* again = context->Intern("beta");
-    EXPECT_EQ(again->references, 1u);
+    context->Retain(first);
+    context->Release(first);
+    context->Release(first);
+    EXPECT_EQ(first->references, 1u);
+    EXPECT_EQ(context->TextCount(), 2u);
+    context->Release(first);
+    EXPECT_EQ(context->TextCount(), 1u) << "the last release erases the text";
+    EXPECT_EQ(context->Intern("alpha")->references, 1u);
 }
 
 TEST(StorageContext, EmptyTextIsOneSharedTextThatIsNeverCounted) {
