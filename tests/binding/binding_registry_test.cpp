@@ -112,33 +112,23 @@ TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
         .Field<int32_t, SpecFactory>("y", 4, "vertical", Velto::kFieldRequired)
         .Field<int32_t, SpecFactory>("x", 0, "horizontal", Velto::kFieldOmitZero, {}, true);
     const TypeDescriptor* point = registry.FindType("Point");
-    ASSERT_EQ(point->fields.size(), 2u);
-    struct Expected {
-        const char* name;
-        uint32_t offset;
-        const char* description;
-        uint32_t flags;
-        bool optional;
-    };
-    const Expected expected[] = {{"y", 4, "vertical", Velto::kFieldRequired, false},
-                                 {"x", 0, "horizontal", Velto::kFieldOmitZero, true}};
-    for (std::size_t index = 0; index < 2; ++index) {
-        const Velto::FieldDescriptor& field = point->fields[index];
-        const Expected& e = expected[index];
-        EXPECT_EQ(field.name, e.name);
-        EXPECT_EQ(field.nameHash, Velto::Fnv1a(e.name)) << e.name;
-        EXPECT_EQ(field.offset, e.offset) << e.name;
-        EXPECT_EQ(field.description, e.description) << e.name;
-        EXPECT_EQ(field.flags, e.flags) << e.name;
-        EXPECT_EQ(field.optional, e.optional) << e.name;
-        EXPECT_EQ(field.identity, &StaticType::HashCode<int32_t>()) << e.name;
-        EXPECT_EQ(field.owner, point) << e.name;
-        EXPECT_EQ(field.spec.kind, TypeKind::Int32) << e.name;
+    std::string fields;
+    for (const Velto::FieldDescriptor& field : point->fields) {
+        SCOPED_TRACE(field.name);
+        fields += field.name + "@" + std::to_string(field.offset) + " '" + field.description +
+                  "' flags " + std::to_string(field.flags) +
+                  (field.optional ? " optional; " : "; ");
+        EXPECT_EQ(field.nameHash, Velto::Fnv1a(field.name));
+        EXPECT_EQ(field.identity, &StaticType::HashCode<int32_t>());
+        EXPECT_EQ(field.owner, point);
+        EXPECT_EQ(field.spec.kind, TypeKind::Int32);
         const auto* converter = dynamic_cast<const SpecConverter*>(field.converter.get());
-        ASSERT_NE(converter, nullptr) << e.name;
-        EXPECT_EQ(converter->spec.kind, TypeKind::Int32)
-            << "the converter is made for the field's TypeSpec";
+        ASSERT_NE(converter, nullptr);
+        EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "made for the field's TypeSpec";
     }
+    EXPECT_EQ(fields, "y@4 'vertical' flags " + std::to_string(Velto::kFieldRequired) +
+                          "; x@0 'horizontal' flags " + std::to_string(Velto::kFieldOmitZero) +
+                          " optional; ");
 }
 
 TEST(BindingRegistry, ExtraSpecIsKeptOnlyWhenItsKindIsSet) {
