@@ -1,10 +1,12 @@
-// Helpers shared by the conversion tests: a text rendering of dynamic values that shows kinds.
+// Helpers shared by the binding tests: text renderings of dynamic values and TypeSpecs that show
+// kinds, so a whole value or table compares in one check and fails showing what differs.
 #pragma once
 
 #include <string>
 
 #include "binding/base64.h"
 #include "binding/binding_property.h"
+#include "binding/type_descriptor.h"
 #include "diagnostics/format.h"
 
 namespace ConversionTest {
@@ -50,6 +52,15 @@ inline std::string Render(const Velto::BindingProperty& value) {
         default:
             return "?";
     }
+}
+
+// "int32", "vector<struct>:Point", "map<double>", "enum:Colour": a TypeSpec's kinds and record.
+inline std::string SpecText(const Velto::TypeSpec& spec) {
+    std::string text = Velto::KindName(spec.kind);
+    if (spec.elementKind != Velto::TypeKind::None) {
+        text += "<" + std::string(Velto::KindName(spec.elementKind)) + ">";
+    }
+    return spec.descriptor != nullptr ? text + ":" + spec.descriptor->name : text;
 }
 
 }  // namespace ConversionTest

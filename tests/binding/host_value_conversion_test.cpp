@@ -81,55 +81,39 @@ BindingProperty SampleTree() {
     return tree;
 }
 
-TEST(ToHostValue, WritesOwnedPartsInKeyOrder) {
+TEST(ToHostValue, WritesOwnedPartsInKeyOrderAndEnumsByNameGivenARegistry) {
     Velto::BindingRegistry registry;
     registry.RegisterEnum<Level>("Level").Value("Low", 1).Value("High", 2);
     HostValue host = Null();
     ASSERT_TRUE(Velto::ToHostValue(host, SampleTree(), &registry));
     ASSERT_EQ(+host.type, Velto::Client::kHostObject);
-    std::vector<std::string> keys;
-    for (uint32_t index = 0; index < host.payload.object.count; ++index) {
-        const HostObjectEntry& entry = host.payload.object.entries[index];
-        const char* key = entry.key;
-        keys.emplace_back(key);
-        EXPECT_EQ(+entry.ownsKey, 1) << key;
-    }
-    EXPECT_EQ(keys,
-              (std::vector<std::string>{"Beta", "alpha", "blob", "empty text", "gamma", "level",
-                                        "list", "nothing", "object", "text", "unnamed", "zeta"}));
-    struct Expected {
-        uint32_t type;
-        std::string text;
+    using namespace Velto::Client;
+    const std::pair<const char*, uint32_t> expected[] = {
+        {"Beta", kHostUnsigned},        {"alpha", kHostSigned},   {"blob", kHostOwnedBytes},
+        {"empty text", kHostOwnedText}, {"gamma", kHostFloat},    {"level", kHostOwnedText},
+        {"list", kHostArray},           {"nothing", kHostNull},   {"object", kHostObject},
+        {"text", kHostOwnedText},       {"unnamed", kHostSigned}, {"zeta", kHostBool},
     };
+    ASSERT_EQ(+host.payload.object.count, std::size(expected));
     const HostObjectEntry* entries = host.payload.object.entries;
-    EXPECT_EQ(+entries[0].value.type, Velto::Client::kHostUnsigned);
-    EXPECT_EQ(+entries[1].value.type, Velto::Client::kHostSigned);
-    EXPECT_EQ(+entries[2].value.type, Velto::Client::kHostOwnedBytes);
+    for (std::size_t index = 0; index < std::size(expected); ++index) {
+        EXPECT_STREQ(entries[index].key, expected[index].first);
+        EXPECT_EQ(+entries[index].ownsKey, 1) << expected[index].first;
+        EXPECT_EQ(+entries[index].value.type, expected[index].second) << expected[index].first;
+    }
     EXPECT_EQ(+entries[2].value.payload.bytes.size, 3u);
-    EXPECT_EQ(+entries[3].value.type, Velto::Client::kHostOwnedText);
     EXPECT_EQ(+entries[3].value.payload.text.length, 0u);
-    EXPECT_EQ(+entries[4].value.type, Velto::Client::kHostFloat);
-    EXPECT_EQ(+entries[5].value.type, Velto::Client::kHostOwnedText);
     EXPECT_STREQ(entries[5].value.payload.text.data, "High");
-    EXPECT_EQ(+entries[6].value.type, Velto::Client::kHostArray);
     EXPECT_EQ(+entries[6].value.payload.array.count, 3u);
-    EXPECT_EQ(+entries[7].value.type, Velto::Client::kHostNull);
-    EXPECT_EQ(+entries[8].value.type, Velto::Client::kHostObject);
     EXPECT_EQ(+entries[8].value.payload.object.count, 0u);
     EXPECT_EQ(+entries[9].value.payload.text.length, 5u);
-    EXPECT_EQ(+entries[10].value.type, Velto::Client::kHostSigned);
-    EXPECT_EQ(+entries[10].value.payload.signedValue, 9);
-    EXPECT_EQ(+entries[11].value.type, Velto::Client::kHostBool);
+    EXPECT_EQ(+entries[10].value.payload.signedValue, 9) << "a number no enumerator names";
     Velto::FreeHostValue(host);
-    EXPECT_EQ(+host.type, Velto::Client::kHostNull);
-}
+    EXPECT_EQ(+host.type, kHostNull);
 
-TEST(ToHostValue, EnumsWithoutARegistryBecomeNumbers) {
-    HostValue host = Null();
-    ASSERT_TRUE(Velto::ToHostValue(
-        host, BindingProperty(Velto::EnumValue{2, &Velto::StaticType::HashCode<Level>()}),
-        nullptr));
-    EXPECT_EQ(+host.type, Velto::Client::kHostSigned);
+    const BindingProperty level(Velto::EnumValue{2, &Velto::StaticType::HashCode<Level>()});
+    ASSERT_TRUE(Velto::ToHostValue(host, level, nullptr));
+    EXPECT_EQ(+host.type, kHostSigned) << "without a registry, enums become numbers";
     EXPECT_EQ(+host.payload.signedValue, 2);
 }
 

@@ -32,20 +32,15 @@ uintptr_t Address(const void* block) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
-TEST(StorageContext, IsAlignedForTaggedPointersAndComesFromTheCountedHeap) {
+TEST(StorageContext, TextsAreSharedCountedAndErasedWithTheirLastReference) {
     const uint64_t before = Velto::ReadMemoryStatistics().allocationCount;
     ContextPointer context = NewContext();
     ASSERT_NE(context, nullptr);
-    EXPECT_EQ(Address(context.get()) % 32, 0u);
-    EXPECT_GT(Velto::ReadMemoryStatistics().allocationCount, before);
-}
-
-TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
-    ContextPointer context = NewContext();
+    EXPECT_EQ(Address(context.get()) % 32, 0u) << "aligned for tagged pointers";
+    EXPECT_GT(Velto::ReadMemoryStatistics().allocationCount, before) << "from the counted heap";
     const InternedText* first = context->Intern("alpha");
-    const InternedText* second = context->Intern(std::string("alpha"));
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(context->Intern(std::string("alpha")), first);
     EXPECT_EQ(first->references, 2u);
     EXPECT_EQ(first->hash, Velto::TextHash("alpha"));
     EXPECT_EQ(first->View(), "alpha");
@@ -53,19 +48,14 @@ TEST(StorageContext, InterningSharesOneEntryAndCountsReferences) {
     EXPECT_EQ(context->TextCount(), 1u);
     EXPECT_NE(context->Intern("alphabet"), first);
     EXPECT_EQ(context->TextCount(), 2u);
-}
-
-TEST(StorageContext, ReleasingTheLastReferenceErasesTheText) {
-    ContextPointer context = NewContext();
-    const InternedText* text = context->Intern("beta");
-    context->Retain(text);
-    context->Release(text);
-    EXPECT_EQ(context->TextCount(), 1u);
-    EXPECT_EQ(text->references, 1u);
-    context->Release(text);
-    EXPECT_EQ(context->TextCount(), 0u);
-    const InternedText* again = context->Intern("beta");
-    EXPECT_EQ(again->references, 1u);
+    context->Retain(first);
+    context->Release(first);
+    context->Release(first);
+    EXPECT_EQ(first->references, 1u);
+    EXPECT_EQ(context->TextCount(), 2u);
+    context->Release(first);
+    EXPECT_EQ(context->TextCount(), 1u) << "the last release erases the text";
+    EXPECT_EQ(context->Intern("alpha")->references, 1u);
 }
 
 TEST(StorageContext, EmptyTextIsOneSharedTextThatIsNeverCounted) {
@@ -82,42 +72,29 @@ TEST(StorageContext, EmptyTextIsOneSharedTextThatIsNeverCounted) {
     EXPECT_STREQ(Velto::EmptyText().Text(), "");
 }
 
-TEST(StorageContext, ManyTextsStayFindableAcrossTableGrowth) {
-    ContextPointer context = NewContext();
-    std::vector<const InternedText*> texts;
-    for (int index = 0; index < 2000; ++index) {
-        texts.push_back(context->Intern("text number " + std::to_string(index)));
-    }
-    EXPECT_EQ(context->TextCount(), 2000u);
-    for (int index = 0; index < 2000; ++index) {
-        EXPECT_EQ(context->Intern("text number " + std::to_string(index)), texts[index]) << index;
-    }
-    const std::string longText(5000, 'x');
-    const InternedText* heapText = context->Intern(longText);
-    ASSERT_NE(heapText, nullptr);
-    EXPECT_EQ(heapText->View(), longText);
-}
-
-TEST(StorageContext, ReleasedTextsLeaveTheOthersFindable) {
+TEST(StorageContext, ManyTextsStayFindableAcrossTableGrowthAndReleases) {
     ContextPointer context = NewContext();
     std::vector<const InternedText*> texts;
     for (int index = 0; index < 3000; ++index) {
-        texts.push_back(context->Intern("t" + std::to_string(index)));
+        texts.push_back(context->Intern("text number " + std::to_string(index)));
     }
+    EXPECT_EQ(context->TextCount(), 3000u);
     for (int index = 0; index < 3000; index += 3) {
         context->Release(texts[index]);
     }
     EXPECT_EQ(context->TextCount(), 2000u);
     for (int index = 0; index < 3000; ++index) {
-        const InternedText* again = context->Intern("t" + std::to_string(index));
+        const InternedText* again = context->Intern("text number " + std::to_string(index));
+        EXPECT_EQ(again->references, index % 3 != 0 ? 2u : 1u) << index;
         if (index % 3 != 0) {
             EXPECT_EQ(again, texts[index]) << index;
-            EXPECT_EQ(again->references, 2u) << index;
-        } else {
-            EXPECT_EQ(again->references, 1u) << index;
         }
     }
     EXPECT_EQ(context->TextCount(), 3000u);
+    const std::string longText(5000, 'x');
+    const InternedText* heapText = context->Intern(longText);
+    ASSERT_NE(heapText, nullptr);
+    EXPECT_EQ(heapText->View(), longText);
 }
 
 TEST(TextHash, DependsOnEveryByteAndTheLengthButNotTheAddress) {
@@ -281,8 +258,24 @@ TEST(PageAllocator, PagesAreAlignedAndEmptySlabsGoBack) {
         std::memset(page, 0xA5, Velto::kPageSize);
         pages.push_back(page);
     }
-    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before.pagesInUse + 100);
+    while (Velto::ReadPageStatistics().pagesFree != 0) {
+        pages.push_back(Velto::AllocatePage());
+    }
+    EXPECT_EQ(Velto::ReadPageStatistics().pagesInUse, before.pagesInUse + pages.size());
     EXPECT_GE(Velto::ReadPageStatistics().slabs, 7u);
+    // Every slab is full. Free a page in the highest slab, then one in a slab further down but
+    // above the lowest: the second is handed out first, then the search skips the full slabs
+    // from the lowest up and finds the first.
+    std::sort(pages.begin(), pages.end());
+    const auto slabSpan = static_cast<std::ptrdiff_t>(64 * 1024);
+    void* const top = pages.back();
+    void* const middle = pages[pages.size() / 2];
+    ASSERT_GE(static_cast<char*>(top) - static_cast<char*>(middle), slabSpan);
+    ASSERT_GE(static_cast<char*>(middle) - static_cast<char*>(pages.front()), slabSpan);
+    Velto::ReleasePage(top);
+    Velto::ReleasePage(middle);
+    EXPECT_EQ(Velto::AllocatePage(), middle);
+    EXPECT_EQ(Velto::AllocatePage(), top);
     for (void* page : pages) {
         Velto::ReleasePage(page);
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "binding/storage_context.h"
+#include "tests/binding/conversion_test_support.h"
 #include "tests/binding/same_tree.h"
 
 namespace Velto {
@@ -32,26 +33,34 @@ BindingProperty BuiltByMembers(const std::vector<Record>& records) {
     return tree;
 }
 
-// The same through the assembler; false when a close fails.
-bool Assemble(const std::vector<Record>& records, BindingProperty& tree) {
+// The same through the assembler; false when a close fails, with `repeated` telling whether a
+// repeated key was the reason.
+bool Assemble(const std::vector<Record>& records, BindingProperty& tree, bool* repeated = nullptr) {
     TreeAssembler assembler(tree);
-    if (!assembler.OpenCollection()) {
-        return false;
+    bool closed = assembler.OpenCollection();
+    for (std::size_t index = 0; closed && index < records.size(); ++index) {
+        closed = assembler.OpenStructure();
+        for (const auto& [key, number] : records[index]) {
+            closed = closed && assembler.Key(key) && assembler.Store(number);
+        }
+        closed = closed && assembler.Close();
     }
+    if (repeated != nullptr) {
+        *repeated = assembler.RepeatedKey();
+    }
+    return closed && assembler.Close();
+}
+
+// "b,a | b,a,c": the records' keys, naming a case in failure messages.
+std::string Keys(const std::vector<Record>& records) {
+    std::string text;
     for (const Record& record : records) {
-        if (!assembler.OpenStructure()) {
-            return false;
-        }
+        text += text.empty() ? "" : " | ";
         for (const auto& [key, number] : record) {
-            if (!assembler.Key(key) || !assembler.Store(number)) {
-                return false;
-            }
-        }
-        if (!assembler.Close()) {
-            return false;
+            text += key + (&key == &record.back().first ? "" : ",");
         }
     }
-    return assembler.Close();
+    return text;
 }
 
 Record Numbered(const std::vector<std::string>& keys) {
@@ -74,6 +83,7 @@ TEST(TreeAssembler, StructuresMatchThoseBuiltMemberByMember) {
         {Numbered({"b", "a", "B"}), Numbered({"ab", "a", "", "abc"}), Numbered({"", "a"})},
     };
     for (const std::vector<Record>& records : cases) {
+        SCOPED_TRACE(Keys(records));
         BindingProperty assembled;
         ASSERT_TRUE(Assemble(records, assembled));
         EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(records)));
@@ -125,17 +135,9 @@ TEST(TreeAssembler, NestedContainersTextsAndScalars) {
         ASSERT_TRUE(assembler.Close());
         EXPECT_EQ(assembler.Depth(), 0u);
     }
-    BindingProperty expected;
-    BindingProperty& list = expected.Member("list");
-    list.Append() = true;
-    list.Append() = uint64_t{18446744073709551615u};
-    list.Append() = -1.5;
-    list.Append() = "red";
-    list.Append() = "red";
-    list.Append();
-    list.Append().MakeCollection();
-    expected.Member("empty").MakeStructure();
-    EXPECT_TRUE(TreeTesting::SameTree(tree, expected));
+    EXPECT_EQ(ConversionTest::Render(tree),
+              "{empty={},list=[bool:true,unsigned:18446744073709551615,float:-1.5,string:red,"
+              "string:red,empty,[]]}");
 }
 
 TEST(TreeAssembler, ScalarRootsAndMisuse) {
@@ -162,20 +164,11 @@ TEST(TreeAssembler, RepeatedKeysFailTheClose) {
         {Numbered({"b", "c", "a", "c"})},
     };
     for (const std::vector<Record>& records : cases) {
+        SCOPED_TRACE(Keys(records));
         BindingProperty tree;
-        TreeAssembler assembler(tree);
-        ASSERT_TRUE(assembler.OpenCollection());
-        bool closed = true;
-        for (const Record& record : records) {
-            ASSERT_TRUE(assembler.OpenStructure());
-            for (const auto& [key, number] : record) {
-                ASSERT_TRUE(assembler.Key(key));
-                ASSERT_TRUE(assembler.Store(number));
-            }
-            closed = assembler.Close();
-        }
-        EXPECT_FALSE(closed);
-        EXPECT_TRUE(assembler.RepeatedKey());
+        bool repeated = false;
+        EXPECT_FALSE(Assemble(records, tree, &repeated));
+        EXPECT_TRUE(repeated);
     }
 }
 
