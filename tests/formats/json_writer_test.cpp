@@ -194,6 +194,9 @@ class RandomTrees {
         }
     }
 
+  private:
+    uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(random_() % bound); }
+
     double FiniteDouble() {
         for (;;) {
             const double value = Below(2) == 0
@@ -204,9 +207,6 @@ class RandomTrees {
             }
         }
     }
-
-  private:
-    uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(random_() % bound); }
 
     // Any bytes but NUL; invalid UTF-8 passes through.
     std::string Text() {
