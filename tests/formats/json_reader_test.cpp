@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +29,29 @@ TEST(JsonReader, ReadsEachKindOfValue) {
          "[u0,u4294967295,u4294967296,u18446744073709551615]"},
         {"[-0, -2147483648, -2147483649, -4294967296, -9223372036854775808]",
          "[s0,s-2147483648,s-2147483649,s-4294967296,s-9223372036854775808]"},
+        // Any other number is the double nearest to its text; beyond 64 bits too.
+        {"[1.5, 5.0, 1e2, -2.5E-3, 0.1, 7.0e+0, -4.35, 0.000001e5, 100000000000000000000000e-3]",
+         "[f1.5,f5,f100,f-0.0025000000000000001,f0.10000000000000001,f7,f-4.3499999999999996,"
+         "f0.10000000000000001,f1e+20]"},
+        {"[18446744073709551616, -9223372036854775809]",
+         "[f1.8446744073709552e+19,f-9.2233720368547758e+18]"},
+        // A zero significand is zero whatever its exponent, and so is what underflows.
+        {"[0e-300, -0.0e300, 1e-400, -0.0]", "[f0,f-0,f0,f-0]"},
+        {"[5e-324, 2.2250738585072011e-308, 1.7976931348623157e308]",
+         "[f4.9406564584124654e-324,f2.2250738585072009e-308,f1.7976931348623157e+308]"},
+        // Where a fast conversion is a unit in the last place off.
+        {"[4.7764532767287607e-219, 0.0000001e-300, -3.7854635797286895e-22]",
+         "[f4.7764532767287604e-219,f9.9999999999999991e-308,f-3.7854635797286893e-22]"},
+        // Around the powers of ten and the significands a double holds exactly.
+        {"[1e22, 1e23, 1e-22, 3e-23, 123456789012345e-22, 1234567890123456e-22]",
+         "[f1e+22,f9.9999999999999992e+22,f1e-22,f3e-23,f1.23456789012345e-08,"
+         "f1.2345678901234561e-07]"},
+        {"[9007199254740993.0, 9007199254740992e-22, 9007199254740993e-5, 0.9007199254740993, "
+         "-9007199254740991.5]",
+         "[f9007199254740992,f9.0071992547409924e-07,f90071992547.409927,f0.90071992547409929,"
+         "f-9007199254740992]"},
+        {"[0.0000000000000000000000000000001234, 123456789012345678901.5, 1234567890123456789e3]",
+         "[f1.2339999999999999e-31,f1.2345678901234568e+20,f1.2345678901234568e+21]"},
         {"true", "true"},
         {"[false, null]", "[false,~]"},
         {"null", "~"},
@@ -69,42 +87,6 @@ TEST(JsonReader, ReadsEachKindOfValue) {
     }
     EXPECT_EQ(Describe(ReadJson(nullptr)), "~");
     EXPECT_EQ(Describe(ReadJson(std::string("[7]"))), "[u7]");
-}
-
-TEST(JsonReader, FloatsAreTheNearestDoubleToTheirText) {
-    std::vector<std::string> texts = {
-        // Integers beyond 64 bits.
-        "18446744073709551616", "-9223372036854775809", "1.5", "5.0", "1e2", "-2.5E-3", "0.1",
-        "12.25", "-0.0", "1e22", "1e23", "123456789012345e-22", "1234567890123456e-22",
-        "9007199254740993.0", "0.30000000000000004", "5e-324", "2.2250738585072011e-308",
-        "1.7976931348623157e308", "0.000001e5", "100000000000000000000000e-3", "7.0e+0", "-4.35",
-        // Where a fast conversion is a unit in the last place off.
-        "4.7764532767287607e-219", "0.0000001e-300", "-3.7854635797286895e-22",
-        // Zero significands with exponents are zero.
-        "0e-300", "-0.0e300", "1e-400",
-        // Around the largest significand a double holds exactly.
-        "9007199254740992e-22", "9007199254740993e-5", "0.9007199254740993", "-9007199254740991.5",
-        "1e-22", "3e-23", "0.0000000000000000000000000000001234", "123456789012345678901.5",
-        "1234567890123456789e3"};
-    // Random doubles written with 15 digits (RapidJSON's own conversion is exact), 17 digits
-    // (it is not always) and with large exponents.
-    std::mt19937_64 random(11);
-    for (int index = 0; index < 3000; ++index) {
-        const double value =
-            std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 200) - 150);
-        char text[40];
-        std::snprintf(text, sizeof text, index % 2 == 0 ? "%.15g" : "%.17g", value);
-        texts.push_back(std::string(text).find_first_of(".e") == std::string::npos
-                            ? std::string(text) + ".0"
-                            : text);
-    }
-    for (const std::string& text : texts) {
-        const BindingResult result = ReadJson(text);
-        ASSERT_EQ(result.Kind(), Velto::ValueKind::Float) << text;
-        EXPECT_EQ(std::bit_cast<uint64_t>(result.GetFloat()),
-                  std::bit_cast<uint64_t>(std::strtod(text.c_str(), nullptr)))
-            << text;
-    }
 }
 
 TEST(JsonReader, ReportsEachParseErrorWithItsOffset) {

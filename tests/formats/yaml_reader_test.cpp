@@ -32,26 +32,6 @@ void ExpectValues(std::span<const char* const> rows) {
     }
 }
 
-TEST(YamlReader, BuildsStructuresAndCollections) {
-    const char* const rows[] = {
-        // Empty documents, mappings in name order, collections, keys of any scalar.
-        " => ~", "~ => ~", "# only a comment\n => ~",
-        "a: 1\nb: [x, z]\nc: {d: e}\n => {a:u1,b:[\"x\",\"z\"],c:{d:\"e\"}}",
-        "- 1\n- -2\n- 2.5\n- x\n => [u1,s-2,f2.5,\"x\"]", "b: 1\na: 2\n => {a:u2,b:u1}",
-        "a:\n  - []\n  - {}\n => {a:[[],{}]}", "a:\nb: ''\n => {a:~,b:\"\"}",
-        "5: x\ntrue: w\n~: z\n => {5:\"x\",true:\"w\",~:\"z\"}", "!!str 5: x\n => {5:\"x\"}",
-        "\"quoted key\": 1\n => {quoted key:u1}",
-        // An empty key names a member like any other key.
-        "\"\": 1\nb: 2\n => {:u1,b:u2}", "? \n: 1\nb: 2\n => {:u1,b:u2}",
-        "{'': [x], '': z} => {:\"z\"}", "a: &k ''\n*k : 1\n => {:u1,a:\"\"}",
-        // A repeated key replaces the earlier value, whatever its kind.
-        "a: 1\na: 2\n => {a:u2}", "a: {x: 1}\na: 5\n => {a:u5}", "a: [1, 2]\na: [3]\n => {a:[u3]}",
-        "a: 5\na: {x: 1}\n => {a:{x:u1}}",
-        // An empty first document may be followed by another one.
-        "---\n---\na: 1\n => {a:u1}", "~\n---\na: 1\n => {a:u1}", "a: 1\n...\n => {a:u1}"};
-    ExpectValues(rows);
-}
-
 TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
     const char* const rows[] = {
         // Block scalars are typed when chomped, like plain ones.
@@ -129,14 +109,29 @@ TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
     ExpectValues(rows);
 }
 
-TEST(YamlReader, CopiesAnchoredValuesAndKeys) {
-    const char* const rows[] = {"a: &x {b: 1}\nc: *x\n => {a:{b:u1},c:{b:u1}}",
-                                "- &n 7\n- *n\n- [*n, *n]\n => [u7,u7,[u7,u7]]",
-                                "&k a: 1\nb: *k\n => {a:u1,b:\"a\"}",
-                                "&k a: 1\n*k : 2\n => {a:u2}",
-                                "a: &s text\n*s : 3\n => {a:\"text\",text:u3}",
-                                "- &l [1, {c: [2]}]\n- *l\n => [[u1,{c:[u2]}],[u1,{c:[u2]}]]",
-                                "a: &q 'yes'\nb: *q\n => {a:\"yes\",b:\"yes\"}"};
+TEST(YamlReader, NamesMembersByKeyAndCopiesAnchoredValuesAndKeys) {
+    const char* const rows[] = {
+        // Keys of any scalar stay texts, and members come in byte-wise name order.
+        "true: w\n5: x\n~: z\n => {5:\"x\",true:\"w\",~:\"z\"}",
+        // An empty key names a member like any other key.
+        "\"\": 1\nb: 2\n => {:u1,b:u2}",
+        "? \n: 1\nb: 2\n => {:u1,b:u2}",
+        "a: &k ''\n*k : 1\n => {:u1,a:\"\"}",
+        // A repeated key replaces the earlier value, whatever its kind.
+        "{'': [x], '': z} => {:\"z\"}",
+        "a: [1, 2]\na: [3]\n => {a:[u3]}",
+        "a: 5\na: {x: 1}\n => {a:{x:u1}}",
+        // Document markers, and an empty document before the one that holds the mapping.
+        "---\n---\na: 1\n...\n => {a:u1}",
+        // Anchored values and keys are copied where their aliases stand.
+        "a: &x {b: 1}\nc: *x\n => {a:{b:u1},c:{b:u1}}",
+        "- &n 7\n- *n\n- [*n, *n]\n => [u7,u7,[u7,u7]]",
+        "&k a: 1\nb: *k\n => {a:u1,b:\"a\"}",
+        "&k a: 1\n*k : 2\n => {a:u2}",
+        "a: &s text\n*s : 3\n => {a:\"text\",text:u3}",
+        "- &l [1, {c: [2]}]\n- *l\n => [[u1,{c:[u2]}],[u1,{c:[u2]}]]",
+        "a: &q 'yes'\nb: *q\n => {a:\"yes\",b:\"yes\"}",
+    };
     ExpectValues(rows);
 }
 

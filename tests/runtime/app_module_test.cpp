@@ -102,6 +102,10 @@ TEST(AppModule, StartSendsTheLogToTheHostAndRunsOnStartOnce) {
     TestHost host;
     HostContext context{host.Api(), 1};
     {
+        TestModule failing(false);
+        EXPECT_FALSE(failing.Start(&context)) << "Start answers what OnStart answers";
+    }
+    {
         TestModule module;
         ASSERT_TRUE(module.Start(&context));
         EXPECT_EQ(module.onStartCalls, 1);
@@ -134,20 +138,6 @@ TEST(AppModule, StartSendsTheLogToTheHostAndRunsOnStartOnce) {
     host.ClearCalls();
     Velto::LogMessage(Velto::LogLevel::Always, Velto::kLogGroupDbg, "after the module");
     EXPECT_TRUE(host.Calls().empty()) << "the plug-in target leaves with its module";
-}
-
-TEST(AppModule, StartReportsTheFeaturesAnswerAndRefusesAMissingTable) {
-    TestHost host;
-    HostContext context{host.Api(), 1};
-    TestModule failing(false);
-    EXPECT_FALSE(failing.Start(&context));
-    EXPECT_EQ(failing.onStartCalls, 1);
-
-    TestModule module;
-    HostContext noTable{nullptr, 1};
-    EXPECT_FALSE(module.Start(nullptr));
-    EXPECT_FALSE(module.Start(&noTable));
-    EXPECT_EQ(module.onStartCalls, 0);
 }
 
 TEST(Handshake, FillsTheContextAndPreparesTheModule) {
