@@ -213,7 +213,7 @@ class ActiveBoostsSession : public ::testing::Test {
     int64_t baseline_ = 0;
 };
 
-TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
+TEST_F(ActiveBoostsSession, DescribesTheResourceAndKeepsItCurrentFromStartToShutdown) {
     // The resource's function and event type as the host's clients see them.
     const std::vector<std::string> described = host_.Description().Summaries();
     for (const std::string& line :
