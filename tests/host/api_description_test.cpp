@@ -1,6 +1,6 @@
-// The plain-data copy of an API description (the defensive walk and the readable type texts),
-// and which of its functions a call goes to. The copy of the fake plug-in's description, and its
-// printed forms, are tested with the host.
+// The plain-data copy of an API description (the defensive walk, the readable type texts and the
+// JSON form), and the routes a path matches. Which function a call goes to, and the fake plug-in's
+// description, are tested with the host.
 #include "host/api_description.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +77,19 @@ TEST(ApiDescription, StopsAtTheCountOrTheFirstNullLinkAndReadsNullTextsAsEmpty) 
                   "type Empty size=0 {}",
                   "event OnX",
               }));
+    // The same description as one JSON object, as a JSON transcript writes it.
+    EXPECT_EQ(description.ToJson(),
+              R"({"functions":[{"name":"","route":"","method":"ANY","arguments":[)"
+              R"({"name":"a","type":"int32","optional":true,"location":"header"},)"
+              R"({"name":"","type":"Item","optional":false,"location":"anywhere"}],)"
+              R"("returns":"void","tags":[]},)"
+              R"({"name":"Second","route":"/r","method":"PURGE","arguments":[],"returns":"void",)"
+              R"("tags":["t",""]}],)"
+              R"("types":[{"name":"E","size":4,"values":[{"name":"B","value":2}]},)"
+              R"({"name":"","size":8,"fields":[{"name":"f","offset":4,"type":"vector<Item>",)"
+              R"("optional":true}]},)"
+              R"({"name":"Empty","size":0,"fields":[]}],)"
+              R"("events":[{"name":"OnX","dataType":""}]})");
 }
 
 TEST(TypeDescription, NamesKindsAndRegisteredTypes) {
@@ -135,61 +148,6 @@ TEST(RouteMatches, MatchesLiteralsAndEachKindOfPlaceholder) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RouteMatches(c.route, c.path), c.matches) << c.route << " against " << c.path;
-    }
-}
-
-FunctionDescription Function(const char* name, const char* route, uint32_t method,
-                             const char* customMethod = "") {
-    FunctionDescription function;
-    function.name = name;
-    function.route = route;
-    function.method = method;
-    function.customMethod = customMethod;
-    return function;
-}
-
-TEST(ChooseFunction, PrefersTheFirstFittingMethodAndFallsBackToTheRoute) {
-    const std::vector<FunctionDescription> functions = {
-        Function("GetThing", "/thing", 2),       Function("GetItem", "/items/{id}", 2),
-        Function("PostItem", "/items/{id}", 6),  Function("Ping", "", 0),
-        Function("Purge", "/cache", 8, "PURGE"), Function("PostAny", "/any/{+rest}", 6),
-        Function("Any", "/any/{+rest}", 0),      Function("GetAnyB", "/any/b", 2),
-    };
-    struct Case {
-        uint32_t method;
-        const char* customMethod;
-        const char* path;
-        const char* function;  // explicit name, or empty
-        const char* chosen;    // empty: none
-    };
-    const Case cases[] = {
-        {2, "", "/thing", "", "GetThing"},
-        {2, "", "/thing?a=1&b", "", "GetThing"},
-        {2, "", "/thing/", "", ""},
-        {2, "", "/items/7", "", "GetItem"},
-        {6, "", "/items/7?x", "", "PostItem"},
-        {7, "", "/items/7", "", "GetItem"},
-        {1, "", "/thing", "", "GetThing"},
-        {3, "", "Ping", "", "Ping"},
-        {3, "", "Ping?x=1", "", "Ping"},
-        {2, "", "/Ping", "", ""},
-        {8, "PURGE", "/cache", "", "Purge"},
-        {8, "purge", "/cache", "", "Purge"},
-        {5, "", "/any/a/b", "", "Any"},
-        {2, "", "/any/b", "", "Any"},
-        {6, "", "/any/b", "", "PostAny"},
-        {2, "", "/nothing", "", ""},
-        {2, "", "/nothing", "PostItem", "PostItem"},
-        {2, "", "/thing", "Nope", ""},
-    };
-    for (const Case& c : cases) {
-        RecordedRequest request;
-        request.method = c.method;
-        request.customMethod = c.customMethod;
-        request.path = c.path;
-        const std::optional<std::size_t> index = ChooseFunction(functions, request, c.function);
-        EXPECT_EQ(index.has_value() ? functions[*index].name : "", c.chosen)
-            << MethodText(c.method, c.customMethod) << " " << c.path << " function=" << c.function;
     }
 }
 

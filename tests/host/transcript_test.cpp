@@ -71,49 +71,25 @@ TEST(TranscriptLine, RendersEachKindOfLineAsText) {
     }
 }
 
-TEST(TranscriptLine, RendersOneJsonObjectWithEveryField) {
-    const TranscriptLine line = TranscriptLine(LineKind::Call, Side::Plugin, "Log")
-                                    .Bare("level", "ALWAYS", FieldStyle::Positional)
-                                    .Quoted("message", "a \"quoted\" text")
-                                    .Json("payload", "[1,null]")
-                                    .Float("delay", 0.5);
-    EXPECT_EQ(line.ToJson(), R"({"line":"call","from":"plugin","call":"Log","level":"ALWAYS",)"
-                             R"("message":"a \"quoted\" text","payload":[1,null],"delay":0.5})");
-}
-
-TEST(Transcript, IndentsTheLinesUnderEachHeadingAndLeavesHeadingsOutOfJson) {
-    const TranscriptLine heading =
-        TranscriptLine(LineKind::Step, Side::Host, "stop").Label("host shuts the plug-in down");
-    const TranscriptLine call =
-        TranscriptLine(LineKind::Call, Side::Host, "Shutdown")
-            .Json("list", "[" + std::string(70, '1') + "]", FieldStyle::Positional);
-    Transcript transcript;
-    transcript.Add(call);
-    transcript.Add(heading);
-    transcript.Add(call);
-    transcript.Add(heading);
-    const std::string ones(70, '1');
-    EXPECT_EQ(transcript.Text(), "-> Shutdown()\n    [\n      " + ones + "\n    ]\n\n" +
-                                     "host shuts the plug-in down\n" +
-                                     "  -> Shutdown()\n      [\n        " + ones + "\n      ]\n\n" +
-                                     "host shuts the plug-in down\n");
-    transcript.Clear();
-    transcript.SetFormat(TranscriptFormat::Json);
-    transcript.Add(heading);
-    transcript.Add(call);
-    EXPECT_EQ(transcript.Lines().size(), 1u) << transcript.Text();
-}
-
 TEST(Transcript, KeepsLinesInItsFormatAndEchoesThem) {
     std::ostringstream echo;
     Transcript transcript;
     transcript.EchoTo(&echo);
     transcript.Add(TranscriptLine(LineKind::Call, Side::Host, "Start").Unsigned("handle", 1));
     transcript.SetFormat(TranscriptFormat::Json);
-    transcript.Add(TranscriptLine(LineKind::Return, Side::Plugin, "Start").Boolean("result", true));
+    // A heading has no JSON form: it is left out.
+    transcript.Add(TranscriptLine(LineKind::Step, Side::Host, "stop").Label("host stops"));
+    transcript.Add(TranscriptLine(LineKind::Call, Side::Plugin, "Log")
+                       .Bare("level", "ALWAYS", FieldStyle::Positional)
+                       .Quoted("message", "a \"quoted\" text")
+                       .Json("payload", "[1,null]")
+                       .Float("delay", 0.5)
+                       .Boolean("result", true));
+    // One object per line, its members in the order they were added.
     const std::string expected =
         "-> Start(handle=1)\n"
-        R"({"line":"return","from":"plugin","call":"Start","result":true})"
+        R"({"line":"call","from":"plugin","call":"Log","level":"ALWAYS",)"
+        R"("message":"a \"quoted\" text","payload":[1,null],"delay":0.5,"result":true})"
         "\n";
     EXPECT_EQ(transcript.Text(), expected);
     EXPECT_EQ(echo.str(), expected);

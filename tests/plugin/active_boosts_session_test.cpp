@@ -17,7 +17,6 @@
 
 namespace {
 
-using Velto::TestHost::ApiDescription;
 using Velto::TestHost::FunctionAnswer;
 using Velto::TestHost::HostAnswer;
 using Velto::TestHost::HostCall;
@@ -106,79 +105,15 @@ const std::string kFirstResource =
     ResourceJson(2874410, "2017-07-14T02:40:00Z", "2017-07-15T02:40:00Z", 3);
 const std::string kFirstUpdate = UpdateEventJson(kFirstResource);
 
-// A loaded module of the built plug-in.
-class ActiveBoostsApi : public ::testing::Test {
+// A module of the built plug-in, loaded after a first session made the allocations that last as
+// long as the library (type identities, the logger), so that the memory of the second is
+// measured alone.
+class ActiveBoostsSession : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(host_.OpenLibrary(MEK_PLUGIN_PATH, &error)) << error;
         ASSERT_EQ(host_.Load(), LoadResult::Accepted);
-    }
-
-    // A call through the resource's function entry, or the one `function` names: "status error"
-    // or "status value".
-    std::string Get(uint32_t method = kGet, const std::string& path = kResource,
-                    const std::string& function = {}) {
-        RecordedRequest request;
-        request.method = method;
-        request.path = path;
-        const std::optional<FunctionAnswer> answer = host_.CallFunction(request, function);
-        if (!answer) {
-            return "no function";
-        }
-        EXPECT_TRUE(answer->released) << path;
-        return std::to_string(answer->statusCode) + " " +
-               (answer->errorMessage ? *answer->errorMessage
-                                     : WithoutFirstWin(answer->body.ToJson()));
-    }
-
-    TestHost host_;
-};
-
-TEST_F(ActiveBoostsApi, DescribesTheResourceRouteItsTypesAndEvents) {
-    const ApiDescription description = host_.Description();
-    ASSERT_EQ(description.functions.size(), 1u);
-    const Velto::TestHost::FunctionDescription& get = description.functions.front();
-    EXPECT_EQ(get.name, "GetMekActiveBoostsV1ActiveBoosts");
-    EXPECT_EQ(get.route, kResource);
-    EXPECT_EQ(get.method, 2u);
-    EXPECT_TRUE(get.arguments.empty());
-    EXPECT_EQ(get.returns.kind, 17u);
-    EXPECT_EQ(get.returns.typeName, "ActiveBoosts");
-    EXPECT_EQ(get.tags, (std::vector<std::string>{"Plugins", "Plugin mek-active-boosts"}));
-
-    const auto type = [&](const std::string& name) {
-        const auto found = std::find_if(description.types.begin(), description.types.end(),
-                                        [&](const auto& record) { return record.name == name; });
-        return found != description.types.end() ? *found : Velto::TestHost::TypeRecordDescription{};
-    };
-    const auto boosts = type("ActiveBoosts");
-    ASSERT_EQ(boosts.fields.size(), 8u);
-    EXPECT_EQ(boosts.fields.front().name, "summonerId");
-    EXPECT_EQ(boosts.fields.back().name, "firstWinOfTheDayStartTime");
-    const auto eventType = type("PluginResourceEventType");
-    ASSERT_EQ(eventType.values.size(), 3u);
-    EXPECT_EQ(eventType.values[0].name, "Create");
-    EXPECT_EQ(eventType.values[1].name, "Delete");
-    EXPECT_EQ(eventType.values[1].value, 2);
-    EXPECT_EQ(type("BindingFullApiHelp").fields.size(), 3u);
-    EXPECT_FALSE(description.events.empty());
-}
-
-TEST_F(ActiveBoostsApi, AnswersOnlyItsMethodAndRouteThroughItsFunctionEntry) {
-    const std::string kName = "GetMekActiveBoostsV1ActiveBoosts";
-    EXPECT_EQ(Get(kGet, kResource, kName), "404 Not found") << "nothing to serve before start";
-    EXPECT_EQ(Get(kPost, kResource, kName), "404 Invalid function");
-    EXPECT_EQ(Get(kGet, std::string(kResource) + "/", kName), "404 Invalid function");
-}
-
-// A module of the built plug-in, loaded after a first session made the allocations that last as
-// long as the library (type identities, the logger), so that the memory of the second is
-// measured alone.
-class ActiveBoostsSession : public ActiveBoostsApi {
-  protected:
-    void SetUp() override {
-        ActiveBoostsApi::SetUp();
         StartLoggedIn();
         FireStoreFulfilment("BOOST");
         host_.RunDeferredCalls();
@@ -187,6 +122,22 @@ class ActiveBoostsSession : public ActiveBoostsApi {
         host_.ClearCalls();
         baseline_ = BytesInUse();
         ASSERT_EQ(host_.Load(), LoadResult::Accepted);
+    }
+
+    // A GET of the resource through the function entry the host chooses: "status error" or
+    // "status value".
+    std::string Get() {
+        RecordedRequest request;
+        request.method = kGet;
+        request.path = kResource;
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(request);
+        if (!answer) {
+            return "no function";
+        }
+        EXPECT_TRUE(answer->released);
+        return std::to_string(answer->statusCode) + " " +
+               (answer->errorMessage ? *answer->errorMessage
+                                     : WithoutFirstWin(answer->body.ToJson()));
     }
 
     int64_t BytesInUse() {
@@ -258,13 +209,29 @@ class ActiveBoostsSession : public ActiveBoostsApi {
         host_.FireEvent(event, Json(payload));
     }
 
+    TestHost host_;
     int64_t baseline_ = 0;
 };
 
-TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
+TEST_F(ActiveBoostsSession, DescribesTheResourceAndKeepsItCurrentFromStartToShutdown) {
+    // The resource's function and event type as the host's clients see them.
+    const std::vector<std::string> described = host_.Description().Summaries();
+    for (const std::string& line :
+         {std::string("function GetMekActiveBoostsV1ActiveBoosts GET \"") + kResource +
+              "\" () returns ActiveBoosts",
+          std::string("type PluginResourceEventType size=4 {Create=0, Delete=2, Update=1}")}) {
+        SCOPED_TRACE(line);
+        EXPECT_NE(std::find(described.begin(), described.end(), line), described.end());
+    }
+    EXPECT_EQ(host_.Description().functions.at(0).tags,
+              (std::vector<std::string>{"Plugins", "Plugin mek-active-boosts"}));
+
     EXPECT_EQ(Get(), "404 Not found");
     const int64_t before = NowSeconds();
-    StartLoggedIn();
+    // The query's answer comes streamed, in two pieces; the plug-in releases the stream.
+    const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
+    StartLoggedIn(HostAnswer::Stream(
+        {StreamPiece{answer.substr(0, 40), true}, StreamPiece{answer.substr(40), false}}));
     const int64_t after = NowSeconds();
     EXPECT_EQ(Take(HostCallKind::SendRequest),
               (std::vector<std::string>{"GET /mek-login/v1/login-data-packet []",
@@ -307,22 +274,8 @@ TEST_F(ActiveBoostsSession, KeepsTheResourceCurrentFromStartToShutdown) {
               6);
     EXPECT_TRUE(host_.Subscriptions().empty()) << "every subscription ends";
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
+    EXPECT_EQ(host_.UnreleasedStreams(), 0u);
     EXPECT_EQ(BytesInUse(), baseline_) << "the session's memory is given back";
-}
-
-TEST_F(ActiveBoostsSession, AppliesStoreFulfilmentsOfBoostsOnly) {
-    StartLoggedIn();
-    const struct {
-        const char* inventoryType;
-        bool applied;
-    } cases[] = {{"BOOST", true}, {"boost", false}, {"BOOSTS", false}, {"", false}};
-    for (const auto& test : cases) {
-        FireStoreFulfilment(test.inventoryType);
-        host_.RunDeferredCalls();
-        EXPECT_EQ(Events().size(), test.applied ? 2u : 0u) << test.inventoryType;
-    }
-    EXPECT_EQ(Get(), "0 " + ResourceJson(7, "1970-01-01T00:00:00Z", "1970-01-01T00:00:00Z", 0))
-        << "a field that does not convert keeps 0";
 }
 
 TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
@@ -351,15 +304,6 @@ TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
     }
 }
 
-TEST_F(ActiveBoostsSession, ReadsAStreamedAnswer) {
-    const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
-    StartLoggedIn(HostAnswer::Stream(
-        {StreamPiece{answer.substr(0, 40), true}, StreamPiece{answer.substr(40), false}}));
-    EXPECT_EQ(Events().size(), 2u);
-    EXPECT_EQ(Get(), "0 " + kFirstResource);
-    EXPECT_EQ(host_.UnreleasedStreams(), 0u);
-}
-
 TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
     StartLoggedIn();
     // A delay whose ticks overflow 64 bits gives a date that cannot be written.
@@ -371,10 +315,20 @@ TEST_F(ActiveBoostsSession, BadTimesAndPacketsDoNotDisturbTheResource) {
     }
     EXPECT_TRUE(reported);
 
-    // An end date a day before 1970 cannot be written either.
-    FireStoreFulfilment("BOOST", BoostsJson(1, -86400000, 0, 0));
+    // An end date a day before 1970 cannot be written either; a field that does not convert
+    // keeps 0.
+    FireStoreFulfilment("BOOST",
+                        R"({"summonerId":1,"ipBoostEndDate":-86400000,"xpBoostPerWinCount":"x"})");
     host_.RunDeferredCalls();
     EXPECT_EQ(Get(), "0 " + ResourceJson(1, "", "1970-01-01T00:00:00Z", 0));
+
+    // Only a fulfilment of inventory type BOOST, spelt exactly so, is applied.
+    for (const char* inventoryType : {"boost", "BOOSTS", ""}) {
+        SCOPED_TRACE(inventoryType);
+        FireStoreFulfilment(inventoryType);
+        host_.RunDeferredCalls();
+        EXPECT_TRUE(Events().empty());
+    }
 
     // A packet whose data does not convert is dropped.
     FireLoginPacket(R"({"timeUntilFirstWinOfDay":"soon"})");
