@@ -293,6 +293,9 @@ class PluginLoggingTest : public LogTest::LoggerSession {
     RecordingLogTarget* host = nullptr;
 };
 
+// Starting plug-in logging detaches the consoles and lowers the logger's level to Okay; only a
+// new target replaces the module's earlier one, and gets the default line format, that level and
+// no group filters.
 TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     bool destroyed = false;
     moduleTarget = std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
