@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "diagnostics/log.h"
-#include "diagnostics/log_api.h"
 #include "diagnostics/log_groups.h"
 #include "diagnostics/log_level.h"
 #include "log_test_support.h"
@@ -136,12 +135,16 @@ TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
     }
 }
 
-TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
+// Thread ids are upper-case hexadecimal padded to twice the size of a pointer.
+TEST(LogFieldText, PrintsTimestampsAndThreadIdsAndCutsThemToTheBuffer) {
     const auto stamp = [](char* buffer, std::size_t size) {
         return Velto::TimestampText(buffer, size, kTime);
     };
     const auto fileStamp = [](char* buffer, std::size_t size) {
         return Velto::FileNameTimestampText(buffer, size, kTime);
+    };
+    const auto threadId = [](char* buffer, std::size_t size) {
+        return Velto::ThreadIdText(buffer, size, 0x0A1B2C3Du);
     };
     EXPECT_EQ(Guarded(64, stamp), "2024-03-05T07:08:09.012");
     EXPECT_EQ(Guarded(5, stamp), "2024");
@@ -149,18 +152,9 @@ TEST(LogTimestampText, PrintsBothShapesAndCutsToTheBuffer) {
     EXPECT_EQ(Guarded(64, fileStamp), "2024-03-05T07-08-09");
     EXPECT_EQ(Guarded(1, fileStamp), "");
     EXPECT_EQ(Velto::TimestampText(nullptr, 10, kTime), 0u);
-}
-
-TEST(LogThreadIdText, IsUpperCaseHexPaddedToTwicePointerSize) {
-    const auto id = [](uint32_t value) {
-        return [value](char* buffer, std::size_t size) {
-            return Velto::ThreadIdText(buffer, size, value);
-        };
-    };
-    const std::size_t digits = 2 * sizeof(void*);
-    EXPECT_EQ(Guarded(32, id(0x1A2Bu)), std::string(digits - 4, '0') + "1A2B");
-    EXPECT_EQ(Guarded(32, id(0xFFFFFFFFu)), std::string(digits - 8, '0') + "FFFFFFFF");
-    EXPECT_EQ(Guarded(3, id(0x1A2Bu)), "00");
+    const std::string fullId = std::string(2 * sizeof(void*) - 8, '0') + "0A1B2C3D";
+    EXPECT_EQ(Guarded(32, threadId), fullId);
+    EXPECT_EQ(Guarded(3, threadId), fullId.substr(0, 2));
 }
 
 TEST(LogLevelText, HasSixRightAlignedCharactersForKnownLevels) {
@@ -254,15 +248,6 @@ TEST(LogGroups, ConcurrentRegistrationGivesEachNameOneBit) {
         EXPECT_EQ(masks[t], masks[0]) << "thread " << t << " saw other bits";
     }
     EXPECT_EQ(table.LastUsedIndex(), 7 + kNames);
-}
-
-TEST(LogGroups, ProcessTableHoldsLocationAtBitEight) {
-    EXPECT_EQ(Velto::ProcessLogGroups().Register("LOC"), Velto::kLogGroupLoc);
-    EXPECT_EQ(Velto::GetLogApi()->RegisterGroup("LOC"), Velto::kLogGroupLoc);
-    EXPECT_EQ(Velto::GetLogApi()->RegisterGroup("DBG"), Velto::kLogGroupDbg);
-    char text[16];
-    Velto::GetLogApi()->GroupListText(text, sizeof text, Velto::kLogGroupLoc | 1);
-    EXPECT_STREQ(text, "DBG;LOC");
 }
 
 }  // namespace

@@ -116,7 +116,9 @@ TEST_F(LogManagerTest, ExecutableNameIsTheProgramNameWithoutItsFolders) {
     EXPECT_TRUE(path.ends_with("/" + name) || path.ends_with("\\" + name)) << path;
 }
 
-TEST_F(QuietLogManagerTest, DropsMutedLowLevelAndSuppressedMessages) {
+// The logger's switch, level and suppressed groups apply first, then each target's level and
+// groups: one included group is enough, one excluded group wins, and no group passes both.
+TEST_F(QuietLogManagerTest, DropsWhatTheLoggersOrTheTargetsFiltersRefuse) {
     LogManager::Mute();
     Velto::LogMessage(LogLevel::Always, 0, "muted");
     LogManager::Unmute();
@@ -125,36 +127,13 @@ TEST_F(QuietLogManagerTest, DropsMutedLowLevelAndSuppressedMessages) {
     LogManager::SetMinimumLevel(0);
     LogManager::SetSuppressedGroups(0);
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupXtr, "now passes");
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{"now passes"});
-}
-
-TEST_F(QuietLogManagerTest, AppliesEachTargetsLevelAndGroupFilters) {
-    LogManager::SetMinimumLevel(0);
-    const uint64_t net = Velto::kLogGroupNet;
-    const uint64_t gen = Velto::kLogGroupGen;
-    const struct {
-        const char* what;
-        Velto::LogTargetConfig config;
-        int32_t level;
-        uint64_t groups;
-        bool received;
-    } rows[] = {
-        {"included NET, mask 0", {0, net, 0, "#M"}, 0, 0, true},
-        {"included NET, in NET", {0, net, 0, "#M"}, 0, net, true},
-        {"included NET, only in GEN", {0, net, 0, "#M"}, 0, gen, false},
-        {"included NET, in NET and GEN", {0, net, 0, "#M"}, 0, net | gen, true},
-        {"excluded GEN, in NET and GEN", {0, 0, gen, "#M"}, 0, net | gen, false},
-        {"excluded GEN, mask 0", {0, 0, gen, "#M"}, 0, 0, true},
-        {"no filters, any group", {0, 0, 0, "#M"}, 0, uint64_t{1} << 40, true},
-        {"below the target's level", {2, 0, 0, "#M"}, 1, 0, false},
-        {"at the target's level", {2, 0, 0, "#M"}, 2, 0, true},
-    };
-    for (const auto& row : rows) {
-        RecordingLogTarget target;
-        target.Configure(row.config);
-        Velto::LogMessage(static_cast<LogLevel>(row.level), row.groups, "probe");
-        EXPECT_EQ(target.records.size(), row.received ? 1u : 0u) << row.what;
-    }
+    log.Configure({2, Velto::kLogGroupNet, Velto::kLogGroupGen, "#M"});
+    Velto::LogMessage(LogLevel::Warn, 0, "below the target's level");
+    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupDbg, "in no included group");
+    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupNet | Velto::kLogGroupGen, "excluded");
+    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupNet | Velto::kLogGroupDbg, "included");
+    Velto::LogMessage(LogLevel::Error, 0, "in no group");
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"now passes", "included", "in no group"}));
 }
 
 TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
@@ -164,12 +143,6 @@ TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
     }
     Velto::LogMessage(LogLevel::Always, 0, "%.1f of %d", 2.5, 1000);
     EXPECT_EQ(log.Messages(), std::vector<std::string>{"2.5 of 1000"});
-}
-
-TEST_F(QuietLogManagerTest, CutsMessagesAtFourThousandNinetyFiveCharactersAndIgnoresNull) {
-    Velto::LogMessage(LogLevel::Error, 0, "%s", std::string(5000, 'z').c_str());
-    Velto::LogMessage(LogLevel::Error, 0, nullptr);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string(4095, 'z')});
 }
 
 TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
@@ -204,7 +177,8 @@ TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
 
 // Configure keeps only the excluded bits out of the included ones and attaches; a target is
 // listed once however often it is attached, configured or added, and leaves the list when it is
-// detached or destroyed, also when its table was added directly.
+// detached or destroyed, also when its table was added directly. Messages go to the listed
+// targets in list order.
 TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
@@ -230,67 +204,40 @@ TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     listedOnly.reset();
     EXPECT_EQ(Listed(attachedTable), 0);
     EXPECT_EQ(Listed(listedTable), 0);
-    Velto::LogMessage(LogLevel::Error, 0, "reaches only live targets");
-}
 
-TEST_F(QuietLogManagerTest, DeliversInAttachOrderAndOnlyToAttachedTargets) {
-    log.Detach();
     std::vector<std::string> order;
     RecordingLogTarget second("second", nullptr, &order);
     RecordingLogTarget first("first", nullptr, &order);
-    RecordingLogTarget detached("detached", nullptr, &order);
     second.Attach();
     first.Attach();
-    Velto::LogMessage(LogLevel::Error, 0, "one");
+    Velto::LogMessage(LogLevel::Error, 0, "reaches only live, attached targets in list order");
     EXPECT_EQ(order, (std::vector<std::string>{"second", "first"}));
+    EXPECT_TRUE(target.records.empty()) << "the detached target received it";
 }
 
-TEST_F(LogManagerTest, FindsAttachedTargetsByExactName) {
-    RecordingLogTarget target("PluginLogTarget");
-    EXPECT_EQ(LogManager::FindTarget("PluginLogTarget"), nullptr) << "not attached yet";
-    target.Attach();
-    EXPECT_EQ(LogManager::FindTarget("PluginLogTarget"), target.Interface());
-    EXPECT_EQ(LogManager::FindTarget("pluginlogtarget"), nullptr) << "names are case-sensitive";
-    EXPECT_EQ(LogManager::FindTarget("PluginLog"), nullptr);
-    EXPECT_EQ(LogManager::FindTarget(nullptr), nullptr);
-    EXPECT_EQ(LogManager::FindTarget("StdErrLogTarget"), LogManager::StdErrTarget());
-    EXPECT_EQ(LogManager::FindTarget("StdOutLogTarget"), nullptr) << "standard output is detached";
-}
-
+// A log call creates the logger without counting a start; each start needs its stop, and the
+// last stop detaches every target and ends the logger, which a later start makes anew.
 TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
     ASSERT_FALSE(LogManager::Exists());
-    LogManager::Stop();
-    EXPECT_FALSE(LogManager::Exists()) << "a stop without a start must not create the logger";
-
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "dropped, but creates the logger");
+    EXPECT_TRUE(LogManager::Exists());
     LogManager::Start();
     LogManager::Start();
-    RecordingLogTarget target;
-    target.Attach();
+    auto target = std::make_unique<RecordingLogTarget>();
+    target->Attach();
     LogManager::SetMinimumLevel(3);
     LogManager::Stop();
-    EXPECT_TRUE(LogManager::Exists()) << "one start is still counted";
-    EXPECT_TRUE(target.IsAttached());
-
+    EXPECT_TRUE(target->IsAttached()) << "one start is still counted";
     LogManager::Stop();
     EXPECT_FALSE(LogManager::Exists());
-    EXPECT_FALSE(target.IsAttached()) << "the last stop detaches every target";
+    EXPECT_FALSE(target->IsAttached());
+    target.reset();
+    EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target revived the logger";
 
     LogManager::Start();
     EXPECT_EQ(LogManager::MinimumLevel(), 1) << "a new logger starts from its defaults";
-    EXPECT_FALSE(target.IsAttached());
     LogManager::Stop();
     EXPECT_FALSE(LogManager::Exists());
-}
-
-TEST(LogManagerLifetime, LogCallCreatesTheLoggerWithoutCountingAStart) {
-    ASSERT_FALSE(LogManager::Exists());
-    CapturedDebugger debugger;
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "dropped, but creates the logger");
-    EXPECT_TRUE(LogManager::Exists());
-    EXPECT_TRUE(debugger.texts.empty());
-    LogManager::Start();
-    LogManager::Stop();
-    EXPECT_FALSE(LogManager::Exists()) << "the first stop after one start ends it";
 }
 
 // A target made of the table alone, as a C caller would build it; the getters it lacks read as 0.
@@ -346,41 +293,9 @@ class PluginLoggingTest : public LogTest::LoggerSession {
     RecordingLogTarget* host = nullptr;
 };
 
-TEST_F(PluginLoggingTest, ReplacesTheConsolesWithAHostTargetThatReceivesAllButExtraMessages) {
-    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(moduleTarget.get(), host);
-    EXPECT_EQ(StateOf(host->Interface()),
-              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
-    EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()});
-    for (LogTargetInterface* console :
-         {LogManager::StdOutTarget(), LogManager::StdErrTarget(), LogManager::DebuggerTarget()}) {
-        EXPECT_FALSE(console->IsAttached(console)) << console->GetName(console);
-    }
-    EXPECT_EQ(LogManager::MinimumLevel(), 0);
-    EXPECT_EQ(LogManager::SuppressedGroups(), Velto::kLogGroupXtr);
-
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "okay %s", "message");
-    Velto::LogMessage(LogLevel::Always, Velto::kLogGroupDbg | Velto::kLogGroupXtr, "extra");
-    Velto::LogMessage(LogLevel::Error, Velto::kLogGroupGen, "general");
-    EXPECT_EQ(host->Messages(), (std::vector<std::string>{"okay message", "general"}));
-    ASSERT_EQ(host->records.size(), 2u);
-    EXPECT_EQ(std::pair(host->records[0].level, host->records[1].level), std::pair(0, 2));
-}
-
-TEST_F(PluginLoggingTest, DoesNothingWhenAPluginTargetIsAttached) {
-    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
-    LogManager::SetMinimumLevel(2);
-    bool called = false;
-    Velto::StartPluginLogging(moduleTarget, [&] {
-        called = true;
-        return std::unique_ptr<LogTarget>();
-    });
-    EXPECT_FALSE(called);
-    EXPECT_EQ(moduleTarget.get(), host);
-    EXPECT_EQ(LogManager::MinimumLevel(), 2) << "a second start must change nothing";
-}
-
+// Starting plug-in logging detaches the consoles and lowers the logger's level to Okay; only a
+// new target replaces the module's earlier one, and gets the default line format, that level and
+// no group filters.
 TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     bool destroyed = false;
     moduleTarget = std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
@@ -393,20 +308,10 @@ TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(moduleTarget.get(), host);
-    EXPECT_EQ(LogManager::FindTarget("EarlierTarget"), nullptr);
-}
-
-TEST(PluginLoggingLifetime, LastStopDetachesTheHostTarget) {
-    ASSERT_FALSE(LogManager::Exists());
-    std::unique_ptr<LogTarget> moduleTarget;
-    Velto::StartLogging();
-    RecordingLogTarget* host = nullptr;
-    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
-    Velto::StopLogging();
-    EXPECT_FALSE(LogManager::Exists());
-    EXPECT_FALSE(host->IsAttached());
-    moduleTarget.reset();
-    EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target must not revive the logger";
+    EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()})
+        << "the consoles and the earlier target are gone";
+    EXPECT_EQ(StateOf(host->Interface()),
+              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
 }
 
 const Velto::LogApi& Api() {
@@ -480,6 +385,9 @@ TEST_F(LogApiTest, AddsFindsAndRemovesTargets) {
     Api().AddTarget(target.Interface());
     Api().AddTarget(nullptr);
     EXPECT_EQ(Api().FindTarget("TableTarget"), target.Interface());
+    EXPECT_EQ(Api().FindTarget("tabletarget"), nullptr) << "names are case-sensitive";
+    EXPECT_EQ(Api().FindTarget("Table"), nullptr) << "only whole names match";
+    EXPECT_EQ(Api().FindTarget("StdOutLogTarget"), nullptr) << "standard output is detached";
     EXPECT_EQ(Api().FindTarget(nullptr), nullptr);
     EXPECT_EQ(Api().StdOutTarget(), LogManager::StdOutTarget());
     EXPECT_EQ(Api().StdErrTarget(), LogManager::StdErrTarget());
@@ -495,6 +403,7 @@ TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
     const std::size_t length = Api().FormatLine(line, sizeof line, "#E #G #L #M", &record);
     EXPECT_EQ(length, std::strlen(line));
     EXPECT_EQ(std::string(line), std::string(Api().ExecutableName()) + " LOC ALWAYS m\n");
+    EXPECT_EQ(Api().RegisterGroup("LOC"), Velto::kLogGroupLoc) << "the process table holds LOC";
 
     char text[32];
     Api().TimestampText(text, sizeof text, &record.time);
@@ -507,13 +416,16 @@ TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
     EXPECT_GE(now.year, 2020);
 }
 
+// A message is cut at 4095 characters; a null format logs nothing.
 TEST_F(QuietLogManagerTest, LogsThroughTheApiTablesVariableArgumentEntry) {
     LogThroughTable(2, Velto::kLogGroupNet, "%s has %d boosts", "player", 3);
     LogThroughTable(0, 0, "below the minimum level");
     LogThroughTable(3, 0, nullptr);
-    ASSERT_EQ(log.records.size(), 1u);
+    LogThroughTable(2, 0, "%s", std::string(5000, 'z').c_str());
+    ASSERT_EQ(log.records.size(), 2u);
     EXPECT_EQ(std::tie(log.records[0].level, log.records[0].groups, log.records[0].message),
               std::tuple(2, Velto::kLogGroupNet, "player has 3 boosts"));
+    EXPECT_EQ(log.records[1].message, std::string(4095, 'z'));
 }
 
 // A target whose own class never enables writing keeps the table's "writes nothing" entry.

@@ -133,7 +133,10 @@ const std::string R = "EventRegister", W = "EventWrite", U = "EventUnregister";
 
 // Providers are registered once, in order, each with its own context; an explicit Unregister
 // goes in reverse and leaves the destructor nothing to do, which otherwise unregisters the rest.
-TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderAndUnregistersThemInReverse) {
+// A listener that enables the second provider's keyword 0x1 during its registration makes
+// Register write the thread-name event: its descriptor, then the thread id and "Main thread" with
+// its terminator.
+TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderNamesTheThreadAndUnregistersInReverse) {
     RecordingLookup lookup;
     {
         TraceProviders providers;
@@ -148,9 +151,21 @@ TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderAndUnregistersThemInRev
             EXPECT_EQ(lookup.calls[7 - i].handle, 0x100 + i);
             EXPECT_EQ(providers.Contexts()[i].handle, 0u);
         }
+        lookup.listeners = {{5, 0, 0x1, 0}};  // the sixth registration: the second provider's
         providers.Register(lookup);
     }
-    EXPECT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, U, U, U, U}));
+    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, W, U, U, U, U}));
+    const Call& write = lookup.calls[12];
+    const EventDescriptor& d = write.descriptor;
+    EXPECT_EQ(write.handle, lookup.calls[9].handle) << "written to the second provider";
+    // id, version, channel, level, opcode, task, keyword
+    EXPECT_EQ((std::tuple<int, int, int, int, int, int, uint64_t>{
+                  d.id, d.version, d.channel, d.level, d.opcode, d.task, d.keyword}),
+              (std::tuple<int, int, int, int, int, int, uint64_t>{103, 0, 0, 0, 14, 2, 0x1}));
+    const uint32_t threadId = Velto::Platform::CurrentThreadId();
+    EXPECT_EQ(write.payload,
+              (std::vector<std::string>{std::string(reinterpret_cast<const char*>(&threadId), 4),
+                                        std::string("Main thread", 12)}));
 }
 
 TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
@@ -177,57 +192,6 @@ TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
         for (const TraceEnableContext& context : providers.Contexts()) {
             EXPECT_EQ(context.handle, 0u);
         }
-    }
-}
-
-TEST(TraceProviders, WritesTheThreadNameOnlyWhenAListenerEnabledItsEventDuringRegistration) {
-    const struct {
-        const char* name;
-        std::vector<Listener> listeners;
-        bool written;
-    } rows[] = {
-        {"nobody listening", {}, false},
-        {"provider 2, keyword 0x1", {{1, 0, 0x1, 0}}, true},
-        {"provider 2, every keyword, all of 0x1, level 5", {{1, 5, ~uint64_t{0}, 0x1}}, true},
-        {"provider 2, keyword 0x2 only", {{1, 0, 0x2, 0}}, false},
-        {"provider 2, keyword 0x1 but all of 0x3", {{1, 0, 0x1, 0x3}}, false},
-        {"every other provider", {{0, 0, 0x1, 0}, {2, 0, 0x1, 0}, {3, 0, 0x3, 0}}, false},
-    };
-    for (const auto& row : rows) {
-        RecordingLookup lookup;
-        lookup.listeners = row.listeners;
-        TraceProviders providers;
-        providers.Register(lookup);
-        const auto expected = row.written ? std::vector{R, R, R, R, W} : std::vector{R, R, R, R};
-        EXPECT_EQ(lookup.Functions(), expected) << row.name;
-    }
-}
-
-TEST(TraceProviders, TheThreadNameEventCarriesItsDescriptorTheThreadIdAndMainThread) {
-    RecordingLookup lookup;
-    lookup.listeners = {{1, 0, 0x1, 0}};
-    TraceProviders providers;
-    providers.Register(lookup);
-    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, W}));
-    const Call& write = lookup.calls[4];
-    const EventDescriptor& d = write.descriptor;
-    EXPECT_EQ(write.handle, 0x101u);
-    // id, version, channel, level, opcode, task, keyword
-    EXPECT_EQ((std::tuple<int, int, int, int, int, int, uint64_t>{
-                  d.id, d.version, d.channel, d.level, d.opcode, d.task, d.keyword}),
-              (std::tuple<int, int, int, int, int, int, uint64_t>{103, 0, 0, 0, 14, 2, 0x1}));
-    const uint32_t threadId = Velto::Platform::CurrentThreadId();
-    EXPECT_EQ(write.payload,
-              (std::vector<std::string>{std::string(reinterpret_cast<const char*>(&threadId), 4),
-                                        std::string("Main thread", 12)}));
-}
-
-TEST(TraceProviders, RegistersAndUnregistersThroughTheSystemsOwnLookup) {
-    TraceProviders providers;
-    providers.Register(Velto::Platform::SystemFunctions());
-    providers.Unregister();
-    for (const TraceEnableContext& context : providers.Contexts()) {
-        EXPECT_EQ(context.handle, 0u);
     }
 }
 
