@@ -27,15 +27,15 @@ void Enable(TraceEnableContext& context, uint8_t level, uint64_t matchAny, uint6
     context.enabledEvents.store(enabled, std::memory_order_relaxed);
 }
 
-void Disable(TraceEnableContext& context) {
-    context.isEnabled = false;
-    context.level = 0;
-    context.matchAnyKeyword = 0;
-    context.matchAllKeyword = 0;
-    context.enabledEvents.store(0, std::memory_order_relaxed);
-}
-
 }  // namespace
+
+void TraceEnableContext::Disable() noexcept {
+    isEnabled = false;
+    level = 0;
+    matchAnyKeyword = 0;
+    matchAllKeyword = 0;
+    enabledEvents.store(0, std::memory_order_relaxed);
+}
 
 bool TraceEnableContext::IsEventEnabled(std::size_t index) const noexcept {
     return index < events.size() &&
@@ -52,7 +52,7 @@ void VELTO_SYSTEM_CALL EnableCallback(const EventTracing::Guid*, uint32_t contro
     if (controlCode == EventTracing::kEnableProvider) {
         Enable(provider, level, matchAnyKeyword, matchAllKeyword);
     } else if (controlCode == EventTracing::kDisableProvider) {
-        Disable(provider);
+        provider.Disable();
     }
 }
 

@@ -30,6 +30,8 @@ struct TraceEnableContext {
 
     // Whether event `index` (of `events`) passes what the controller asked for.
     bool IsEventEnabled(std::size_t index) const noexcept;
+    // Forgets what the controller asked for: no event is enabled.
+    void Disable() noexcept;
 
     uint64_t handle = 0;  // the registration handle; 0 while not registered
     uint64_t matchAnyKeyword = 0;

@@ -64,6 +64,8 @@ void TraceProviders::Unregister() noexcept {
             functions_.eventUnregister(contexts_[i].handle);
         }
         contexts_[i].handle = 0;
+        // An unregistered provider has no listeners, whatever they asked for before.
+        contexts_[i].Disable();
     }
 }
 

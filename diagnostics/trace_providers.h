@@ -42,7 +42,8 @@ class TraceProviders {
     // calling thread.
     void Register(Platform::SystemFunctionLookup& lookup) noexcept;
 
-    // Unregisters providers 4 to 1, each that has a handle, and sets its handle to 0.
+    // Unregisters providers 4 to 1, each that has a handle, sets its handle to 0 and forgets what
+    // its listeners enabled.
     void Unregister() noexcept;
 
     // The providers' enable contexts, in registration order.

@@ -153,8 +153,14 @@ TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderNamesTheThreadAndUnregi
         }
         lookup.listeners = {{5, 0, 0x1, 0}};  // the sixth registration: the second provider's
         providers.Register(lookup);
+        // Unregistering forgets what the listeners asked for: registering again with nobody
+        // listening writes nothing.
+        providers.Unregister();
+        EXPECT_FALSE(providers.Contexts()[1].IsEventEnabled(0));
+        providers.Register(lookup);
     }
-    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, W, U, U, U, U}));
+    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, W,
+                                               U, U, U, U, R, R, R, R, U, U, U, U}));
     const Call& write = lookup.calls[12];
     const EventDescriptor& d = write.descriptor;
     EXPECT_EQ(write.handle, lookup.calls[9].handle) << "written to the second provider";
