@@ -82,13 +82,8 @@ TEST(BindingProperty, KindNames) {
     EXPECT_STREQ(Velto::ValueKindName(static_cast<ValueKind>(255)), "");
 }
 
-TEST(BindingProperty, ConstructionSetsTheKindSizeAndZeroness) {
+TEST(BindingProperty, ConstructionSetsTheKindSizeAndZeronessAndReadsOfAnotherKindGiveTheDefault) {
     const uint8_t bytes[] = {9, 8};
-    BindingProperty collection;
-    collection.At(2);
-    BindingProperty structure;
-    structure.Member("a");
-    structure.Member("b");
     struct Case {
         const char* what;
         BindingProperty value;
@@ -122,15 +117,26 @@ TEST(BindingProperty, ConstructionSetsTheKindSizeAndZeroness) {
         {"enum 2", BindingProperty(EnumValue{2, kColour}), ValueKind::Enum, 1, false},
         {"empty collection", std::move(BindingProperty().MakeCollection()), ValueKind::Collection,
          0, true},
-        {"collection", collection, ValueKind::Collection, 3, false},
+        {"collection", SampleTree().Find("list"), ValueKind::Collection, 5, false},
         {"empty structure", std::move(BindingProperty().MakeStructure()), ValueKind::Structure, 0,
          true},
-        {"structure", structure, ValueKind::Structure, 2, false},
+        {"structure", SampleTree(), ValueKind::Structure, 9, false},
     };
+    const uint8_t fallbackBytes[] = {0xEE};
     for (const Case& c : cases) {
-        EXPECT_EQ(c.value.Kind(), c.kind) << c.what;
-        EXPECT_EQ(c.value.Size(), c.size) << c.what;
-        EXPECT_EQ(c.value.IsZero(), c.zero) << c.what;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.value.Kind(), c.kind);
+        EXPECT_EQ(c.value.Size(), c.size);
+        EXPECT_EQ(c.value.IsZero(), c.zero);
+        // Reads of another kind give the default they are handed, and only those.
+        EXPECT_EQ(c.value.GetBool(true) && !c.value.GetBool(false), c.kind != ValueKind::Bool);
+        EXPECT_EQ(c.value.GetSigned(99) == 99, c.kind != ValueKind::Signed);
+        EXPECT_EQ(c.value.GetUnsigned(99) == 99, c.kind != ValueKind::Unsigned);
+        EXPECT_EQ(c.value.GetFloat(9.5) == 9.5, c.kind != ValueKind::Float);
+        EXPECT_EQ(c.value.GetString("fallback") == "fallback", c.kind != ValueKind::String);
+        EXPECT_EQ(c.value.GetBlob(fallbackBytes).data() == fallbackBytes,
+                  c.kind != ValueKind::Blob);
+        EXPECT_EQ(c.value.GetEnum({-1, nullptr}).identity == nullptr, c.kind != ValueKind::Enum);
     }
     EXPECT_EQ(BindingProperty(int32_t{-5}).GetSigned(), -5) << "32-bit values are sign-extended";
     EXPECT_EQ(BindingProperty(uint32_t{0xFFFFFFFF}).GetUnsigned(), 0xFFFFFFFFu)
@@ -144,36 +150,6 @@ TEST(BindingProperty, ConstructionSetsTheKindSizeAndZeroness) {
     EXPECT_EQ(value.Kind(), ValueKind::Bool);
     value = 'A';
     EXPECT_EQ(value.Size(), 1u);
-}
-
-TEST(BindingProperty, ReadsOfAnotherKindReturnTheDefault) {
-    const uint8_t fallbackBytes[] = {0xEE};
-    const std::span<const uint8_t> fallbackBlob(fallbackBytes);
-    const EnumValue fallbackEnum{-1, nullptr};
-    const uint8_t blobBytes[] = {1, 2, 3};
-    const BindingProperty samples[] = {
-        BindingProperty(),
-        BindingProperty(true),
-        BindingProperty(int64_t{-3}),
-        BindingProperty(uint64_t{3}),
-        BindingProperty(3.25),
-        BindingProperty("three"),
-        BindingProperty(std::span<const uint8_t>(blobBytes)),
-        BindingProperty(EnumValue{3, kColour}),
-        std::move(BindingProperty().MakeCollection()),
-        std::move(BindingProperty().MakeStructure()),
-    };
-    for (const BindingProperty& sample : samples) {
-        const ValueKind kind = sample.Kind();
-        SCOPED_TRACE(Velto::ValueKindName(kind));
-        EXPECT_EQ(sample.GetSigned(99), kind == ValueKind::Signed ? -3 : 99);
-        EXPECT_EQ(sample.GetUnsigned(99), kind == ValueKind::Unsigned ? 3u : 99u);
-        EXPECT_EQ(sample.GetFloat(9.5), kind == ValueKind::Float ? 3.25 : 9.5);
-        EXPECT_EQ(sample.GetString("fallback"), kind == ValueKind::String ? "three" : "fallback");
-        EXPECT_EQ(sample.GetBlob(fallbackBlob).size(), kind == ValueKind::Blob ? 3u : 1u);
-        EXPECT_EQ(sample.GetEnum(fallbackEnum).value, kind == ValueKind::Enum ? 3 : -1);
-        EXPECT_EQ(sample.GetBool(false), kind == ValueKind::Bool);
-    }
 }
 
 TEST(BindingProperty, AtGrowsWithEmptyElementsAndConstAccessOutOfRangeGivesTheSharedEmptyValue) {
