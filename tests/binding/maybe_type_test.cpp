@@ -12,53 +12,24 @@ using Status = Velto::MaybeType<Failure, void>;
 template <class T>
 using Maybe = Velto::MaybeType<Failure, T>;
 
-TEST(Failure, KeepsAFormatWithoutPlaceholdersAsItsMessageWithCodeZero) {
-    const Failure failure("Couldn't convert LCDS call parameters.");
-    EXPECT_STREQ(failure.Message(), "Couldn't convert LCDS call parameters.");
-    EXPECT_EQ(failure.Code(), 0u);
-    EXPECT_FALSE(failure.IsConstant());
-}
-
-TEST(Failure, FormatsItsMessageAndKeepsItsCode) {
-    const Failure failure(400, "Request not sent: Error converting parameters for %1 %2: %3", "GET",
-                          "/path", "bad");
-    EXPECT_STREQ(failure.Message(),
-                 "Request not sent: Error converting parameters for GET /path: bad");
-    EXPECT_EQ(failure.Code(), 400u);
-    EXPECT_EQ(Failure(0, "zero").Code(), 0u);
-}
-
-TEST(Failure, ConstantMessagesAreBorrowed) {
-    static const char kText[] = "constant";
-    const Failure failure = Failure::Constant(7, kText);
-    EXPECT_EQ(failure.Message(), kText);
-    EXPECT_TRUE(failure.IsConstant());
-    EXPECT_EQ(Failure::Constant(7, nullptr).Message(), nullptr);
-}
-
-TEST(Failure, MovedFromFailureKeepsAnEmptyOwnedMessage) {
+TEST(Failure, ConstantMessagesAreBorrowedAndMovedFromFailuresKeepAnEmptyOwnedMessage) {
     Failure source(504, "Gateway %1", "timeout");
     const Failure target(std::move(source));
     EXPECT_STREQ(target.Message(), "Gateway timeout");
+    EXPECT_FALSE(target.IsConstant());
     EXPECT_STREQ(source.Message(), "");
     EXPECT_FALSE(source.IsConstant());
-    Failure constant = Failure::Constant(1, "borrowed");
+    static const char kBorrowed[] = "borrowed";
+    Failure constant = Failure::Constant(1, kBorrowed);
     Failure assigned;
     assigned = std::move(constant);
-    EXPECT_STREQ(assigned.Message(), "borrowed");
+    EXPECT_EQ(assigned.Message(), kBorrowed) << "the very text, not a copy";
+    EXPECT_TRUE(assigned.IsConstant());
+    EXPECT_EQ(Failure::Constant(7, nullptr).Message(), nullptr);
     EXPECT_STREQ(constant.Message(), "");
 }
 
-TEST(MaybeType, HoldsAValueAndMovesIt) {
-    Maybe<std::unique_ptr<int>> value(std::make_unique<int>(5));
-    EXPECT_FALSE(value.IsFailure());
-    Maybe<std::unique_ptr<int>> moved(std::move(value));
-    ASSERT_NE(moved.Value(), nullptr);
-    EXPECT_EQ(*moved.Value(), 5);
-    EXPECT_EQ(value.Value(), nullptr) << "the value itself was moved";
-}
-
-TEST(MaybeType, HoldsAFailureAndSwitchesAlternativesOnAssignment) {
+TEST(MaybeType, HoldsEitherAlternativeSwitchesThemOnAssignmentAndMovesMoveOnlyValues) {
     Maybe<std::string> result = Failure(504, "Gateway timeout");
     ASSERT_TRUE(result.IsFailure());
     EXPECT_EQ(result.GetFailure().Code(), 504u);
@@ -71,6 +42,12 @@ TEST(MaybeType, HoldsAFailureAndSwitchesAlternativesOnAssignment) {
     EXPECT_STREQ(result.GetFailure().Message(), "again");
     Maybe<std::string> failedCopy(result);
     EXPECT_STREQ(failedCopy.GetFailure().Message(), "again");
+
+    Maybe<std::unique_ptr<int>> owner(std::make_unique<int>(5));
+    const Maybe<std::unique_ptr<int>> moved(std::move(owner));
+    ASSERT_NE(moved.Value(), nullptr);
+    EXPECT_EQ(*moved.Value(), 5);
+    EXPECT_EQ(owner.Value(), nullptr) << "the value itself was moved";
 }
 
 TEST(MaybeType, StatusRendersThroughTheFormatter) {
@@ -83,6 +60,8 @@ TEST(MaybeType, StatusRendersThroughTheFormatter) {
         {"success", Status(), "Success"},
         {"failure with a code", Status(Failure(504, "Gateway timeout")), "Gateway timeout (504)"},
         {"code 0 is printed", Status(Failure("Broken")), "Broken (0)"},
+        {"formatted message", Status(Failure(400, "%1 %2: %3", "GET", "/path", "bad")),
+         "GET /path: bad (400)"},
         {"null message", Status(Failure::Constant(7, nullptr)), " (7)"},
     };
     for (const Case& c : cases) {

@@ -10,15 +10,11 @@
 
 namespace TreeTesting {
 
-// How floats compare: bit for bit (so -0.0 differs from 0.0 and a NaN equals itself), or with ==.
-enum class Floats { BitForBit, Equal };
-
 // How integer kinds compare: exactly, or with a signed zero equal to an unsigned one (JSON's "-0"
 // reads as signed zero, which writes as "0" and reads back unsigned).
 enum class Integers { Exact, SignedZeroIsUnsigned };
 
 struct Comparison {
-    Floats floats = Floats::BitForBit;
     Integers integers = Integers::Exact;
 };
 
@@ -30,14 +26,9 @@ inline bool IsUnsignedZero(const Velto::BindingProperty& value) {
     return value.Kind() == Velto::ValueKind::Unsigned && value.GetUnsigned() == 0;
 }
 
-inline bool SameFloat(double left, double right, Floats floats) {
-    return floats == Floats::Equal
-               ? left == right
-               : std::bit_cast<uint64_t>(left) == std::bit_cast<uint64_t>(right);
-}
-
-// Same kinds, same scalars, same texts and bytes, same elements in order, same member names in
-// the same order with the same values.
+// Same kinds, same scalars (floats bit for bit: -0.0 differs from 0.0, a NaN equals itself), same
+// texts and bytes, same elements in order, same member names in the same order with the same
+// values.
 inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingProperty& right,
                      Comparison comparison = {}) {
     using Velto::ValueKind;
@@ -58,7 +49,8 @@ inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingPro
         case ValueKind::Unsigned:
             return left.GetUnsigned() == right.GetUnsigned();
         case ValueKind::Float:
-            return SameFloat(left.GetFloat(), right.GetFloat(), comparison.floats);
+            return std::bit_cast<uint64_t>(left.GetFloat()) ==
+                   std::bit_cast<uint64_t>(right.GetFloat());
         case ValueKind::String:
             return left.GetString() == right.GetString();
         case ValueKind::Blob:

@@ -32,29 +32,4 @@ TEST(CompareBytes, AgreesWithMemcmpForEveryLengthAndDifferingByte) {
     }
 }
 
-TEST(CompareText, OrdersByUnsignedBytesThenLength) {
-    struct Case {
-        const char* first;
-        const char* second;
-        int order;
-    };
-    const Case cases[] = {
-        {"", "", 0},
-        {"", "a", -1},
-        {"a", "", 1},
-        {"ab", "abc", -1},
-        {"abcdefgh", "abcdefghi", -1},
-        {"Z", "a", -1},
-        {"\xc3\xa9", "z", 1},
-        {"summonerId", "summonerIc", 1},
-        {"name", "name", 0},
-        {"ipBoostEndDate", "ipBoostEndDatf", -1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Sign(Velto::CompareText(c.first, c.second)), c.order)
-            << "\"" << c.first << "\" vs \"" << c.second << "\"";
-        EXPECT_EQ(Velto::SameText(c.first, c.second), c.order == 0) << c.first;
-    }
-}
-
 }  // namespace

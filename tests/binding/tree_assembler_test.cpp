@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "binding/storage_context.h"
-#include "tests/binding/conversion_test_support.h"
 #include "tests/binding/same_tree.h"
 
 namespace Velto {
@@ -33,11 +31,11 @@ BindingProperty BuiltByMembers(const std::vector<Record>& records) {
     return tree;
 }
 
-// The same through the assembler; false when a close fails, with `repeated` telling whether a
-// repeated key was the reason.
-bool Assemble(const std::vector<Record>& records, BindingProperty& tree, bool* repeated = nullptr) {
+// The same through the assembler, the collection announcing `announced` children; false when a
+// close fails.
+bool Assemble(const std::vector<Record>& records, BindingProperty& tree, std::size_t announced) {
     TreeAssembler assembler(tree);
-    bool closed = assembler.OpenCollection();
+    bool closed = assembler.OpenCollection(announced);
     for (std::size_t index = 0; closed && index < records.size(); ++index) {
         closed = assembler.OpenStructure();
         for (const auto& [key, number] : records[index]) {
@@ -45,22 +43,7 @@ bool Assemble(const std::vector<Record>& records, BindingProperty& tree, bool* r
         }
         closed = closed && assembler.Close();
     }
-    if (repeated != nullptr) {
-        *repeated = assembler.RepeatedKey();
-    }
     return closed && assembler.Close();
-}
-
-// "b,a | b,a,c": the records' keys, naming a case in failure messages.
-std::string Keys(const std::vector<Record>& records) {
-    std::string text;
-    for (const Record& record : records) {
-        text += text.empty() ? "" : " | ";
-        for (const auto& [key, number] : record) {
-            text += key + (&key == &record.back().first ? "" : ",");
-        }
-    }
-    return text;
 }
 
 Record Numbered(const std::vector<std::string>& keys) {
@@ -71,73 +54,46 @@ Record Numbered(const std::vector<std::string>& keys) {
     return record;
 }
 
-TEST(TreeAssembler, StructuresMatchThoseBuiltMemberByMember) {
-    // Sibling records exercise the remembered keys: the same keys again, fewer, more, others,
-    // another order, and keys that match the memory only at the start.
-    const std::vector<std::vector<Record>> cases = {
-        {Numbered({"summonerId", "name", "active", "xpBoost"}),
-         Numbered({"summonerId", "name", "active", "xpBoost"}),
-         Numbered({"summonerId", "name", "active", "xpBoost"})},
-        {Numbered({"b", "a", "c"}), Numbered({"b", "a"}), Numbered({"b", "a", "c", "d"}),
-         Numbered({"c", "a", "b"}), Numbered({"x"}), Numbered({}), Numbered({"b", "a", "c"})},
-        {Numbered({"b", "a", "B"}), Numbered({"ab", "a", "", "abc"}), Numbered({"", "a"})},
-    };
-    for (const std::vector<Record>& records : cases) {
-        SCOPED_TRACE(Keys(records));
-        BindingProperty assembled;
-        ASSERT_TRUE(Assemble(records, assembled));
-        EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(records)));
-    }
-}
-
-TEST(TreeAssembler, LargeStructuresAndCollectionsKeepEveryChild) {
+TEST(TreeAssembler, StructuresAndCollectionsMatchThoseBuiltMemberByMember) {
     std::vector<std::string> keys;
     for (int index = 0; index < 1000; ++index) {
         keys.push_back("key" + std::to_string(index));
     }
     std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
-    // More members than one leaf holds, then the same keys in another order.
+    // More members than one leaf holds, then the same keys in another order; then siblings that
+    // exercise the remembered keys: the same again, fewer, more, others, another order, none,
+    // and keys that match the memory only at the start.
     std::vector<Record> records = {Numbered(keys)};
     std::reverse(keys.begin(), keys.end());
     records.push_back(Numbered(keys));
-    records.insert(records.end(), 500, Numbered({"z", "y"}));
-
-    BindingProperty assembled;
-    ASSERT_TRUE(Assemble(records, assembled));
-    EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(records)));
-    EXPECT_EQ(assembled.Size(), records.size());
-    // The reversed record numbers its keys backwards.
-    const auto position = std::find(keys.begin(), keys.end(), "key999") - keys.begin();
-    EXPECT_EQ(assembled.At(1).Find("key999").GetSigned(), position * 10 + 1);
-    EXPECT_EQ(assembled.At(1).Size(), 1000u);
-}
-
-TEST(TreeAssembler, NestedContainersTextsAndScalars) {
-    BindingProperty tree;
-    {
-        TreeAssembler assembler(tree);
-        ASSERT_TRUE(assembler.OpenStructure());
-        ASSERT_TRUE(assembler.Key("list"));
-        ASSERT_TRUE(assembler.OpenCollection());
-        ASSERT_TRUE(assembler.Store(true));
-        ASSERT_TRUE(assembler.Store(uint64_t{18446744073709551615u}));
-        ASSERT_TRUE(assembler.Store(-1.5));
-        ASSERT_TRUE(assembler.StoreText("red"));
-        ASSERT_TRUE(assembler.StoreText("red"));
-        ASSERT_NE(assembler.Next(), nullptr);  // stays empty
-        ASSERT_TRUE(assembler.OpenCollection());
-        ASSERT_TRUE(assembler.Close());
-        ASSERT_TRUE(assembler.Close());
-        ASSERT_TRUE(assembler.Key("empty"));
-        ASSERT_TRUE(assembler.OpenStructure());
-        ASSERT_TRUE(assembler.Close());
-        EXPECT_EQ(assembler.Depth(), 1u);
-        ASSERT_TRUE(assembler.Close());
-        EXPECT_EQ(assembler.Depth(), 0u);
+    const std::vector<std::string> siblings[] = {
+        {"b", "a", "c"},        {"b", "a", "c"}, {"b", "a"}, {"b", "a", "c", "d"},
+        {"c", "a", "b"},        {"x"},           {},         {"b", "a", "B"},
+        {"ab", "a", "", "abc"}, {"", "a"},
+    };
+    for (const std::vector<std::string>& sibling : siblings) {
+        records.push_back(Numbered(sibling));
     }
-    EXPECT_EQ(ConversionTest::Render(tree),
-              "{empty={},list=[bool:true,unsigned:18446744073709551615,float:-1.5,string:red,"
-              "string:red,empty,[]]}");
+    records.insert(records.end(), 500, Numbered({"z", "y"}));
+    // Members built one by one in shuffled order iterate in name order.
+    const BindingProperty built = BuiltByMembers(records);
+    std::string_view previous;
+    for (const MemberEntry& member : built.At(0).Members()) {
+        EXPECT_LT(previous, member.Name());
+        previous = member.Name();
+    }
+
+    // From 64 announced children on, the collection is assembled in place; fewer may arrive.
+    const std::pair<std::size_t, std::size_t> counts[] = {
+        {0, records.size()}, {63, 63}, {64, 64}, {records.size() + 50, records.size()}, {100000, 3},
+    };
+    for (const auto& [announced, given] : counts) {
+        SCOPED_TRACE("announced " + std::to_string(announced) + ", given " + std::to_string(given));
+        const std::vector<Record> part(records.begin(), records.begin() + given);
+        BindingProperty assembled;
+        ASSERT_TRUE(Assemble(part, assembled, announced));
+        EXPECT_TRUE(TreeTesting::SameTree(assembled, BuiltByMembers(part)));
+    }
 }
 
 TEST(TreeAssembler, ScalarRootsAndMisuse) {
@@ -146,88 +102,16 @@ TEST(TreeAssembler, ScalarRootsAndMisuse) {
         TreeAssembler assembler(tree);
         EXPECT_TRUE(tree.IsEmpty());  // the root is reset
         ASSERT_TRUE(assembler.StoreText("text"));
+        EXPECT_EQ(assembler.Depth(), 0u);
     }
     EXPECT_EQ(tree.GetString(), "text");
 
     TreeAssembler assembler(tree);
     ASSERT_TRUE(assembler.OpenStructure());
+    EXPECT_EQ(assembler.Depth(), 1u);
     // A member's value needs its key first.
     EXPECT_EQ(assembler.Next(), nullptr);
     EXPECT_FALSE(assembler.Store(int64_t{1}));
-}
-
-TEST(TreeAssembler, RepeatedKeysFailTheClose) {
-    const std::vector<std::vector<Record>> cases = {
-        {Numbered({"a", "a"})},
-        {Numbered({"a", "b"}), Numbered({"a", "a"})},
-        {Numbered({"a", "b"}), Numbered({"a", "b", "a"})},
-        {Numbered({"b", "c", "a", "c"})},
-    };
-    for (const std::vector<Record>& records : cases) {
-        SCOPED_TRACE(Keys(records));
-        BindingProperty tree;
-        bool repeated = false;
-        EXPECT_FALSE(Assemble(records, tree, &repeated));
-        EXPECT_TRUE(repeated);
-    }
-}
-
-TEST(TreeAssembler, AKeyWithoutAValueIsDropped) {
-    BindingProperty tree;
-    TreeAssembler assembler(tree);
-    ASSERT_TRUE(assembler.OpenStructure());
-    ASSERT_TRUE(assembler.Key("kept"));
-    ASSERT_TRUE(assembler.Store(int64_t{1}));
-    ASSERT_TRUE(assembler.Key("dangling"));
-    ASSERT_TRUE(assembler.Close());
-    EXPECT_EQ(tree.Size(), 1u);
-    EXPECT_EQ(tree.Find("kept").GetSigned(), 1);
-}
-
-TEST(TreeAssembler, CollectionsOfAnnouncedSizeHoldWhatArrives) {
-    // A collection of `announced` children, given `given` records {n: index, tags: [index, "t"]}
-    // whose tags announce `tagsAnnounced`, at the root or as a member.
-    struct Case {
-        std::size_t announced;
-        std::size_t given;
-        std::size_t tagsAnnounced;
-        bool asMember;
-    };
-    const Case cases[] = {
-        {200, 200, 2, false}, {200, 150, 0, false}, {200, 200, 100, true},
-        {64, 64, 64, true},   {63, 63, 2, false},   {100000, 3, 2, true},
-    };
-    for (const Case& c : cases) {
-        BindingProperty assembled;
-        {
-            TreeAssembler assembler(assembled);
-            if (c.asMember) {
-                ASSERT_TRUE(assembler.OpenStructure(1));
-                ASSERT_TRUE(assembler.Key("records"));
-            }
-            ASSERT_TRUE(assembler.OpenCollection(c.announced));
-            for (std::size_t index = 0; index < c.given; ++index) {
-                ASSERT_TRUE(assembler.OpenStructure(2));
-                ASSERT_TRUE(assembler.Key("n") && assembler.Store(static_cast<int64_t>(index)));
-                ASSERT_TRUE(assembler.Key("tags") && assembler.OpenCollection(c.tagsAnnounced));
-                ASSERT_TRUE(assembler.Store(static_cast<int64_t>(index)));
-                ASSERT_TRUE(assembler.StoreText("t"));
-                ASSERT_TRUE(assembler.Close() && assembler.Close());
-            }
-            ASSERT_TRUE(assembler.Close());
-            ASSERT_TRUE(!c.asMember || assembler.Close());
-        }
-        BindingProperty expected;
-        BindingProperty& records = c.asMember ? expected.Member("records") : expected;
-        records.MakeCollection();
-        for (std::size_t index = 0; index < c.given; ++index) {
-            BindingProperty& record = records.Append();
-            record.Member("n") = static_cast<int64_t>(index);
-            record.Member("tags").Append() = static_cast<int64_t>(index);
-            record.Member("tags").Append() = "t";
-        }
-        EXPECT_TRUE(TreeTesting::SameTree(assembled, expected)) << c.announced << " " << c.given;
-    }
 }
 
 TEST(TreeAssembler, AnnouncedCollectionsMayRefuseMore) {
