@@ -333,6 +333,7 @@ TEST_F(DispatchTest, WritesStatusHeadersAndStreams) {
     uint8_t more = 1;
     EXPECT_EQ(response.streamRead(response.stream, buffer, &size, &more), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), "hello");
+    EXPECT_EQ(more, 0);
     response.streamRelease(response.stream);
     response.release(&response);
 }
