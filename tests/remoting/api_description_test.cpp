@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "binding/binding_registry.h"
@@ -59,23 +58,22 @@ std::string Texts(const char* const* texts, uint32_t count) {
     return joined;
 }
 
-// The words of a record joined by "|", so that one comparison names every word that differs: a
-// number in decimal, a null text as "-".
+// A word of a record: a number in decimal, a null text as "-".
+std::string Word(const char* text) {
+    return text != nullptr ? text : "-";
+}
+std::string Word(const std::string& text) {
+    return text;
+}
+std::string Word(long long number) {
+    return std::to_string(number);
+}
+
+// The words of a record joined by "|", so that one comparison names every word that differs.
+// Taken by value: a packed record's members cannot be bound to references.
 template <class... Words>
 std::string Join(Words... words) {
-    std::string joined;
-    const auto add = [&joined](const auto& word) {
-        using Word = std::decay_t<decltype(word)>;
-        if constexpr (std::is_arithmetic_v<Word>) {
-            joined += std::to_string(word);
-        } else if constexpr (std::is_pointer_v<Word>) {
-            joined += word != nullptr ? word : "-";
-        } else {
-            joined += word;
-        }
-        joined += '|';
-    };
-    (add(words), ...);
+    std::string joined = (std::string() + ... + (Word(words) + "|"));
     joined.pop_back();
     return joined;
 }
