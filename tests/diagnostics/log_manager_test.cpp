@@ -41,6 +41,7 @@ using Velto::LogTargetInterface;
 using LogManagerTest = LogTest::LoggerSession;
 using QuietLogManagerTest = LogTest::QuietLoggerSession;
 using LogApiTest = LogTest::LoggerSession;
+using PluginLoggingTest = LogTest::LoggerSession;
 
 // How often the logger's list holds `target`.
 long Listed(const LogTargetInterface* target) {
@@ -86,13 +87,12 @@ TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
         CaptureStdout();
         Velto::LogMessage(row.level, row.groups, "%s", row.message);
         const std::string output = GetCapturedStdout();
-        const std::string errors = GetCapturedStderr();
         const std::string line = std::string(LogManager::ExecutableName()) + "(" +
                                  LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId()) +
                                  "):   WARN| " + row.message + "\n";
-        const std::vector<std::string> none;
-        EXPECT_EQ(errors, row.toStandardErrorAndDebugger ? line : "");
-        EXPECT_EQ(debugger.texts, row.toStandardErrorAndDebugger ? std::vector{line} : none);
+        const std::string console = row.toStandardErrorAndDebugger ? line : "";
+        EXPECT_EQ(GetCapturedStderr(), console);
+        EXPECT_EQ(debugger.texts, std::vector<std::string>(console.empty() ? 0 : 1, console));
         EXPECT_EQ(output, row.toStandardOutput ? row.message + std::string("\n") : "");
     }
 }
@@ -148,7 +148,7 @@ TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
 TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
     constexpr int kThreads = 4;
     constexpr int kMessages = 500;
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < kMessages; ++i) {
@@ -156,9 +156,7 @@ TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
             }
         });
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    threads.clear();  // joins them
     EXPECT_EQ(log.records.size(), static_cast<std::size_t>(kThreads * kMessages));
 }
 
@@ -274,38 +272,25 @@ TEST(LogManagerLifetime, DrivesTargetsMadeOfTheTableAlone) {
     EXPECT_FALSE(LogManager::Exists());
 }
 
-// Stands in for the host's target: it receives the level and the message text.
-std::unique_ptr<LogTarget> MakeHostTarget(RecordingLogTarget** made) {
-    auto target = std::make_unique<RecordingLogTarget>("PluginLogTarget");
-    *made = target.get();
-    return target;
-}
-
-// As a module does, its target goes first, then its share of the logger.
-class PluginLoggingTest : public LogTest::LoggerSession {
-  protected:
-    void TearDown() override {
-        moduleTarget.reset();
-        LoggerSession::TearDown();
-    }
-
-    std::unique_ptr<LogTarget> moduleTarget;
-    RecordingLogTarget* host = nullptr;
-};
-
 // Starting plug-in logging detaches the consoles and lowers the logger's level to Okay; only a
 // new target replaces the module's earlier one, and gets the default line format, that level and
-// no group filters.
+// no group filters. As in a module, its target goes before its share of the logger.
 TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     bool destroyed = false;
-    moduleTarget = std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
+    std::unique_ptr<LogTarget> moduleTarget =
+        std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
     Velto::StartPluginLogging(moduleTarget, [] { return std::unique_ptr<LogTarget>(); });
     Velto::StartPluginLogging(moduleTarget, nullptr);
     EXPECT_FALSE(destroyed) << "no new target was made";
     EXPECT_EQ(LogManager::FindTarget("PluginLogTarget"), nullptr);
 
     moduleTarget->Attach();
-    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    RecordingLogTarget* host = nullptr;  // stands in for the host's target
+    Velto::StartPluginLogging(moduleTarget, [&] {
+        auto made = std::make_unique<RecordingLogTarget>("PluginLogTarget");
+        host = made.get();
+        return std::unique_ptr<LogTarget>(std::move(made));
+    });
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(moduleTarget.get(), host);
     EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()})

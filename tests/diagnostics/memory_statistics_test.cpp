@@ -92,7 +92,7 @@ TEST(MemoryStatistics, SnapshotsStayConsistentUnderConcurrentUse) {
     const uint64_t limit =
         std::max<uint64_t>(before.peakBytesInUse, inUseBefore + kThreads * kHeld * 2 * kLarge);
     std::atomic<int> running{kThreads};
-    std::vector<std::thread> workers;
+    std::vector<std::jthread> workers;
     for (int thread = 0; thread < kThreads; ++thread) {
         // Large blocks freed between another thread's reads of the two totals made them wrap.
         workers.emplace_back([&running] {
@@ -113,9 +113,7 @@ TEST(MemoryStatistics, SnapshotsStayConsistentUnderConcurrentUse) {
         const MemoryStats stats = Velto::ReadMemoryStatistics();
         inconsistent += stats.bytesFreed > stats.bytesAllocated || stats.peakBytesInUse > limit;
     }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    workers.clear();  // joins them
     const MemoryStats after = Velto::ReadMemoryStatistics();
     EXPECT_EQ(inconsistent, 0) << "a snapshot showed more freed than allocated, or a peak of "
                                << after.peakBytesInUse << " above " << limit;
