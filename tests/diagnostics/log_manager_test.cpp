@@ -20,15 +20,14 @@
 #include "diagnostics/log_api.h"
 #include "diagnostics/plugin_logging.h"
 #include "log_test_support.h"
+#include "platform/debugger_output.h"
 #include "platform/thread_id.h"
 #include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
-using LogTest::CapturedDebugger;
 using LogTest::RecordingLogTarget;
 using LogTest::StateOf;
-using LogTest::TargetState;
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
@@ -58,11 +57,11 @@ TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
               (std::vector<LogTargetInterface*>{LogManager::StdErrTarget(),
                                                 LogManager::DebuggerTarget()}));
     EXPECT_EQ(StateOf(LogManager::StdErrTarget()),
-              (TargetState{"StdErrLogTarget", "#E(#T): #L| #M", 1, 1, 2, true}));
+              "StdErrLogTarget \"#E(#T): #L| #M\" level 1 groups +0x1 -0x2 attached");
     EXPECT_EQ(StateOf(LogManager::StdOutTarget()),
-              (TargetState{"StdOutLogTarget", "#M", 1, 2, 1, false}));
+              "StdOutLogTarget \"#M\" level 1 groups +0x2 -0x1 detached");
     EXPECT_EQ(StateOf(LogManager::DebuggerTarget()),
-              (TargetState{"DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 1, 0, true}));
+              "DebuggerConsoleLogTarget \"#E(#T): #L| #M\" level 1 groups +0x1 -0x0 attached");
 }
 
 // Standard output is attached too, to see its filters decide.
@@ -80,9 +79,15 @@ TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
         {LogLevel::Error, Velto::kLogGroupGen, "only in GEN", false, true},
         {LogLevel::Warn, 0, "mask 0 passes every group filter", true, true},
     };
+    std::string debugger;  // the texts sent to the debugger channel, each ended by "|"
+    Velto::Platform::SetDebuggerListener(
+        [](const char* text, void* seen) {
+            *static_cast<std::string*>(seen) += text + std::string("|");
+        },
+        &debugger);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
-        CapturedDebugger debugger;
+        debugger.clear();
         CaptureStderr();
         CaptureStdout();
         Velto::LogMessage(row.level, row.groups, "%s", row.message);
@@ -92,9 +97,10 @@ TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
                                  "):   WARN| " + row.message + "\n";
         const std::string console = row.toStandardErrorAndDebugger ? line : "";
         EXPECT_EQ(GetCapturedStderr(), console);
-        EXPECT_EQ(debugger.texts, std::vector<std::string>(console.empty() ? 0 : 1, console));
+        EXPECT_EQ(debugger, console.empty() ? "" : console + "|");
         EXPECT_EQ(output, row.toStandardOutput ? row.message + std::string("\n") : "");
     }
+    Velto::Platform::SetDebuggerListener(nullptr, nullptr);
 }
 
 TEST_F(LogManagerTest, StandardOutputFlushesEveryLineWhenAsked) {
@@ -181,8 +187,7 @@ TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
     EXPECT_EQ(StateOf(target.Interface()),
-              (TargetState{"RecordingLogTarget", "[#M]", 2, Velto::kLogGroupDbg,
-                           Velto::kLogGroupGen, true}));
+              "RecordingLogTarget \"[#M]\" level 2 groups +0x1 -0x2 attached");
     target.Configure({1, 0, 0, "#M"});
     target.Attach();
     LogManager::AddTarget(target.Interface());
@@ -296,7 +301,7 @@ TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()})
         << "the consoles and the earlier target are gone";
     EXPECT_EQ(StateOf(host->Interface()),
-              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
+              "PluginLogTarget \"#D| #L| #G| #M\" level 0 groups +0x0 -0x0 attached");
 }
 
 const Velto::LogApi& Api() {
@@ -428,12 +433,12 @@ TEST_F(LogApiTest, TargetTableReachesTheTarget) {
     RecordingLogTarget target("Recorder");
     LogTargetInterface* table = target.Interface();
     EXPECT_EQ(table->Version(table), 1);
-    EXPECT_EQ(StateOf(table), (TargetState{"Recorder", "#D| #L| #G| #M", 1, 0, 0, false}));
+    EXPECT_EQ(StateOf(table), "Recorder \"#D| #L| #G| #M\" level 1 groups +0x0 -0x0 detached");
     table->SetMinimumLevel(table, 3);
     table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);  // included & ~excluded, low halves first
     table->Attach(table);
     EXPECT_EQ(StateOf(table),
-              (TargetState{"Recorder", "#D| #L| #G| #M", 3, 0x100000001u, 0x2u, true}));
+              "Recorder \"#D| #L| #G| #M\" level 3 groups +0x100000001 -0x2 attached");
     table->Detach(table);
     EXPECT_FALSE(table->IsAttached(table));
 
@@ -455,7 +460,7 @@ TEST(LogTargetTable, IgnoresANullTable) {
     table.SetMinimumLevel(nullptr, 2);
     table.SetGroups(nullptr, 1, 0, 0, 0);
     table.Attach(nullptr);
-    EXPECT_EQ(StateOf(&table, nullptr), (TargetState{"", "", 0, 0, 0, false}));
+    EXPECT_EQ(StateOf(&table, nullptr), " \"\" level 0 groups +0x0 -0x0 detached");
     table.Detach(nullptr);
     EXPECT_FALSE(table.Write(nullptr, nullptr));
     EXPECT_FALSE(LogManager::Exists());
