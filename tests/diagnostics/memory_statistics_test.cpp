@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
-#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -15,26 +15,19 @@ namespace {
 
 using Velto::Client::MemoryStats;
 
-// Counters are process-wide: every check looks at the change across one operation.
-struct Delta {
-    int64_t bytesAllocated, allocationCount, bytesFreed, freeCount;
-
-    bool operator==(const Delta&) const = default;
-    friend std::ostream& operator<<(std::ostream& out, const Delta& d) {
-        return out << "allocated " << d.bytesAllocated << " bytes in " << d.allocationCount
-                   << ", freed " << d.bytesFreed << " bytes in " << d.freeCount;
-    }
-};
+// Counters are process-wide: every check looks at the change across one operation, as bytes
+// allocated, allocations, bytes freed and releases.
+using Delta = std::array<int64_t, 4>;
 
 template <class Operation>
 Delta Measure(Operation operation) {
     const MemoryStats before = Velto::ReadMemoryStatistics();
     operation();
     const MemoryStats after = Velto::ReadMemoryStatistics();
-    return Delta{static_cast<int64_t>(after.bytesAllocated - before.bytesAllocated),
-                 static_cast<int64_t>(after.allocationCount - before.allocationCount),
-                 static_cast<int64_t>(after.bytesFreed - before.bytesFreed),
-                 static_cast<int64_t>(after.freeCount - before.freeCount)};
+    return {static_cast<int64_t>(after.bytesAllocated - before.bytesAllocated),
+            static_cast<int64_t>(after.allocationCount - before.allocationCount),
+            static_cast<int64_t>(after.bytesFreed - before.bytesFreed),
+            static_cast<int64_t>(after.freeCount - before.freeCount)};
 }
 
 int64_t UsableSize(void* block) {
