@@ -42,7 +42,7 @@ struct Listener {
 // The system's tracing library as a test wants it: present or not, with or without each of the
 // three functions, with listeners that enable providers during their registration. Each call is
 // recorded as one word: "R2" registers the second provider of kProviderIds, "U2" and "W2"
-// unregister and write to the handle its registration got ("?" for anything else).
+// unregister and write to the handle its registration got ("?" for any other handle).
 class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
   public:
     bool libraryPresent = true;
@@ -119,6 +119,9 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
 
     static uint32_t VELTO_SYSTEM_CALL Unregister(uint64_t handle) {
         active->Record("U" + active->ProviderOf(handle));
+        if (handle - 0x100 < active->registered_.size()) {
+            active->registered_[handle - 0x100].insert(0, "?");  // any later use shows "?2"
+        }
         return 0;
     }
 };
