@@ -15,14 +15,9 @@
 
 namespace LogTest {
 
-struct ReceivedRecord {
-    int32_t level;
-    uint64_t groups;
-    std::string message;
-};
-
-// Records every record it is given (the logger calls Write under its lock). A journal shared by
-// several targets shows the order in which they were given a record.
+// Records every record it is given as "<level> <groups in hex> <message>" (the logger calls Write
+// under its lock). A journal shared by several targets shows the order in which they were given a
+// record.
 class RecordingLogTarget final : public Velto::LogTarget {
   public:
     explicit RecordingLogTarget(std::string name = "RecordingLogTarget", bool* destroyed = nullptr,
@@ -39,22 +34,16 @@ class RecordingLogTarget final : public Velto::LogTarget {
 
     const char* Name() const noexcept override { return name_.c_str(); }
     bool Write(const Velto::LogRecord& record) override {
-        records.push_back({record.level, record.groups, record.message});
+        std::ostringstream line;
+        line << record.level << " 0x" << std::hex << record.groups << " " << record.message;
+        records.push_back(line.str());
         if (journal_ != nullptr) {
             journal_->push_back(name_);
         }
         return true;
     }
 
-    std::vector<std::string> Messages() const {
-        std::vector<std::string> messages;
-        for (const ReceivedRecord& record : records) {
-            messages.push_back(record.message);
-        }
-        return messages;
-    }
-
-    std::vector<ReceivedRecord> records;
+    std::vector<std::string> records;
 
   private:
     std::string name_;
