@@ -20,15 +20,14 @@
 #include "diagnostics/log_api.h"
 #include "diagnostics/plugin_logging.h"
 #include "log_test_support.h"
+#include "platform/debugger_output.h"
 #include "platform/thread_id.h"
 #include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
-using LogTest::CapturedDebugger;
 using LogTest::RecordingLogTarget;
 using LogTest::StateOf;
-using LogTest::TargetState;
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
@@ -41,6 +40,7 @@ using Velto::LogTargetInterface;
 using LogManagerTest = LogTest::LoggerSession;
 using QuietLogManagerTest = LogTest::QuietLoggerSession;
 using LogApiTest = LogTest::LoggerSession;
+using PluginLoggingTest = LogTest::LoggerSession;
 
 // How often the logger's list holds `target`.
 long Listed(const LogTargetInterface* target) {
@@ -57,11 +57,11 @@ TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
               (std::vector<LogTargetInterface*>{LogManager::StdErrTarget(),
                                                 LogManager::DebuggerTarget()}));
     EXPECT_EQ(StateOf(LogManager::StdErrTarget()),
-              (TargetState{"StdErrLogTarget", "#E(#T): #L| #M", 1, 1, 2, true}));
+              "StdErrLogTarget \"#E(#T): #L| #M\" level 1 groups +0x1 -0x2 attached");
     EXPECT_EQ(StateOf(LogManager::StdOutTarget()),
-              (TargetState{"StdOutLogTarget", "#M", 1, 2, 1, false}));
+              "StdOutLogTarget \"#M\" level 1 groups +0x2 -0x1 detached");
     EXPECT_EQ(StateOf(LogManager::DebuggerTarget()),
-              (TargetState{"DebuggerConsoleLogTarget", "#E(#T): #L| #M", 1, 1, 0, true}));
+              "DebuggerConsoleLogTarget \"#E(#T): #L| #M\" level 1 groups +0x1 -0x0 attached");
 }
 
 // Standard output is attached too, to see its filters decide.
@@ -79,22 +79,28 @@ TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
         {LogLevel::Error, Velto::kLogGroupGen, "only in GEN", false, true},
         {LogLevel::Warn, 0, "mask 0 passes every group filter", true, true},
     };
+    std::string debugger;  // the texts sent to the debugger channel, each ended by "|"
+    Velto::Platform::SetDebuggerListener(
+        [](const char* text, void* seen) {
+            *static_cast<std::string*>(seen) += text + std::string("|");
+        },
+        &debugger);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
-        CapturedDebugger debugger;
+        debugger.clear();
         CaptureStderr();
         CaptureStdout();
         Velto::LogMessage(row.level, row.groups, "%s", row.message);
         const std::string output = GetCapturedStdout();
-        const std::string errors = GetCapturedStderr();
         const std::string line = std::string(LogManager::ExecutableName()) + "(" +
                                  LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId()) +
                                  "):   WARN| " + row.message + "\n";
-        const std::vector<std::string> none;
-        EXPECT_EQ(errors, row.toStandardErrorAndDebugger ? line : "");
-        EXPECT_EQ(debugger.texts, row.toStandardErrorAndDebugger ? std::vector{line} : none);
+        const std::string console = row.toStandardErrorAndDebugger ? line : "";
+        EXPECT_EQ(GetCapturedStderr(), console);
+        EXPECT_EQ(debugger, console.empty() ? "" : console + "|");
         EXPECT_EQ(output, row.toStandardOutput ? row.message + std::string("\n") : "");
     }
+    Velto::Platform::SetDebuggerListener(nullptr, nullptr);
 }
 
 TEST_F(LogManagerTest, StandardOutputFlushesEveryLineWhenAsked) {
@@ -133,7 +139,8 @@ TEST_F(QuietLogManagerTest, DropsWhatTheLoggersOrTheTargetsFiltersRefuse) {
     Velto::LogMessage(LogLevel::Error, Velto::kLogGroupNet | Velto::kLogGroupGen, "excluded");
     Velto::LogMessage(LogLevel::Error, Velto::kLogGroupNet | Velto::kLogGroupDbg, "included");
     Velto::LogMessage(LogLevel::Error, 0, "in no group");
-    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"now passes", "included", "in no group"}));
+    EXPECT_EQ(log.records, (std::vector<std::string>{"0 0x4 now passes", "2 0x41 included",
+                                                     "2 0x0 in no group"}));
 }
 
 TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
@@ -142,13 +149,13 @@ TEST_F(QuietLogManagerTest, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
         GTEST_SKIP() << locale.Reason();
     }
     Velto::LogMessage(LogLevel::Always, 0, "%.1f of %d", 2.5, 1000);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{"2.5 of 1000"});
+    EXPECT_EQ(log.records, std::vector<std::string>{"3 0x0 2.5 of 1000"});
 }
 
 TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
     constexpr int kThreads = 4;
     constexpr int kMessages = 500;
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < kMessages; ++i) {
@@ -156,9 +163,7 @@ TEST_F(QuietLogManagerTest, SerialisesDeliveryFromManyThreads) {
             }
         });
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    threads.clear();  // joins them
     EXPECT_EQ(log.records.size(), static_cast<std::size_t>(kThreads * kMessages));
 }
 
@@ -183,8 +188,7 @@ TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     RecordingLogTarget target;
     target.Configure({2, Velto::kLogGroupDbg | Velto::kLogGroupGen, Velto::kLogGroupGen, "[#M]"});
     EXPECT_EQ(StateOf(target.Interface()),
-              (TargetState{"RecordingLogTarget", "[#M]", 2, Velto::kLogGroupDbg,
-                           Velto::kLogGroupGen, true}));
+              "RecordingLogTarget \"[#M]\" level 2 groups +0x1 -0x2 attached");
     target.Configure({1, 0, 0, "#M"});
     target.Attach();
     LogManager::AddTarget(target.Interface());
@@ -241,77 +245,63 @@ TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
 }
 
 // A target made of the table alone, as a C caller would build it; the getters it lacks read as 0.
+// It records its calls as words.
 struct PlainTarget {
     LogTargetInterface table;
-    int writes = 0;
-    int detaches = 0;
+    std::string calls;
 };
 
-PlainTarget& PlainOf(LogTargetInterface* self) {
-    return *reinterpret_cast<PlainTarget*>(self);
+void RecordCall(LogTargetInterface* self, const char* call) {
+    reinterpret_cast<PlainTarget*>(self)->calls += call;
 }
 
+// The logger's own minimum level still applies, and the last stop detaches every listed target.
 TEST(LogManagerLifetime, DrivesTargetsMadeOfTheTableAlone) {
     ASSERT_FALSE(LogManager::Exists());
     PlainTarget plain{};
     plain.table.GetName = [](LogTargetInterface*) { return "PlainTarget"; };
-    plain.table.Write = [](LogTargetInterface* self, const Velto::LogRecord*) {
-        ++PlainOf(self).writes;
+    plain.table.Write = [](LogTargetInterface* self, const Velto::LogRecord* record) {
+        RecordCall(self, record->message);
         return true;
     };
-    plain.table.Detach = [](LogTargetInterface* self) { ++PlainOf(self).detaches; };
+    plain.table.Detach = [](LogTargetInterface* self) { RecordCall(self, " detached"); };
 
     LogManager::Start();
     LogManager::AddTarget(&plain.table);
     EXPECT_EQ(LogManager::FindTarget("PlainTarget"), &plain.table);
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "below the logger's level");
-    EXPECT_EQ(plain.writes, 0) << "the logger's own minimum level still applies";
     LogManager::SetMinimumLevel(0);
     Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "passes the target's level 0");
-    EXPECT_EQ(plain.writes, 1);
     LogManager::Stop();
-    EXPECT_EQ(plain.detaches, 1) << "the last stop detaches every listed target";
+    EXPECT_EQ(plain.calls, "passes the target's level 0 detached");
     EXPECT_FALSE(LogManager::Exists());
 }
 
-// Stands in for the host's target: it receives the level and the message text.
-std::unique_ptr<LogTarget> MakeHostTarget(RecordingLogTarget** made) {
-    auto target = std::make_unique<RecordingLogTarget>("PluginLogTarget");
-    *made = target.get();
-    return target;
-}
-
-// As a module does, its target goes first, then its share of the logger.
-class PluginLoggingTest : public LogTest::LoggerSession {
-  protected:
-    void TearDown() override {
-        moduleTarget.reset();
-        LoggerSession::TearDown();
-    }
-
-    std::unique_ptr<LogTarget> moduleTarget;
-    RecordingLogTarget* host = nullptr;
-};
-
 // Starting plug-in logging detaches the consoles and lowers the logger's level to Okay; only a
 // new target replaces the module's earlier one, and gets the default line format, that level and
-// no group filters.
+// no group filters. As in a module, its target goes before its share of the logger.
 TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     bool destroyed = false;
-    moduleTarget = std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
+    std::unique_ptr<LogTarget> moduleTarget =
+        std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
     Velto::StartPluginLogging(moduleTarget, [] { return std::unique_ptr<LogTarget>(); });
     Velto::StartPluginLogging(moduleTarget, nullptr);
     EXPECT_FALSE(destroyed) << "no new target was made";
     EXPECT_EQ(LogManager::FindTarget("PluginLogTarget"), nullptr);
 
     moduleTarget->Attach();
-    Velto::StartPluginLogging(moduleTarget, [&] { return MakeHostTarget(&host); });
+    RecordingLogTarget* host = nullptr;  // stands in for the host's target
+    Velto::StartPluginLogging(moduleTarget, [&] {
+        auto made = std::make_unique<RecordingLogTarget>("PluginLogTarget");
+        host = made.get();
+        return std::unique_ptr<LogTarget>(std::move(made));
+    });
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(moduleTarget.get(), host);
     EXPECT_EQ(LogManager::Targets(), std::vector<LogTargetInterface*>{host->Interface()})
         << "the consoles and the earlier target are gone";
     EXPECT_EQ(StateOf(host->Interface()),
-              (TargetState{"PluginLogTarget", "#D| #L| #G| #M", 0, 0, 0, true}));
+              "PluginLogTarget \"#D| #L| #G| #M\" level 0 groups +0x0 -0x0 attached");
 }
 
 const Velto::LogApi& Api() {
@@ -422,10 +412,8 @@ TEST_F(QuietLogManagerTest, LogsThroughTheApiTablesVariableArgumentEntry) {
     LogThroughTable(0, 0, "below the minimum level");
     LogThroughTable(3, 0, nullptr);
     LogThroughTable(2, 0, "%s", std::string(5000, 'z').c_str());
-    ASSERT_EQ(log.records.size(), 2u);
-    EXPECT_EQ(std::tie(log.records[0].level, log.records[0].groups, log.records[0].message),
-              std::tuple(2, Velto::kLogGroupNet, "player has 3 boosts"));
-    EXPECT_EQ(log.records[1].message, std::string(4095, 'z'));
+    EXPECT_EQ(log.records, (std::vector<std::string>{"2 0x40 player has 3 boosts",
+                                                     "2 0x0 " + std::string(4095, 'z')}));
 }
 
 // A target whose own class never enables writing keeps the table's "writes nothing" entry.
@@ -443,19 +431,19 @@ TEST_F(LogApiTest, TargetTableReachesTheTarget) {
     RecordingLogTarget target("Recorder");
     LogTargetInterface* table = target.Interface();
     EXPECT_EQ(table->Version(table), 1);
-    EXPECT_EQ(StateOf(table), (TargetState{"Recorder", "#D| #L| #G| #M", 1, 0, 0, false}));
+    EXPECT_EQ(StateOf(table), "Recorder \"#D| #L| #G| #M\" level 1 groups +0x0 -0x0 detached");
     table->SetMinimumLevel(table, 3);
     table->SetGroups(table, 0x3u, 0x1u, 0x2u, 0x0u);  // included & ~excluded, low halves first
     table->Attach(table);
     EXPECT_EQ(StateOf(table),
-              (TargetState{"Recorder", "#D| #L| #G| #M", 3, 0x100000001u, 0x2u, true}));
+              "Recorder \"#D| #L| #G| #M\" level 3 groups +0x100000001 -0x2 attached");
     table->Detach(table);
     EXPECT_FALSE(table->IsAttached(table));
 
     const Velto::LogRecord record{{}, 1, 0, "direct"};
     EXPECT_TRUE(table->Write(table, &record));
     EXPECT_FALSE(table->Write(table, nullptr));
-    EXPECT_EQ(target.Messages(), std::vector<std::string>{"direct"});
+    EXPECT_EQ(target.records, std::vector<std::string>{"1 0x0 direct"});
 
     SilentTarget silent;
     EXPECT_FALSE(silent.Interface()->Write(silent.Interface(), &record));
@@ -470,7 +458,7 @@ TEST(LogTargetTable, IgnoresANullTable) {
     table.SetMinimumLevel(nullptr, 2);
     table.SetGroups(nullptr, 1, 0, 0, 0);
     table.Attach(nullptr);
-    EXPECT_EQ(StateOf(&table, nullptr), (TargetState{"", "", 0, 0, 0, false}));
+    EXPECT_EQ(StateOf(&table, nullptr), " \"\" level 0 groups +0x0 -0x0 detached");
     table.Detach(nullptr);
     EXPECT_FALSE(table.Write(nullptr, nullptr));
     EXPECT_FALSE(LogManager::Exists());

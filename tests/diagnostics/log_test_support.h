@@ -1,29 +1,23 @@
-// Helpers shared by the logging tests: a target that records what it receives, capture of the
-// debugger channel, and brackets that start and stop the process-wide logger around a test.
+// Helpers shared by the logging tests: a target that records what it receives, and brackets that
+// start and stop the process-wide logger around a test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "diagnostics/log_manager.h"
 #include "diagnostics/log_target.h"
-#include "platform/debugger_output.h"
 
 namespace LogTest {
 
-struct ReceivedRecord {
-    int32_t level;
-    uint64_t groups;
-    std::string message;
-};
-
-// Records every record it is given (the logger calls Write under its lock). A journal shared by
-// several targets shows the order in which they were given a record.
+// Records every record it is given as "<level> <groups in hex> <message>" (the logger calls Write
+// under its lock). A journal shared by several targets shows the order in which they were given a
+// record.
 class RecordingLogTarget final : public Velto::LogTarget {
   public:
     explicit RecordingLogTarget(std::string name = "RecordingLogTarget", bool* destroyed = nullptr,
@@ -40,22 +34,16 @@ class RecordingLogTarget final : public Velto::LogTarget {
 
     const char* Name() const noexcept override { return name_.c_str(); }
     bool Write(const Velto::LogRecord& record) override {
-        records.push_back({record.level, record.groups, record.message});
+        std::ostringstream line;
+        line << record.level << " 0x" << std::hex << record.groups << " " << record.message;
+        records.push_back(line.str());
         if (journal_ != nullptr) {
             journal_->push_back(name_);
         }
         return true;
     }
 
-    std::vector<std::string> Messages() const {
-        std::vector<std::string> messages;
-        for (const ReceivedRecord& record : records) {
-            messages.push_back(record.message);
-        }
-        return messages;
-    }
-
-    std::vector<ReceivedRecord> records;
+    std::vector<std::string> records;
 
   private:
     std::string name_;
@@ -63,29 +51,18 @@ class RecordingLogTarget final : public Velto::LogTarget {
     std::vector<std::string>* journal_;
 };
 
-// What a target's table reports about the target, compared in one check.
-struct TargetState {
-    std::string name, lineFormat;
-    int32_t minimumLevel;
-    uint64_t included, excluded;
-    bool attached;
-
-    bool operator==(const TargetState&) const = default;
-    friend std::ostream& operator<<(std::ostream& out, const TargetState& s) {
-        return out << s.name << " \"" << s.lineFormat << "\" level " << s.minimumLevel
-                   << " groups +0x" << std::hex << s.included << " -0x" << s.excluded << std::dec
-                   << (s.attached ? " attached" : " detached");
-    }
-};
-
-// `self` may differ from `table`, to see how the table's entries treat a null target.
-inline TargetState StateOf(const Velto::LogTargetInterface* table,
+// What a target's table reports about the target, as one text; `self` may differ from `table`, to
+// see how the table's entries treat a null target.
+inline std::string StateOf(const Velto::LogTargetInterface* table,
                            Velto::LogTargetInterface* self) {
-    return {table->GetName(self),           table->GetLineFormat(self),
-            table->GetMinimumLevel(self),   table->GetIncludedGroups(self),
-            table->GetExcludedGroups(self), table->IsAttached(self)};
+    std::ostringstream out;
+    out << table->GetName(self) << " \"" << table->GetLineFormat(self) << "\" level "
+        << table->GetMinimumLevel(self) << " groups +0x" << std::hex
+        << table->GetIncludedGroups(self) << " -0x" << table->GetExcludedGroups(self)
+        << (table->IsAttached(self) ? " attached" : " detached");
+    return out.str();
 }
-inline TargetState StateOf(Velto::LogTargetInterface* table) {
+inline std::string StateOf(Velto::LogTargetInterface* table) {
     return StateOf(table, table);
 }
 
@@ -116,22 +93,6 @@ class QuietLoggerSession : public LoggerSession {
     }
 
     RecordingLogTarget log;
-};
-
-// Collects the texts sent to the debugger channel while it lives.
-class CapturedDebugger {
-  public:
-    CapturedDebugger() { Velto::Platform::SetDebuggerListener(&Collect, this); }
-    ~CapturedDebugger() { Velto::Platform::SetDebuggerListener(nullptr, nullptr); }
-    CapturedDebugger(const CapturedDebugger&) = delete;
-    CapturedDebugger& operator=(const CapturedDebugger&) = delete;
-
-    std::vector<std::string> texts;
-
-  private:
-    static void Collect(const char* text, void* context) {
-        static_cast<CapturedDebugger*>(context)->texts.push_back(text);
-    }
 };
 
 // The thread id as "#T" shows it, computed independently of the logger.

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
-#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -15,26 +15,19 @@ namespace {
 
 using Velto::Client::MemoryStats;
 
-// Counters are process-wide: every check looks at the change across one operation.
-struct Delta {
-    int64_t bytesAllocated, allocationCount, bytesFreed, freeCount;
-
-    bool operator==(const Delta&) const = default;
-    friend std::ostream& operator<<(std::ostream& out, const Delta& d) {
-        return out << "allocated " << d.bytesAllocated << " bytes in " << d.allocationCount
-                   << ", freed " << d.bytesFreed << " bytes in " << d.freeCount;
-    }
-};
+// Counters are process-wide: every check looks at the change across one operation, as bytes
+// allocated, allocations, bytes freed and releases.
+using Delta = std::array<int64_t, 4>;
 
 template <class Operation>
 Delta Measure(Operation operation) {
     const MemoryStats before = Velto::ReadMemoryStatistics();
     operation();
     const MemoryStats after = Velto::ReadMemoryStatistics();
-    return Delta{static_cast<int64_t>(after.bytesAllocated - before.bytesAllocated),
-                 static_cast<int64_t>(after.allocationCount - before.allocationCount),
-                 static_cast<int64_t>(after.bytesFreed - before.bytesFreed),
-                 static_cast<int64_t>(after.freeCount - before.freeCount)};
+    return {static_cast<int64_t>(after.bytesAllocated - before.bytesAllocated),
+            static_cast<int64_t>(after.allocationCount - before.allocationCount),
+            static_cast<int64_t>(after.bytesFreed - before.bytesFreed),
+            static_cast<int64_t>(after.freeCount - before.freeCount)};
 }
 
 int64_t UsableSize(void* block) {
@@ -92,7 +85,7 @@ TEST(MemoryStatistics, SnapshotsStayConsistentUnderConcurrentUse) {
     const uint64_t limit =
         std::max<uint64_t>(before.peakBytesInUse, inUseBefore + kThreads * kHeld * 2 * kLarge);
     std::atomic<int> running{kThreads};
-    std::vector<std::thread> workers;
+    std::vector<std::jthread> workers;
     for (int thread = 0; thread < kThreads; ++thread) {
         // Large blocks freed between another thread's reads of the two totals made them wrap.
         workers.emplace_back([&running] {
@@ -113,9 +106,7 @@ TEST(MemoryStatistics, SnapshotsStayConsistentUnderConcurrentUse) {
         const MemoryStats stats = Velto::ReadMemoryStatistics();
         inconsistent += stats.bytesFreed > stats.bytesAllocated || stats.peakBytesInUse > limit;
     }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    workers.clear();  // joins them
     const MemoryStats after = Velto::ReadMemoryStatistics();
     EXPECT_EQ(inconsistent, 0) << "a snapshot showed more freed than allocated, or a peak of "
                                << after.peakBytesInUse << " above " << limit;

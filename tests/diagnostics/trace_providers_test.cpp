@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "platform/thread_id.h"
@@ -40,23 +39,19 @@ struct Listener {
     uint64_t matchAll;
 };
 
-struct Call {
-    std::string function;
-    uint64_t handle = 0;
-    Guid provider{};
-    EventDescriptor descriptor{};
-    std::vector<std::string> payload{};
-};
-
 // The system's tracing library as a test wants it: present or not, with or without each of the
-// three functions, with listeners that enable providers during their registration.
+// three functions, with listeners that enable providers during their registration. Each call is
+// recorded as one word: "R2" registers the second provider of kProviderIds, "U2" and "W2"
+// unregister and write to the handle its registration got ("?" for any other handle).
 class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
   public:
     bool libraryPresent = true;
     std::string missingFunction;
     std::vector<Listener> listeners;
-    std::vector<Call> calls;
+    std::string calls;
     std::vector<void*> contexts;  // given to EventRegister, in order
+    std::string event;  // the last EventWrite's id, version, channel, level, opcode, task, keyword
+    std::vector<std::string> payload;  // and its data
 
     RecordingLookup() { active = this; }
     ~RecordingLookup() { active = nullptr; }
@@ -66,42 +61,34 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
     }
 
     void* FindFunction(void* library, const char* name) noexcept override {
-        if (library != this || name == missingFunction) {
-            return nullptr;
-        }
-        const std::pair<const char*, void*> exports[] = {
-            {"EventRegister", reinterpret_cast<void*>(&Register)},
-            {"EventWrite", reinterpret_cast<void*>(&Write)},
-            {"EventUnregister", reinterpret_cast<void*>(&Unregister)},
-        };
-        for (const auto& [exported, address] : exports) {
-            if (std::strcmp(exported, name) == 0) {
-                return address;
-            }
-        }
-        return nullptr;
-    }
-
-    std::vector<std::string> Functions() const {
-        std::vector<std::string> names;
-        for (const Call& call : calls) {
-            names.push_back(call.function);
-        }
-        return names;
+        const std::string function = library == this && name != missingFunction ? name : "";
+        return function == "EventRegister"     ? reinterpret_cast<void*>(&Register)
+               : function == "EventWrite"      ? reinterpret_cast<void*>(&Write)
+               : function == "EventUnregister" ? reinterpret_cast<void*>(&Unregister)
+                                               : nullptr;
     }
 
   private:
     static inline RecordingLookup* active = nullptr;
+    std::vector<std::string> registered_;  // provider number of each registration
 
+    void Record(const std::string& word) { calls += (calls.empty() ? "" : " ") + word; }
     // Handles are 0x100 plus the registration's position, so each tells which provider it is.
+    std::string ProviderOf(uint64_t handle) const {
+        return handle - 0x100 < registered_.size() ? registered_[handle - 0x100] : "?";
+    }
+
     static uint32_t VELTO_SYSTEM_CALL Register(const Guid* provider,
                                                Velto::EventTracing::EnableCallbackFunction callback,
                                                void* context, uint64_t* handle) {
         const std::size_t index = active->contexts.size();
         *handle = 0x100 + index;
         active->contexts.push_back(context);
-        active->calls.push_back(
-            {.function = "EventRegister", .handle = *handle, .provider = *provider});
+        const auto known = std::find(std::begin(kProviderIds), std::end(kProviderIds), *provider);
+        active->registered_.push_back(known == std::end(kProviderIds)
+                                          ? "?"
+                                          : std::to_string(known - std::begin(kProviderIds) + 1));
+        active->Record("R" + active->registered_.back());
         for (const Listener& listener : active->listeners) {
             if (listener.provider == index) {
                 callback(provider, kEnableProvider, listener.level, listener.matchAny,
@@ -113,23 +100,31 @@ class RecordingLookup final : public Velto::Platform::SystemFunctionLookup {
 
     static uint32_t VELTO_SYSTEM_CALL Write(uint64_t handle, const EventDescriptor* descriptor,
                                             uint32_t count, EventDataDescriptor* data) {
-        Call call{.function = "EventWrite", .handle = handle, .descriptor = *descriptor};
+        const EventDescriptor& d = *descriptor;
+        active->Record("W" + active->ProviderOf(handle));
+        active->event.clear();
+        for (const uint64_t field :
+             {uint64_t{d.id}, uint64_t{d.version}, uint64_t{d.channel}, uint64_t{d.level},
+              uint64_t{d.opcode}, uint64_t{d.task}, d.keyword}) {
+            active->event += std::to_string(field) + " ";
+        }
+        active->payload.clear();
         for (uint32_t i = 0; i < count; ++i) {
-            call.payload.emplace_back(
+            active->payload.emplace_back(
                 reinterpret_cast<const char*>(static_cast<uintptr_t>(data[i].address)),
                 data[i].size);
         }
-        active->calls.push_back(call);
         return 0;
     }
 
     static uint32_t VELTO_SYSTEM_CALL Unregister(uint64_t handle) {
-        active->calls.push_back({.function = "EventUnregister", .handle = handle});
+        active->Record("U" + active->ProviderOf(handle));
+        if (handle - 0x100 < active->registered_.size()) {
+            active->registered_[handle - 0x100].insert(0, "?");  // any later use shows "?2"
+        }
         return 0;
     }
 };
-
-const std::string R = "EventRegister", W = "EventWrite", U = "EventUnregister";
 
 // Providers are registered once, in order, each with its own context; an explicit Unregister
 // goes in reverse and leaves the destructor nothing to do, which otherwise unregisters the rest.
@@ -143,13 +138,9 @@ TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderNamesTheThreadAndUnregi
         providers.Register(lookup);
         providers.Register(lookup);
         providers.Unregister();
-        ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U}));
         for (std::size_t i = 0; i < 4; ++i) {
-            SCOPED_TRACE("provider " + std::to_string(i + 1));
-            EXPECT_EQ(lookup.calls[i].provider, kProviderIds[i]);
-            EXPECT_EQ(lookup.contexts[i], &providers.Contexts()[i]);
-            EXPECT_EQ(lookup.calls[7 - i].handle, 0x100 + i);
-            EXPECT_EQ(providers.Contexts()[i].handle, 0u);
+            EXPECT_EQ(lookup.contexts[i], &providers.Contexts()[i]) << "provider " << i + 1;
+            EXPECT_EQ(providers.Contexts()[i].handle, 0u) << "provider " << i + 1;
         }
         lookup.listeners = {{5, 0, 0x1, 0}};  // the sixth registration: the second provider's
         providers.Register(lookup);
@@ -159,17 +150,11 @@ TEST(TraceProviders, RegistersTheFourProvidersOnceInOrderNamesTheThreadAndUnregi
         EXPECT_FALSE(providers.Contexts()[1].IsEventEnabled(0));
         providers.Register(lookup);
     }
-    ASSERT_EQ(lookup.Functions(), (std::vector{R, R, R, R, U, U, U, U, R, R, R, R, W,
-                                               U, U, U, U, R, R, R, R, U, U, U, U}));
-    const Call& write = lookup.calls[12];
-    const EventDescriptor& d = write.descriptor;
-    EXPECT_EQ(write.handle, lookup.calls[9].handle) << "written to the second provider";
-    // id, version, channel, level, opcode, task, keyword
-    EXPECT_EQ((std::tuple<int, int, int, int, int, int, uint64_t>{
-                  d.id, d.version, d.channel, d.level, d.opcode, d.task, d.keyword}),
-              (std::tuple<int, int, int, int, int, int, uint64_t>{103, 0, 0, 0, 14, 2, 0x1}));
+    EXPECT_EQ(lookup.calls,
+              "R1 R2 R3 R4 U4 U3 U2 U1 R1 R2 R3 R4 W2 U4 U3 U2 U1 R1 R2 R3 R4 U4 U3 U2 U1");
+    EXPECT_EQ(lookup.event, "103 0 0 0 14 2 1 ");
     const uint32_t threadId = Velto::Platform::CurrentThreadId();
-    EXPECT_EQ(write.payload,
+    EXPECT_EQ(lookup.payload,
               (std::vector<std::string>{std::string(reinterpret_cast<const char*>(&threadId), 4),
                                         std::string("Main thread", 12)}));
 }
@@ -178,12 +163,12 @@ TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
     const struct {
         bool libraryPresent;
         std::string missingFunction;
-        std::vector<std::string> expected;
+        const char* expected;
     } rows[] = {
-        {false, "", {}},
-        {true, "EventRegister", {}},
-        {true, "EventWrite", {R, R, R, R, U, U, U, U}},
-        {true, "EventUnregister", {R, R, R, R, W}},
+        {false, "", ""},
+        {true, "EventRegister", ""},
+        {true, "EventWrite", "R1 R2 R3 R4 U4 U3 U2 U1"},
+        {true, "EventUnregister", "R1 R2 R3 R4 W2"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.libraryPresent ? "no " + row.missingFunction : "no library");
@@ -194,7 +179,7 @@ TEST(TraceProviders, SkipsTheCallsWhoseLibraryOrFunctionIsMissing) {
         TraceProviders providers;
         providers.Register(lookup);
         providers.Unregister();
-        EXPECT_EQ(lookup.Functions(), row.expected);
+        EXPECT_EQ(lookup.calls, row.expected);
         for (const TraceEnableContext& context : providers.Contexts()) {
             EXPECT_EQ(context.handle, 0u);
         }

@@ -38,7 +38,7 @@ TEST(RecursiveLock, SameThreadMayLockAgainWhileOtherThreadsWait) {
 TEST(RecursiveLock, SerialisesThreads) {
     RecursiveLock lock;
     int counter = 0;
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 10000; ++i) {
@@ -47,9 +47,7 @@ TEST(RecursiveLock, SerialisesThreads) {
             }
         });
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    threads.clear();  // joins them
     EXPECT_EQ(counter, 40000);
 }
 
