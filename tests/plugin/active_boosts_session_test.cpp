@@ -1,10 +1,6 @@
-// The plug-in's API and its feature, played against the built plug-in by the test host only: the
-// description handed over at load, and the whole road of a session: the login data packet the
-// host holds at start, the boost query over LCDS (plain and streamed), the two published events,
-// GET through the function entry, end-of-game blocks, store fulfilments through the deferred
-// call, failing queries, and shutdown with the memory the session took given back. Login
-// deletions, a failing host answer and an LCDS answer of another class are played by the bundled
-// scenarios.
+// The plug-in's API and a whole session, played against the built plug-in by the test host only.
+// Login deletions, a failing host answer and an LCDS answer of another class are played by the
+// bundled scenarios.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,15 +13,7 @@
 
 namespace {
 
-using Velto::TestHost::FunctionAnswer;
-using Velto::TestHost::HostAnswer;
-using Velto::TestHost::HostCall;
-using Velto::TestHost::HostCallKind;
-using Velto::TestHost::HostValueTree;
-using Velto::TestHost::LoadResult;
-using Velto::TestHost::RecordedRequest;
-using Velto::TestHost::StreamPiece;
-using Velto::TestHost::TestHost;
+using namespace Velto::TestHost;
 
 constexpr uint32_t kGet = 2;
 constexpr uint32_t kPost = 6;
@@ -48,8 +36,9 @@ std::string BoostsJson(uint64_t summonerId, int64_t ipEnd, int64_t xpEnd, uint32
            std::to_string(xpPerWin) + R"(,"xpLoyaltyBoost":0})";
 }
 
-std::string LcdsAnswer(const std::string& typeName, const std::string& body) {
-    return R"({"typeName":")" + typeName + R"(","body":)" + body + "}";
+// The query's answer as JSON: an LCDS object of the boosts class with `body`.
+std::string LcdsAnswer(const std::string& body) {
+    return std::string(R"({"typeName":")") + kBoostsClass + R"(","body":)" + body + "}";
 }
 
 HostValueTree Json(const std::string& text) {
@@ -57,6 +46,11 @@ HostValueTree Json(const std::string& text) {
     std::optional<HostValueTree> tree = HostValueTree::FromJson(text, &error);
     EXPECT_TRUE(tree.has_value()) << error << " in " << text;
     return tree ? std::move(*tree) : HostValueTree();
+}
+
+// The query answered with an LCDS object of the boosts class with `body`.
+HostAnswer BoostsAnswer(const std::string& body) {
+    return HostAnswer::Value(Json(LcdsAnswer(body)));
 }
 
 // The resource's data as the plug-in publishes and serves it, its first-win time written "*".
@@ -146,8 +140,7 @@ class ActiveBoostsSession : public ::testing::Test {
     }
 
     // Starts with the login data packet the host holds and the query answered with `query`.
-    void StartLoggedIn(HostAnswer query = HostAnswer::Value(Json(LcdsAnswer(kBoostsClass,
-                                                                            kFirstBoosts)))) {
+    void StartLoggedIn(HostAnswer query = BoostsAnswer(kFirstBoosts)) {
         host_.SetAnswer(kGet, kLoginUri,
                         HostAnswer::Value(Json(R"({"timeUntilFirstWinOfDay":3600000})")));
         host_.SetAnswer(kPost, kInvoke, std::move(query));
@@ -169,8 +162,8 @@ class ActiveBoostsSession : public ::testing::Test {
                 for (const auto& argument : call.request.arguments) {
                     arguments += (arguments.empty() ? "" : ",") + argument.value.ToJson();
                 }
-                texts.push_back(Velto::TestHost::MethodText(call.request.method) + " " +
-                                call.request.path + " [" + arguments + "]");
+                texts.push_back(MethodText(call.request.method) + " " + call.request.path + " [" +
+                                arguments + "]");
             } else {
                 texts.push_back(call.text);
             }
@@ -229,7 +222,7 @@ TEST_F(ActiveBoostsSession, DescribesTheResourceAndKeepsItCurrentFromStartToShut
     EXPECT_EQ(Get(), "404 Not found");
     const int64_t before = NowSeconds();
     // The query's answer comes streamed, in two pieces; the plug-in releases the stream.
-    const std::string answer = LcdsAnswer(kBoostsClass, kFirstBoosts);
+    const std::string answer = LcdsAnswer(kFirstBoosts);
     StartLoggedIn(HostAnswer::Stream(
         {StreamPiece{answer.substr(0, 40), true}, StreamPiece{answer.substr(40), false}}));
     const int64_t after = NowSeconds();
@@ -246,9 +239,7 @@ TEST_F(ActiveBoostsSession, DescribesTheResourceAndKeepsItCurrentFromStartToShut
     EXPECT_EQ(Get(), "0 " + kFirstResource);
 
     // Only a new end-of-game block queries again; an update of one does not.
-    host_.SetAnswer(kPost, kInvoke,
-                    HostAnswer::Value(
-                        Json(LcdsAnswer(kBoostsClass, BoostsJson(2874410, 0, 1500086400000, 2)))));
+    host_.SetAnswer(kPost, kInvoke, BoostsAnswer(BoostsJson(2874410, 0, 1500086400000, 2)));
     Fire(kEndOfGameEvent, R"({"uri":"/mek-end-of-game/v1/eog-stats-block","eventType":"Update",)"
                           R"("data":{"timeUntilNextFirstWinBonus":0}})");
     EXPECT_TRUE(host_.Calls().empty() || Events().empty());
@@ -286,10 +277,8 @@ TEST_F(ActiveBoostsSession, AFailedQueryIsLoggedAndKeepsThePreviousState) {
         std::string log;
     } cases[] = {
         // A host error and an answer of another class: session and wrong-lcds-class scenarios.
-        {"no body", HostAnswer::Value(Json(LcdsAnswer(kBoostsClass, "null"))),
-         "mek-active-boosts: Error requesting active boosts: "},
-        {"body that does not convert",
-         HostAnswer::Value(Json(LcdsAnswer(kBoostsClass, R"({"summonerId":"many"})"))),
+        {"no body", BoostsAnswer("null"), "mek-active-boosts: Error requesting active boosts: "},
+        {"body that does not convert", BoostsAnswer(R"({"summonerId":"many"})"),
          "mek-active-boosts: Error requesting active boosts: Couldn't convert LCDS DTO"},
     };
     for (const auto& test : cases) {
