@@ -62,11 +62,6 @@ std::string ResourceJson(uint64_t summonerId, const char* ipEnd, const char* xpE
            R"(","xpBoostPerWinCount":)" + std::to_string(xpPerWin) + R"(,"xpLoyaltyBoost":0})";
 }
 
-std::string UpdateEventJson(const std::string& resource) {
-    return R"({"data":)" + resource +
-           R"(,"eventType":"Update","uri":"/mek-active-boosts/v1/active-boosts"})";
-}
-
 std::string UtcText(int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     char text[32] = {};
@@ -97,7 +92,9 @@ std::string WithoutFirstWin(std::string json, std::string* date = nullptr) {
 const std::string kFirstBoosts = BoostsJson(2874410, 1500000000999, 1500086400000, 3);
 const std::string kFirstResource =
     ResourceJson(2874410, "2017-07-14T02:40:00Z", "2017-07-15T02:40:00Z", 3);
-const std::string kFirstUpdate = UpdateEventJson(kFirstResource);
+const std::string kFirstUpdate =
+    R"({"data":)" + kFirstResource +
+    R"(,"eventType":"Update","uri":"/mek-active-boosts/v1/active-boosts"})";
 
 // A module of the built plug-in, loaded after a first session made the allocations that last as
 // long as the library (type identities, the logger), so that the memory of the second is
