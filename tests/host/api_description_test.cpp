@@ -17,9 +17,6 @@ using namespace Velto::Client;
 
 TEST(ApiDescription, CopiesNothingFromANullDescriptor) {
     const ApiDescription description = ApiDescription::CopyOf(nullptr);
-    EXPECT_TRUE(description.functions.empty());
-    EXPECT_TRUE(description.types.empty());
-    EXPECT_TRUE(description.events.empty());
     EXPECT_EQ(description.ToJson(), R"({"functions":[],"types":[],"events":[]})");
 }
 
@@ -54,20 +51,8 @@ TEST(ApiDescription, StopsAtTheCountOrTheFirstNullLinkAndReadsNullTextsAsEmpty) 
     const ApiDescriptor descriptor{entries, 2, types, 3, events, 4};
 
     const ApiDescription description = ApiDescription::CopyOf(&descriptor);
-    ASSERT_EQ(description.functions.size(), 2u);
-    const FunctionDescription& first = description.functions[0];
-    EXPECT_EQ(first.name, "");
-    EXPECT_EQ(first.route, "");
-    EXPECT_TRUE(first.tags.empty());
-    ASSERT_EQ(first.arguments.size(), 2u);
-    EXPECT_EQ(first.arguments[0].name, "a");
-    EXPECT_TRUE(first.arguments[0].optional);
-    EXPECT_EQ(first.arguments[0].location, 4u);
-    EXPECT_EQ(first.arguments[1].name, "");
-    EXPECT_EQ(first.arguments[1].type.typeName, "Item");
-    EXPECT_EQ(first.arguments[1].location, 0u) << "no location entry left for it";
-    const FunctionDescription& second = description.functions[1];
-    EXPECT_EQ(second.tags, (std::vector<std::string>{"t", ""}));
+    // A null name, route or tag reads as empty; the second argument, past the location list,
+    // has none.
     EXPECT_EQ(description.Summaries(),
               (std::vector<std::string>{
                   R"(function  ANY by name (a?: int32 in header, : Item) returns void)",

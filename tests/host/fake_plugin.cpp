@@ -1,17 +1,10 @@
-// A stand-in plug-in for the test host's own tests. It exports load_mek_active_boosts, refuses
-// hosts whose API major version is not 18, and its Start calls every slot of the host's function
-// table once (Unsubscribe comes at Shutdown), reporting what it got back through Log.
-//
-// Its API description lists seven functions (see gEntries), two types and one event. Most
-// functions echo the request they get as an object; "Fail" answers with an error and status
-// 503, "Stream" with a streamed body read three bytes at a time. Like the plug-in's dispatcher,
-// every function refuses a method other than its own with "Invalid function" and status 404. The
-// response's release routine and the stream's release routine each log one line ("released
-// response", "released stream") once Start has given the fake the host's table.
-//
-// Every text and value it hands the host is allocated with malloc and freed as soon as the call
-// returns (or, for a response, by its release routine), so a host that kept a pointer into them
-// reads freed memory (caught under ASan).
+// A stand-in plug-in for the test host's own tests: it refuses hosts whose API major version is not
+// 18, its Start calls every slot of the host's table once (Unsubscribe comes at Shutdown) and
+// logs what it got back. Its functions (gEntries) echo their request, except "Fail" (503) and
+// "Stream" (a body read three bytes at a time); each refuses another method with "Invalid
+// function" and 404, as the plug-in's dispatcher does. Everything it hands the host is malloc'd
+// and freed once the call returns or the release routine runs, so a host that kept a pointer
+// into it reads freed memory (caught under ASan).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>

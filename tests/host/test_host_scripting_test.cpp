@@ -37,6 +37,15 @@ std::string ReadOnce(HostResponse& response, uint32_t capacity) {
     return std::string(buffer.begin(), buffer.begin() + size) + (more != 0 ? "+" : ".");
 }
 
+// A read through `read` straight into a small buffer, as "result size".
+std::string RawRead(uint8_t (*read)(void*, uint8_t*, uint32_t*, uint8_t*), void* stream) {
+    uint8_t buffer[4];
+    uint32_t size = 4;
+    uint8_t more = 1;
+    const int result = read(stream, buffer, &size, &more);
+    return std::to_string(result) + " " + std::to_string(size);
+}
+
 HostAnswer ThreePieces() {
     return HostAnswer::Stream(
         {StreamPiece{"[1,", true}, StreamPiece{"2345]", false}, StreamPiece{"", false, true}}, 8);
@@ -70,42 +79,38 @@ TEST_F(StreamedAnswer, DeliversPiecesRecordsEachReadAndCountsTheRelease) {
     void* stream = response_.stream;
     auto release = response_.streamRelease;
     auto read = response_.streamRead;
-    EXPECT_EQ(ReadOnce(response_, 0), "+") << "no capacity delivers nothing and uses up nothing";
-    EXPECT_EQ(ReadOnce(response_, 4), "[1,+");
-    EXPECT_EQ(ReadOnce(response_, 4), "2345+");
-    EXPECT_EQ(ReadOnce(response_, 4), "].") << "the piece's own flag comes with its last part";
-    EXPECT_EQ(ReadOnce(response_, 4), "fail");
-    EXPECT_EQ(ReadOnce(response_, 4), ".");
+    // No capacity delivers nothing and uses up nothing; a piece's own flag comes with its last
+    // part; a read past the end fails once.
+    std::string reads;
+    for (const uint32_t capacity : {0, 4, 4, 4, 4, 4}) {
+        reads += ReadOnce(response_, capacity) + " ";
+    }
+    EXPECT_EQ(reads, "+ [1,+ 2345+ ]. fail . ");
     response_.release(&response_);
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
     EXPECT_EQ(host_.UnreleasedStreams(), 1u) << "the stream is released on its own";
     release(stream);
     EXPECT_EQ(host_.UnreleasedStreams(), 0u);
     release(stream);  // a second release is ignored
-    uint8_t buffer[4];
-    uint32_t size = 4;
-    uint8_t more = 1;
-    EXPECT_EQ(read(stream, buffer, &size, &more), 0) << "a released stream fails every read";
-    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(RawRead(read, stream), "0 0") << "a released stream fails every read";
 
-    std::vector<std::string> calls;
+    std::string calls;
     for (const HostCall& call : host_.Calls()) {
         if (call.kind != HostCallKind::SendRequest) {
-            calls.push_back(std::string(HostCallKindName(call.kind)) + " " +
-                            std::to_string(call.streamId) + " " + std::to_string(call.capacity) +
-                            " " + call.text + (call.succeeded ? "" : " failed") +
-                            (call.more ? " more" : ""));
+            calls += std::string(HostCallKindName(call.kind)) + " " +
+                     std::to_string(call.streamId) + " " + std::to_string(call.capacity) + " [" +
+                     call.text + "]" + (call.succeeded ? "" : " failed") +
+                     (call.more ? " more" : "") + "\n";
         }
     }
-    EXPECT_EQ(calls, (std::vector<std::string>{
-                         "StreamRead 1 0  more",
-                         "StreamRead 1 4 [1, more",
-                         "StreamRead 1 4 2345 more",
-                         "StreamRead 1 4 ]",
-                         "StreamRead 1 4  failed",
-                         "StreamRead 1 4 ",
-                         "StreamRelease 1 0  failed",
-                     }));
+    EXPECT_EQ(calls, R"(StreamRead 1 0 [] more
+StreamRead 1 4 [[1,] more
+StreamRead 1 4 [2345] more
+StreamRead 1 4 []]
+StreamRead 1 4 [] failed
+StreamRead 1 4 []
+StreamRelease 1 0 [] failed
+)");
     for (const char* line : {
              "plugin -> StreamRead(stream=1, capacity=4)",
              "plugin <- read bytes=3 more=true",
@@ -135,10 +140,7 @@ TEST(StreamedAnswerLifetime, IsFreedByTheHostWhenThePluginNeverReleasesIt) {
         EXPECT_EQ(host.UnreleasedResponses(), 1u);
     }
     // The host is gone: its routines must not reach it any more.
-    uint8_t buffer[4];
-    uint32_t size = 4;
-    uint8_t more = 1;
-    EXPECT_EQ(response.streamRead(stream, buffer, &size, &more), 0);
+    EXPECT_EQ(RawRead(response.streamRead, stream), "0 0");
     response.streamRelease(stream);
     response.release(&response);
 }
@@ -232,32 +234,21 @@ StreamPiece Part(std::string bytes, bool more) {
     return StreamPiece{std::move(bytes), more, false};
 }
 
-TEST(ScriptedStream, EndsAfterAPieceOfExactlyTheCapacityOrWithNoPieces) {
-    struct Row {
-        const char* name;
-        std::vector<StreamPiece> pieces;
-        std::vector<uint32_t> capacities;
-        std::vector<std::string> reads;
-    };
-    // The host's streamed answers are read through it in the streamed-answer tests; these are
-    // the bounds.
-    const Row rows[] = {
-        {"exactly the capacity, then an empty end",
-         {Part("abcd", true), Part("", false)},
-         {4, 4, 4},
-         {"abcd+", ".!", ".!"}},
-        {"no pieces at all", {}, {4, 4}, {".!", ".!"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ScriptedStream stream(row.pieces);
-        EXPECT_EQ(stream.Finished(), row.pieces.empty());
-        std::vector<std::string> reads;
-        for (uint32_t capacity : row.capacities) {
-            reads.push_back(ReadOnce(stream, capacity));
-        }
-        EXPECT_EQ(reads, row.reads);
+// "!" if a stream of `pieces` is finished at once, then each read of `capacities`.
+std::string Reads(const std::vector<StreamPiece>& pieces, std::vector<uint32_t> capacities) {
+    ScriptedStream stream(pieces);
+    std::string reads = stream.Finished() ? "!" : "";
+    for (uint32_t capacity : capacities) {
+        reads += " " + ReadOnce(stream, capacity);
     }
+    return reads;
+}
+
+// The host's streamed answers are read through it in the streamed-answer tests; these are the
+// bounds.
+TEST(ScriptedStream, EndsAfterAPieceOfExactlyTheCapacityOrWithNoPieces) {
+    EXPECT_EQ(Reads({Part("abcd", true), Part("", false)}, {4, 4, 4}), " abcd+ .! .!");
+    EXPECT_EQ(Reads({}, {4, 4}), "! .! .!");
 }
 
 }  // namespace
