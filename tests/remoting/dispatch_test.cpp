@@ -54,17 +54,11 @@ class TextStream final : public Velto::RemotingStream {
 };
 
 HostValue Bool(bool flag) {
-    HostValue value{};
-    value.type = Velto::Client::kHostBool;
-    value.payload.boolean = flag ? 1 : 0;
-    return value;
+    return {Velto::Client::kHostBool, {.boolean = flag}};
 }
 
 HostValue Signed(int64_t number) {
-    HostValue value{};
-    value.type = Velto::Client::kHostSigned;
-    value.payload.signedValue = number;
-    return value;
+    return {Velto::Client::kHostSigned, {.signedValue = number}};
 }
 
 // A call, as the host could make it.

@@ -207,28 +207,6 @@ struct LongPathCase {
     Captures captures;
 };
 
-std::vector<LongPathCase> LongPathCases() {
-    constexpr std::size_t kHalf = std::size_t{1} << 19;
-    std::string segments;
-    while (segments.size() < kHalf) {
-        segments += "seg/";
-    }
-    const std::string tail(kHalf, 'e');
-    const std::string as(2 * kHalf, 'a');
-    const std::string tenRests = "/{+a}{+b}{+c}{+d}{+e}{+f}{+g}{+h}{+i}{+j}/end";
-    return {
-        // The first rest group takes all it can while the others still match.
-        {"/{+a}/{b}/{+c}x{d}/{+e}", "/" + segments + "/b/cx/" + tail,
-         std::vector<std::string>{segments, "b", "c", "", tail}},
-        // Paths that almost match: a backtracker would try about m^k splits for k groups.
-        {tenRests, "/" + as + "/en", std::nullopt},
-        {tenRests, "/" + as + "/end",
-         std::vector<std::string>{as, "", "", "", "", "", "", "", "", ""}},
-        {"{a}{b}{c}{d}/", as, std::nullopt},
-        {"{+a}ab{b}ab{+c}", as + "ab", std::nullopt},
-    };
-}
-
 // The group sizes, or "none": a failure should not print megabytes.
 std::string Sizes(const Captures& captures) {
     std::string sizes = captures ? "" : "none ";
@@ -239,7 +217,26 @@ std::string Sizes(const Captures& captures) {
 }
 
 void ExpectLongPathCases() {
-    for (const LongPathCase& c : LongPathCases()) {
+    constexpr std::size_t kHalf = std::size_t{1} << 19;
+    std::string segments;
+    while (segments.size() < kHalf) {
+        segments += "seg/";
+    }
+    const std::string tail(kHalf, 'e');
+    const std::string as(2 * kHalf, 'a');
+    const std::string tenRests = "/{+a}{+b}{+c}{+d}{+e}{+f}{+g}{+h}{+i}{+j}/end";
+    const LongPathCase cases[] = {
+        // The first rest group takes all it can while the others still match.
+        {"/{+a}/{b}/{+c}x{d}/{+e}", "/" + segments + "/b/cx/" + tail,
+         std::vector<std::string>{segments, "b", "c", "", tail}},
+        // Paths that almost match: a backtracker would try about m^k splits for k groups.
+        {tenRests, "/" + as + "/en", std::nullopt},
+        {tenRests, "/" + as + "/end",
+         std::vector<std::string>{as, "", "", "", "", "", "", "", "", ""}},
+        {"{a}{b}{c}{d}/", as, std::nullopt},
+        {"{+a}ab{b}ab{+c}", as + "ab", std::nullopt},
+    };
+    for (const LongPathCase& c : cases) {
         const Captures captures = PatternCaptures(c.routeTemplate, c.path);
         EXPECT_TRUE(captures == c.captures)
             << c.routeTemplate << " on a path of " << c.path.size() << " bytes: groups of "
