@@ -152,26 +152,22 @@ class ApiDescriptionTest : public ::testing::Test {
         update->help = "See body";
         update->threadSafe = true;
         update->asyncResultType = "Change";
-        FunctionBinding* binding = Bind(update);
+        // Method 9 is one past the host's codes.
+        FunctionBinding* binding = Bind(update, "/changes/{history}", static_cast<HttpMethod>(9));
         binding->argumentLocations = {
             ArgumentLocation::Query,    ArgumentLocation::Body,   ArgumentLocation::Header,
             ArgumentLocation::Path,     ArgumentLocation::Direct, static_cast<ArgumentLocation>(6),
             ArgumentLocation::Anywhere,
         };
-        binding->route = "/changes/{history}";
-        binding->method = static_cast<HttpMethod>(9);  // one past the host's codes
 
         FunctionDescriptor* getChanges = Add("GetChanges");
         getChanges->returns = TypeSpec{TypeKind::Struct, none, change_};
         getChanges->tags = {"Plugins", "Plugin Test"};
-        getChanges_ = Bind(getChanges);
-        getChanges_->route = "/mek-active-boosts/v1/changes";
-        getChanges_->method = HttpMethod::Get;
+        getChanges_ = Bind(getChanges, "/mek-active-boosts/v1/changes", HttpMethod::Get);
 
         FunctionDescriptor* listTexts = Add("ListTexts");
         listTexts->returns = TypeSpec{TypeKind::Map, TypeKind::Struct, change_};
-        binding = Bind(listTexts);
-        binding->method = HttpMethod::Custom;
+        binding = Bind(listTexts, "", HttpMethod::Custom);
         binding->customMethod = "PURGE";
         binding->flag = 1;
         binding->textLists = {{"a", "b"}, {"c"}};
@@ -179,9 +175,7 @@ class ApiDescriptionTest : public ::testing::Test {
         Add("Unbound");
         orphanFunction_.name = "Orphan";
         orphanFunction_.arguments.resize(1);
-        binding = Bind(&orphanFunction_);
-        binding->route = "/orphan";
-        binding->method = static_cast<HttpMethod>(0xFFFFFFFF);
+        Bind(&orphanFunction_, "/orphan", static_cast<HttpMethod>(0xFFFFFFFF));
 
         description_.Build(&module_, registry_, bindings_, &FakeCall);
     }
@@ -195,8 +189,12 @@ class ApiDescriptionTest : public ::testing::Test {
             .first;
     }
 
-    FunctionBinding* Bind(FunctionDescriptor* function) {
-        return bindings_.Bind(*function, nullptr).first;
+    FunctionBinding* Bind(FunctionDescriptor* function, const char* route = "",
+                          HttpMethod method = HttpMethod::None) {
+        FunctionBinding* binding = bindings_.Bind(*function, nullptr).first;
+        binding->route = route;
+        binding->method = method;
+        return binding;
     }
 
     const ApiDescriptor* Descriptor() { return description_.Descriptor(); }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,6 @@ namespace {
 using Velto::BindingProperty;
 using Velto::RemotingResponse;
 using Velto::Client::HostResponse;
-using Velto::Client::HostValue;
 
 enum class Tier : int32_t { Bronze = 1, Gold = 2 };
 
@@ -34,24 +34,34 @@ bool IsZeroed(const HostResponse& response) {
     return std::memcmp(&response, &zero, sizeof response) == 0;
 }
 
-// A body as the host would read it back, written as JSON.
-std::string BodyJson(const HostValue& body) {
+// The record as the host reads it, a group of members after each "; ", the body as JSON.
+std::string Describe(const HostResponse& host) {
     HostResponse status{};
-    BindingProperty value;
-    Velto::FromHostValue(status, value, body, "body");
-    return Velto::WriteJson(value);
+    BindingProperty body;
+    Velto::FromHostValue(status, body, host.body, "body");
+    std::string text =
+        "error " + std::to_string(host.errorFlag) + " " +
+        (host.errorMessage != nullptr ? host.errorMessage : "-") + "; body " +
+        (host.body.type == Velto::Client::kHostNull ? "null" : Velto::WriteJson(body)) +
+        "; status " + std::to_string(host.statusCode) + " '" +
+        (host.responseText != nullptr ? host.responseText : "-") + "'; ";
+    text += host.headers == nullptr ? "no headers; " : "";
+    for (uint32_t i = 0; host.headers != nullptr && i < host.headerCount; ++i) {
+        text +=
+            "header " + std::string(host.headers[2 * i]) + ": " + host.headers[2 * i + 1] + "; ";
+    }
+    return text + "stream " + (host.stream != nullptr ? "set" : "-") + " " +
+           (host.streamRead != nullptr ? "read" : "-") + " " +
+           std::to_string(host.streamLengthLow) + " " + std::to_string(host.streamLengthHigh);
 }
 
 // A stream that counts its destruction in `*destroyed`.
-class CountedStream : public Velto::RemotingStream {
-  public:
-    explicit CountedStream(int* destroyed) : destroyed_(destroyed) {}
-    ~CountedStream() override { ++*destroyed_; }
+struct CountedStream : Velto::RemotingStream {
+    explicit CountedStream(int* destroyed) : destroyed(destroyed) {}
+    ~CountedStream() override { ++*destroyed; }
     uint8_t read(uint8_t*, uint32_t*, uint8_t*) override { return 0; }
     uint32_t length() override { return 1234; }
-
-  private:
-    int* destroyed_;
+    int* destroyed;
 };
 
 class WriteHostResponseTest : public ::testing::Test {
@@ -61,7 +71,10 @@ class WriteHostResponseTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        ReleaseIfWritten();
+        if (host_.release != nullptr) {
+            host_.release(&host_);
+            EXPECT_TRUE(IsZeroed(host_)) << "the release routine must zero all 62 bytes";
+        }
         ASSERT_TRUE(baseline_.has_value()) << "the test wrote no response";
         EXPECT_EQ(BytesInUse(), *baseline_) << "the release routine left counted memory behind";
     }
@@ -76,13 +89,6 @@ class WriteHostResponseTest : public ::testing::Test {
     }
     void Write() { Write(response_); }
 
-    void ReleaseIfWritten() {
-        if (host_.release != nullptr) {
-            host_.release(&host_);
-            EXPECT_TRUE(IsZeroed(host_)) << "the release routine must zero all 62 bytes";
-        }
-    }
-
     Velto::BindingRegistry registry_;
     RemotingResponse response_;
     RemotingResponse second_;  // a later call on the same record
@@ -96,28 +102,20 @@ TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBodyOrStream) {
     response_.status = 500;
     response_.result.SetFailure("Boost store unavailable");
     Write();
-
-    EXPECT_EQ(+host_.errorFlag, 1);
-    EXPECT_STREQ(+host_.errorMessage, "Boost store unavailable");
-    EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
-    EXPECT_EQ(+host_.statusCode, 500u);
-    EXPECT_EQ(+host_.stream, nullptr);
-    EXPECT_EQ(+host_.streamRead, nullptr);
+    EXPECT_EQ(
+        Describe(host_),
+        "error 1 Boost store unavailable; body null; status 500 ''; no headers; stream - - 0 0");
     EXPECT_EQ(destroyed, 1) << "the failed result's stream must be destroyed";
 }
 
 TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
-    struct CodeCase {
-        uint32_t given;
-        uint32_t written;
-    };
-    for (const CodeCase c : {CodeCase{0, 0}, CodeCase{1, 1}, CodeCase{3, 3}, CodeCase{4, 0},
-                             CodeCase{0xFFFFFFFF, 0}}) {
-        response_.responseCode = c.given;
-        response_.responseFlag = static_cast<uint8_t>(c.given);
+    for (const auto& [given, written] : std::initializer_list<std::pair<uint32_t, uint32_t>>{
+             {0, 0}, {1, 1}, {3, 3}, {4, 0}, {0xFFFFFFFF, 0}}) {
+        response_.responseCode = given;
+        response_.responseFlag = static_cast<uint8_t>(given);
         Write();
-        EXPECT_EQ(+host_.responseCode, c.written) << "response code " << c.given;
-        EXPECT_EQ(+host_.responseFlag, static_cast<uint8_t>(c.given)) << "flag " << c.given;
+        EXPECT_EQ(+host_.responseCode, written) << "response code " << given;
+        EXPECT_EQ(+host_.responseFlag, static_cast<uint8_t>(given)) << "flag " << given;
     }
 }
 
@@ -141,29 +139,24 @@ TEST_F(WriteHostResponseTest, ReleasesWhatAnEarlierCallLeftInTheRecordButItsStre
     ASSERT_GT(afterFirst, *baseline_);
 
     EXPECT_EQ(+host_.release, &Velto::ReleaseHostResponse);
-    EXPECT_EQ(+host_.errorFlag, 0);
-    EXPECT_EQ(BodyJson(host_.body), R"({"tier":"Gold","unnamedTier":-7})");
-    EXPECT_EQ(+host_.statusCode, 207u);
-    EXPECT_STREQ(+host_.responseText, "207 Multi-Status");
-    ASSERT_EQ(+host_.headerCount, 2u);
-    auto header = response_.headers.begin();  // copied in the map's order
-    for (uint32_t i = 0; i < 2; ++i, ++header) {
-        EXPECT_EQ(+host_.headers[2 * i], header->first) << "header " << i;
-        EXPECT_EQ(+host_.headers[2 * i + 1], header->second) << "header " << i;
-        EXPECT_NE(+host_.headers[2 * i], header->first.c_str()) << "names are copies";
+    std::string headers;  // copied in the map's order
+    for (const auto& [name, value] : response_.headers) {
+        headers += "header " + name + ": " + value + "; ";
     }
+    EXPECT_EQ(Describe(host_), R"(error 0 -; body {"tier":"Gold","unnamedTier":-7}; )"
+                               "status 207 '207 Multi-Status'; " +
+                                   headers + "stream set read 1234 0");
+    EXPECT_TRUE(host_.headers[0] != response_.headers.begin()->first.c_str() &&
+                host_.headers[2] != std::next(response_.headers.begin())->first.c_str())
+        << "names are copies";
     EXPECT_EQ(response_.stream, nullptr) << "the stream moves into the record";
-    EXPECT_EQ(+host_.streamLengthLow, 1234u);
-    EXPECT_EQ(+host_.streamLengthHigh, 0u);
     void* const stream = host_.stream;
     const auto releaseStream = host_.streamRelease;
 
     Write(second_);
-    EXPECT_STREQ(+host_.errorMessage, "second call failed");
-    EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
-    EXPECT_EQ(+host_.headers, nullptr);
+    EXPECT_EQ(Describe(host_),
+              "error 1 second call failed; body null; status 0 ''; no headers; stream - - 0 0");
     EXPECT_EQ(+host_.responseText, Velto::kEmptyResponseText);
-    EXPECT_EQ(+host_.stream, nullptr);
     EXPECT_LT(BytesInUse(), afterFirst) << "the first call's allocations were not released";
     EXPECT_EQ(destroyed, 1) << "releasing the record must leave the stream to the host";
     releaseStream(stream);
@@ -178,11 +171,9 @@ TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
     *level = int64_t{1};
     Write();
 
-    EXPECT_EQ(+host_.errorFlag, 1);
-    ASSERT_NE(+host_.errorMessage, nullptr);
-    EXPECT_NE(std::strstr(+host_.errorMessage, "nests deeper than 512 levels"), nullptr)
-        << +host_.errorMessage;
-    EXPECT_EQ(+host_.body.type, Velto::Client::kHostNull);
+    EXPECT_EQ(Describe(host_),
+              "error 1 Couldn't write the result for the host: it nests deeper than 512 levels or "
+              "memory ran out.; body null; status 0 ''; no headers; stream - - 0 0");
 }
 
 TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecordsAndFreesAStrayErrorMessage) {

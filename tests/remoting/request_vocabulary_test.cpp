@@ -84,9 +84,7 @@ TEST(UrlComponent, DecodesPercentEscapesAndPlus) {
         {"%4g", "\x50"},
         {"%1g", "\x10"},
         {"%g4", "\x04"},
-        {"%%41",
-         "\x04"
-         "1"},
+        {"%%41", "\x04\x31"},
         // A "%" without two characters after it is dropped.
         {"%", ""},
         {"%4", "4"},
