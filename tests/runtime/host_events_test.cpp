@@ -161,11 +161,10 @@ TEST_F(HostEventsTest, StaleForeignOrLateDeliveriesAndCallsReachNothing) {
     std::vector<TypedResourceEvent<Greeting>> seen;
     Watch(kUri, seen);
     int runs = 0;
+    const auto run = [&runs] { ++runs; };
     const auto now = AppModule::MonotonicClock::now();
-    module_->Schedule(
-        "later", [&] { ++runs; }, now);
-    module_->Schedule(
-        "much later", [&] { ++runs; }, now);
+    module_->Schedule("later", run, now);
+    module_->Schedule("much later", run, now);
     const HostValueTree payload = Json(EventJson(kUri, "Update", R"({"count": 1})"));
     int foreign = 0;
     host_.FireEvent(kEvent, payload, nullptr);
@@ -186,8 +185,7 @@ Unsubscribe OnServiceProxyUuidEvent handle=7
     EXPECT_TRUE(seen.empty()) << "no handler after Shutdown";
     EXPECT_EQ(runs, 0) << "no deferred call after Shutdown";
 
-    module_->Schedule(
-        "after", [&] { ++runs; }, now);
+    module_->Schedule("after", run, now);
     module_.reset();
     host_.FireEvent(kEvent, payload);
     Fire("OnServiceProxyUuidEvent", R"({"uuid": "u"})");
@@ -198,13 +196,10 @@ Unsubscribe OnServiceProxyUuidEvent handle=7
 
 TEST_F(HostEventsTest, ScheduleAsksForTheRemainingDelayAndRunsEachCallOnce) {
     int runs = 0;
+    const auto run = [&runs] { ++runs; };
     const auto now = AppModule::MonotonicClock::now();
-    EXPECT_EQ(module_->Schedule(
-                  "past", [&] { ++runs; }, now - std::chrono::seconds(3)),
-              1u);
-    EXPECT_EQ(module_->Schedule(
-                  "soon", [&] { ++runs; }, now + std::chrono::seconds(2)),
-              2u);
+    EXPECT_EQ(module_->Schedule("past", run, now - std::chrono::seconds(3)), 1u);
+    EXPECT_EQ(module_->Schedule("soon", run, now + std::chrono::seconds(2)), 2u);
     EXPECT_EQ(module_->Schedule("empty", {}, now), 0u);
     std::vector<HostCall> scheduled = CallsOf(HostCallKind::ScheduleCall);
     ASSERT_EQ(scheduled.size(), 2u);
