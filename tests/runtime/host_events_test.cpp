@@ -68,33 +68,26 @@ std::string EventJson(const std::string& uri, const std::string& type, const std
     return R"({"uri": ")" + uri + R"(", "eventType": ")" + type + R"(", "data": )" + data + "}";
 }
 
-// What a handler received, one line per event: type, uri, text and count.
-std::string Seen(const std::vector<TypedResourceEvent<Greeting>>& events) {
-    std::string text;
-    for (const TypedResourceEvent<Greeting>& event : events) {
-        text += std::to_string(static_cast<int>(event.eventType)) + " " + event.uri + " \"" +
-                event.data.text + "\" " + std::to_string(event.data.count) + "\n";
-    }
-    return text;
-}
-
 class HostEventsTest : public RuntimeFixture {
   protected:
-    // Subscribes a handler that records what it receives.
-    void Watch(const std::string& uri, std::vector<TypedResourceEvent<Greeting>>& seen) {
+    // Subscribes a handler that writes a line per event it receives: type, uri, text and count.
+    void Watch(const std::string& uri, std::string& seen) {
         module_->SubscribeResource<Greeting>(
-            uri, [&seen](const TypedResourceEvent<Greeting>& event) { seen.push_back(event); });
+            uri, [&seen](const TypedResourceEvent<Greeting>& event) {
+                seen += std::to_string(static_cast<int>(event.eventType)) + " " + event.uri +
+                        " \"" + event.data.text + "\" " + std::to_string(event.data.count) + "\n";
+            });
     }
 };
 
 TEST_F(HostEventsTest, SubscriptionsAreCountedPerEventName) {
-    std::vector<TypedResourceEvent<Greeting>> first;
-    std::vector<TypedResourceEvent<Greeting>> second;
+    std::string first;
+    std::string second;
     Watch(kUri, first);
     Watch(kUri, second);
     EXPECT_EQ(Fire(kEvent, EventJson(kUri, "Update", R"({"text": "a", "count": 1})")), 1u);
-    EXPECT_EQ(Seen(first), "") << "a later handler replaces the earlier one";
-    EXPECT_EQ(Seen(second), "1 /mek-x/v1/greeting \"a\" 1\n");
+    EXPECT_EQ(first, "") << "a later handler replaces the earlier one";
+    EXPECT_EQ(second, "1 /mek-x/v1/greeting \"a\" 1\n");
     module_->Unsubscribe(kUri);  // one subscription is left: no host call
     module_->Unsubscribe(kUri);
     module_->Unsubscribe(kUri);  // no underflow, no host call
@@ -110,8 +103,8 @@ Subscribe OnJsonApiEvent_mek-x_v1_greeting handle=7 flags=0
 
 TEST_F(HostEventsTest, AnExactUriIsFetchedAtOnceThenEventsReachExactAndPatternHandlersByPath) {
     host_.SetAnswer(kGet, "/mek-x/v1/items/42", HostAnswer::Value(Json(R"({"count": 5})")));
-    std::vector<TypedResourceEvent<Greeting>> exact;
-    std::vector<TypedResourceEvent<Greeting>> pattern;
+    std::string exact;
+    std::string pattern;
     Watch("/mek-x/v1/items/42", exact);
     Watch("/mek-x/v1/items/*", pattern);
     // Subscribed before the fetch; the pattern shares the event name and is not fetched.
@@ -125,40 +118,35 @@ SendRequest GET /mek-x/v1/items/42 () context=7
     Fire(name, EventJson("/mek-x/v1/items/7", "Update", R"({"count": 2})"));
     Fire(name, EventJson("/mek-x/v1/items/7/parts", "Update", R"({"count": 3})"));
     // The fetched value comes as a creation; an event keeps the uri as sent.
-    EXPECT_EQ(Seen(exact), R"(0 /mek-x/v1/items/42 "" 5
+    EXPECT_EQ(exact, R"(0 /mek-x/v1/items/42 "" 5
 1 mek-x/v1/items/42 "" 1
 )");
-    EXPECT_EQ(Seen(pattern), R"(1 mek-x/v1/items/42 "" 1
+    EXPECT_EQ(pattern, R"(1 mek-x/v1/items/42 "" 1
 1 /mek-x/v1/items/7 "" 2
 )");
 }
 
 TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {
-    std::vector<TypedResourceEvent<Greeting>> seen;
+    std::string seen;
     Watch(kUri, seen);
-    const struct {
-        const char* payload;
-        std::size_t delivered;
-    } cases[] = {
-        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Delete", "data": "not a record"})", 1},
-        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Update", "data": "not a record"})", 0},
-        {R"({"uri": "/mek-x/v1/greeting", "eventType": "Explode", "data": {}})", 0},
-        {R"([1, 2, 3])", 0},
-        {R"({"uri": "/mek-x/v1/other", "eventType": "Update", "data": {}})", 0},
-        {R"({"uri": "/mek-x/v1/greeting", "eventType": 1, "data": {"count": 9}})", 1},
-    };
-    for (const auto& c : cases) {
-        const std::size_t before = seen.size();
-        Fire(kEvent, c.payload);
-        EXPECT_EQ(seen.size() - before, c.delivered) << c.payload;
+    // Only the delete and the update with a numbered type arrive.
+    for (const char* payload : {
+             R"({"uri": "/mek-x/v1/greeting", "eventType": "Delete", "data": "not a record"})",
+             R"({"uri": "/mek-x/v1/greeting", "eventType": "Update", "data": "not a record"})",
+             R"({"uri": "/mek-x/v1/greeting", "eventType": "Explode", "data": {}})",
+             R"([1, 2, 3])",
+             R"({"uri": "/mek-x/v1/other", "eventType": "Update", "data": {}})",
+             R"({"uri": "/mek-x/v1/greeting", "eventType": 1, "data": {"count": 9}})",
+         }) {
+        Fire(kEvent, payload);
     }
-    EXPECT_EQ(Seen(seen), R"(2 /mek-x/v1/greeting "" 0
+    EXPECT_EQ(seen, R"(2 /mek-x/v1/greeting "" 0
 1 /mek-x/v1/greeting "" 9
 )");
 }
 
 TEST_F(HostEventsTest, StaleForeignOrLateDeliveriesAndCallsReachNothing) {
-    std::vector<TypedResourceEvent<Greeting>> seen;
+    std::string seen;
     Watch(kUri, seen);
     int runs = 0;
     const auto run = [&runs] { ++runs; };
