@@ -62,45 +62,31 @@ class RuntimeTestModule : public AppModule {
 inline std::string Render(const std::vector<HostCall>& calls) {
     std::ostringstream text;
     for (const HostCall& call : calls) {
+        const TestHost::RecordedRequest& request = call.request;
         text << TestHost::HostCallKindName(call.kind);
-        switch (call.kind) {
-            case HostCallKind::SendRequest: {
-                const TestHost::RecordedRequest& request = call.request;
-                text << ' ' << TestHost::MethodText(request.method) << ' ' << request.path << " (";
-                for (const TestHost::RecordedArgument& argument : request.arguments) {
-                    text << (&argument == &request.arguments[0] ? "" : ",")
-                         << argument.name.value_or("") << (argument.name ? "=" : "")
-                         << argument.value.ToJson();
-                }
-                text << ") context=" << request.callContext
-                     << (request.hasFunctionContext ? " functionContext" : "")
-                     << (request.headers.empty() ? "" : " headers")
-                     << (request.body.has_value() ? " body" : "");
-                break;
+        if (call.kind == HostCallKind::SendRequest) {
+            text << ' ' << TestHost::MethodText(request.method) << ' ' << request.path << " (";
+            for (const auto& [name, value] : request.arguments) {
+                text << (&value == &request.arguments[0].value ? "" : ",") << name.value_or("")
+                     << (name ? "=" : "") << value.ToJson();
             }
-            case HostCallKind::Reserved:
-                text << ' ' << call.words[0] << ' ' << call.words[1];
-                break;
-            case HostCallKind::SendEvent:
-                text << ' ' << call.name << " flags=" << call.flags << ' ' << call.payload.ToJson();
-                break;
-            case HostCallKind::Subscribe:
-                text << ' ' << call.name << " handle=" << call.handle << " flags=" << call.flags;
-                break;
-            case HostCallKind::Unsubscribe:
-                text << ' ' << call.name << " handle=" << call.handle;
-                break;
-            case HostCallKind::ScheduleCall:
-                text << " \"" << call.name << "\" " << call.delaySeconds << " zero=" << call.zero;
-                break;
-            case HostCallKind::BeginWait:
-                text << " \"" << call.text << "\" zero=" << call.zero;
-                break;
-            case HostCallKind::Log:
-                text << ' ' << TestHost::LogLevelName(call.level) << ' ' << call.text;
-                break;
-            default:
-                break;
+            text << ") context=" << request.callContext
+                 << (request.hasFunctionContext ? " functionContext" : "")
+                 << (request.headers.empty() ? "" : " headers") << (request.body ? " body" : "");
+        } else if (call.kind == HostCallKind::Reserved) {
+            text << ' ' << call.words[0] << ' ' << call.words[1];
+        } else if (call.kind == HostCallKind::SendEvent) {
+            text << ' ' << call.name << " flags=" << call.flags << ' ' << call.payload.ToJson();
+        } else if (call.kind == HostCallKind::Subscribe || call.kind == HostCallKind::Unsubscribe) {
+            text << ' ' << call.name << " handle=" << call.handle;
+            text << (call.kind == HostCallKind::Subscribe ? " flags=" + std::to_string(call.flags)
+                                                          : "");
+        } else if (call.kind == HostCallKind::ScheduleCall) {
+            text << " \"" << call.name << "\" " << call.delaySeconds << " zero=" << call.zero;
+        } else if (call.kind == HostCallKind::BeginWait) {
+            text << " \"" << call.text << "\" zero=" << call.zero;
+        } else if (call.kind == HostCallKind::Log) {
+            text << ' ' << TestHost::LogLevelName(call.level) << ' ' << call.text;
         }
         text << '\n';
     }
