@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "binding/field_converter.h"
@@ -91,6 +92,15 @@ inline std::string Render(const std::vector<HostCall>& calls) {
         text << '\n';
     }
     return text.str();
+}
+
+// "code message" of a failed result, or "succeeded"; compared with StartsWith where a message
+// ends in a text from elsewhere.
+template <class T>
+std::string FailureText(const MaybeType<Failure, T>& result) {
+    return result.IsFailure() ? std::to_string(result.GetFailure().Code()) + " " +
+                                    std::string(result.GetFailure().Message())
+                              : "succeeded";
 }
 
 // A host and a started module; the calls of Start are cleared.
