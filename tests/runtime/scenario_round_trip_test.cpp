@@ -73,11 +73,9 @@ std::vector<std::string> Play(TestHost::TestHost& host, const std::string& text)
 
 TEST(ScenarioRoundTrip, AServedPacketAnAnsweredLcdsCallAndALcdsMessageReachTheHost) {
     TestHost::TestHost host;
-    Play(host,
-         "serve /mek-login/v1/login-data-packet {\"timeUntilFirstWinOfDay\": 5400000}\n"
-         "answer POST /mek-login/v1/session/invoke value {\"typeName\": "
-         "\"com.example.boost.BoostsDTO\", \"body\": {\"summonerId\": 42, "
-         "\"xpBoostPerWinCount\": 3}}\n");
+    Play(host, R"(serve /mek-login/v1/login-data-packet {"timeUntilFirstWinOfDay": 5400000}
+answer POST /mek-login/v1/session/invoke value {"typeName": "com.example.boost.BoostsDTO", "body": {"summonerId": 42, "xpBoostPerWinCount": 3}}
+)");
     BoostsLikeModule module;
     RegisterRuntimeTypes(module.Registry());
     module.RegisterTypes();
@@ -86,14 +84,12 @@ TEST(ScenarioRoundTrip, AServedPacketAnAnsweredLcdsCallAndALcdsMessageReachTheHo
     EXPECT_EQ(module.firstWinTimes, (std::vector<uint64_t>{5400000})) << "fetched at start";
 
     host.ClearCalls();
-    Play(host,
-         "fire OnJsonApiEvent_mek-login_v1_login-data-packet {\"uri\": "
-         "\"/mek-login/v1/login-data-packet\", \"eventType\": \"Update\", \"data\": "
-         "{\"timeUntilFirstWinOfDay\": 60000}}\n"
-         "fire OnLcdsEvent_com_example_boost_BoostsDTO {\"typeName\": "
-         "\"com.example.boost.BoostsDTO\", \"body\": {\"summonerId\": 42, "
-         "\"xpBoostPerWinCount\": 4}}\n"
-         "run-deferred\n");
+    Play(
+        host,
+        R"(fire OnJsonApiEvent_mek-login_v1_login-data-packet {"uri": "/mek-login/v1/login-data-packet", "eventType": "Update", "data": {"timeUntilFirstWinOfDay": 60000}}
+fire OnLcdsEvent_com_example_boost_BoostsDTO {"typeName": "com.example.boost.BoostsDTO", "body": {"summonerId": 42, "xpBoostPerWinCount": 4}}
+run-deferred
+)");
     EXPECT_EQ(module.firstWinTimes, (std::vector<uint64_t>{5400000, 60000}));
     EXPECT_EQ(
         Render(host.Calls()),
