@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "binding/field_converter.h"
@@ -56,6 +58,51 @@ class RuntimeTestModule : public AppModule {
     }
 };
 
+// One line per call with the fields of its kind, e.g. `Subscribe OnX handle=7 flags=0`,
+// `SendRequest GET /a/b ("x",[1]) context=7`, `Log WARN text`, `ScheduleCall "name" 0.25 zero=0`.
+inline std::string Render(const std::vector<HostCall>& calls) {
+    std::ostringstream text;
+    for (const HostCall& call : calls) {
+        const TestHost::RecordedRequest& request = call.request;
+        text << TestHost::HostCallKindName(call.kind);
+        if (call.kind == HostCallKind::SendRequest) {
+            text << ' ' << TestHost::MethodText(request.method) << ' ' << request.path << " (";
+            for (const auto& [name, value] : request.arguments) {
+                text << (&value == &request.arguments[0].value ? "" : ",") << name.value_or("")
+                     << (name ? "=" : "") << value.ToJson();
+            }
+            text << ") context=" << request.callContext
+                 << (request.hasFunctionContext ? " functionContext" : "")
+                 << (request.headers.empty() ? "" : " headers") << (request.body ? " body" : "");
+        } else if (call.kind == HostCallKind::Reserved) {
+            text << ' ' << call.words[0] << ' ' << call.words[1];
+        } else if (call.kind == HostCallKind::SendEvent) {
+            text << ' ' << call.name << " flags=" << call.flags << ' ' << call.payload.ToJson();
+        } else if (call.kind == HostCallKind::Subscribe || call.kind == HostCallKind::Unsubscribe) {
+            text << ' ' << call.name << " handle=" << call.handle;
+            text << (call.kind == HostCallKind::Subscribe ? " flags=" + std::to_string(call.flags)
+                                                          : "");
+        } else if (call.kind == HostCallKind::ScheduleCall) {
+            text << " \"" << call.name << "\" " << call.delaySeconds << " zero=" << call.zero;
+        } else if (call.kind == HostCallKind::BeginWait) {
+            text << " \"" << call.text << "\" zero=" << call.zero;
+        } else if (call.kind == HostCallKind::Log) {
+            text << ' ' << TestHost::LogLevelName(call.level) << ' ' << call.text;
+        }
+        text << '\n';
+    }
+    return text.str();
+}
+
+// "code message" of a failed result, or "succeeded"; compared with StartsWith where a message
+// ends in a text from elsewhere.
+template <class T>
+std::string FailureText(const MaybeType<Failure, T>& result) {
+    return result.IsFailure() ? std::to_string(result.GetFailure().Code()) + " " +
+                                    std::string(result.GetFailure().Message())
+                              : "succeeded";
+}
+
 // A host and a started module; the calls of Start are cleared.
 class RuntimeFixture : public ::testing::Test {
   protected:
@@ -67,35 +114,20 @@ class RuntimeFixture : public ::testing::Test {
         host_.ClearCalls();
     }
 
-    // The calls of one kind, in order.
-    std::vector<HostCall> CallsOf(HostCallKind kind) const {
+    // The calls of these kinds, in order.
+    template <class... Kind>
+    std::vector<HostCall> CallsOf(Kind... kinds) const {
         std::vector<HostCall> found;
         for (const HostCall& call : host_.Calls()) {
-            if (call.kind == kind) {
+            if (((call.kind == kinds) || ...)) {
                 found.push_back(call);
             }
         }
         return found;
     }
 
-    std::vector<HostCallKind> Kinds() const {
-        std::vector<HostCallKind> kinds;
-        for (const HostCall& call : host_.Calls()) {
-            if (call.kind != HostCallKind::Log) {
-                kinds.push_back(call.kind);
-            }
-        }
-        return kinds;
-    }
-
-    // The texts of the log lines sent to the host, in order.
-    std::vector<std::string> Logs() const {
-        std::vector<std::string> texts;
-        for (const HostCall& call : CallsOf(HostCallKind::Log)) {
-            texts.push_back(call.text);
-        }
-        return texts;
-    }
+    // The host's record of the calls so far, one line each (see Render).
+    std::string Recorded() const { return Render(host_.Calls()); }
 
     static HostValueTree Json(const std::string& text) {
         std::string error;
