@@ -195,6 +195,7 @@ TEST(FromHostValue, RefusesNullPointersWithCountsAndUnknownTags) {
         {Array(failingSecond, 3), ""},
     };
     for (const Case& test : cases) {
+        SCOPED_TRACE("row " + std::to_string(&test - cases));
         HostResponse result = EmptyResponse();
         result.body = Text(Velto::Client::kHostOwnedText, Velto::CountedDuplicate("old body"), 8);
         result.errorMessage = Velto::CountedDuplicate("old message");
