@@ -65,31 +65,11 @@ TEST(KindName, NamesEveryKindAndNothingElse) {
     EXPECT_STREQ(Velto::KindName(static_cast<TypeKind>(0xFFFFFFFF)), "");
 }
 
-TEST(BindingRegistry, RegistersANewTypeFindableByNameAndIdentity) {
-    BindingRegistry registry;
-    const Velto::TypeBuilder builder = registry.RegisterStruct<Point>("Point");
-    const TypeDescriptor* point = builder.Descriptor();
-    ASSERT_NE(point, nullptr);
-    EXPECT_FALSE(builder.Existed());
-    EXPECT_EQ(point->size, sizeof(Point));
-    EXPECT_FALSE(point->isEnum);
-    EXPECT_EQ(point->name, "Point");
-    EXPECT_EQ(point->hash, StaticType::HashCode<Point>().hash);
-    EXPECT_EQ(point->identity, &StaticType::HashCode<Point>());
-    EXPECT_EQ(point->registry, &registry);
-    EXPECT_EQ(registry.FindType("Point"), point);
-    EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), point);
-    EXPECT_EQ(registry.FindTypeByHash(point->hash), point);
-    EXPECT_EQ(registry.FindType("point"), nullptr);
-    EXPECT_EQ(registry.FindType(StaticType::HashCode<Unregistered>()), nullptr);
-}
-
 TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinition) {
     BindingRegistry registry;
-    registry.RegisterStruct<Point>("Point")
-        .Field<int32_t, NoConverter>("x", 0)
-        .Description("first")
-        .Tag("one");
+    Velto::TypeBuilder first = registry.RegisterStruct<Point>("Point");
+    EXPECT_FALSE(first.Existed());
+    first.Field<int32_t, NoConverter>("x", 0).Description("first").Tag("one");
     const Velto::TypeBuilder again = registry.RegisterStruct<Unregistered>("Point");
     EXPECT_TRUE(again.Existed());
     Velto::TypeBuilder second = again;
@@ -103,20 +83,28 @@ TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinition) {
     EXPECT_EQ(point->tags, std::vector<std::string>{"one"});
     EXPECT_TRUE(point->values.empty());
     EXPECT_EQ(point->identity, &StaticType::HashCode<Point>());
+    EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), point);
+    EXPECT_EQ(registry.FindTypeByHash(point->hash), point);
     EXPECT_EQ(registry.FindType(StaticType::HashCode<Unregistered>()), nullptr);
+    EXPECT_EQ(registry.FindType("point"), nullptr) << "names are case-sensitive";
 }
 
 TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
     BindingRegistry registry;
-    registry.RegisterStruct<Point>("Point")
-        .Field<int32_t, SpecFactory>("y", 4, "vertical", Velto::kFieldRequired)
-        .Field<int32_t, SpecFactory>("x", 0, "horizontal", Velto::kFieldOmitZero, {}, true);
-    const TypeDescriptor* point = registry.FindType("Point");
+    Velto::TypeBuilder builder = registry.RegisterStruct<Point>("Point");
+    const TypeDescriptor* point = builder.Descriptor();
+    // An extra spec is kept only when its kind is set.
+    const TypeSpec withoutKind{TypeKind::None, TypeKind::Int32, point};
+    const TypeSpec withKind{TypeKind::Struct, TypeKind::Int32, point};
+    builder.Field<int32_t, SpecFactory>("y", 4, "vertical", Velto::kFieldRequired, withoutKind)
+        .Field<int32_t, SpecFactory>("x", 0, "horizontal", Velto::kFieldOmitZero, withKind, true);
     std::string fields;
     for (const Velto::FieldDescriptor& field : point->fields) {
         SCOPED_TRACE(field.name);
         fields += field.name + "@" + std::to_string(field.offset) + " '" + field.description +
-                  "' flags " + std::to_string(field.flags) +
+                  "' flags " + std::to_string(field.flags) + " extra " +
+                  Velto::KindName(field.extra.kind) +
+                  (field.extra.descriptor != nullptr ? ":" + field.extra.descriptor->name : "") +
                   (field.optional ? " optional; " : "; ");
         EXPECT_EQ(field.nameHash, Velto::Fnv1a(field.name));
         EXPECT_EQ(field.identity, &StaticType::HashCode<int32_t>());
@@ -127,23 +115,8 @@ TEST(BindingRegistry, FieldsKeepRegistrationOrderAndEveryDetail) {
         EXPECT_EQ(converter->spec.kind, TypeKind::Int32) << "made for the field's TypeSpec";
     }
     EXPECT_EQ(fields, "y@4 'vertical' flags " + std::to_string(Velto::kFieldRequired) +
-                          "; x@0 'horizontal' flags " + std::to_string(Velto::kFieldOmitZero) +
-                          " optional; ");
-}
-
-TEST(BindingRegistry, ExtraSpecIsKeptOnlyWhenItsKindIsSet) {
-    BindingRegistry registry;
-    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point").Descriptor();
-    const TypeSpec withKind{TypeKind::Struct, TypeKind::Int32, point};
-    const TypeSpec withoutKind{TypeKind::None, TypeKind::Int32, point};
-    registry.RegisterStruct<Unregistered>("Holder")
-        .Field<int32_t, NoConverter>("with", 0, "", 0, withKind)
-        .Field<int32_t, NoConverter>("without", 4, "", 0, withoutKind);
-    const TypeDescriptor* holder = registry.FindType("Holder");
-    EXPECT_EQ(holder->fields[0].extra.kind, TypeKind::Struct);
-    EXPECT_EQ(holder->fields[0].extra.descriptor, point);
-    EXPECT_EQ(holder->fields[1].extra.kind, TypeKind::None);
-    EXPECT_EQ(holder->fields[1].extra.descriptor, nullptr);
+                          " extra ; x@0 'horizontal' flags " +
+                          std::to_string(Velto::kFieldOmitZero) + " extra struct:Point optional; ");
 }
 
 struct Everything {};
@@ -269,7 +242,7 @@ FunctionDescriptorHandle MakeFunction(const char* name) {
                                     });
 }
 
-TEST(BindingRegistry, FunctionsAreStoredByNameAndDestroyedWithTheRegistry) {
+TEST(BindingRegistry, FunctionsAreStoredByNameAndDestroyedByRemoveAllOrWithTheRegistry) {
     destroyedFunctions = 0;
     {
         BindingRegistry registry;
@@ -291,6 +264,12 @@ TEST(BindingRegistry, FunctionsAreStoredByNameAndDestroyedWithTheRegistry) {
             names.push_back(function->name);
         }
         EXPECT_EQ(names, (std::vector<std::string>{"third", "first"}));
+        // RemoveAll destroys the functions and forgets the types as well.
+        registry.RegisterStruct<Point>("Point");
+        registry.RemoveAll();
+        EXPECT_EQ(destroyedFunctions, 3);
+        EXPECT_TRUE(registry.SnapshotFunctions().empty());
+        EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), nullptr);
     }
     EXPECT_EQ(destroyedFunctions, 3);
 }
@@ -314,24 +293,6 @@ TEST(BindingRegistry, SnapshotsAreInByteWiseNameOrderAndVoidIdentityTypesFoundBy
     EXPECT_EQ(registry.FindType("C"), opaque);
     EXPECT_EQ(registry.FindType(Velto::VoidIdentity()), nullptr);
     EXPECT_EQ(registry.FindTypeByHash(Velto::VoidIdentity().hash), nullptr);
-}
-
-TEST(BindingRegistry, RemoveAllEmptiesEveryMapAndLeavesTheFlagToTheCaller) {
-    destroyedFunctions = 0;
-    BindingRegistry registry;
-    EXPECT_FALSE(registry.BuiltinsRegistered());
-    registry.SetBuiltinsRegistered(true);
-    registry.RegisterStruct<Point>("Point");
-    registry.RegisterEvent<Point>("OnPoint");
-    registry.AddFunction("Get", MakeFunction("Get"));
-    registry.RemoveAll();
-    EXPECT_EQ(destroyedFunctions, 1);
-    EXPECT_TRUE(registry.SnapshotTypes().empty());
-    EXPECT_TRUE(registry.SnapshotEvents().empty());
-    EXPECT_TRUE(registry.SnapshotFunctions().empty());
-    EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), nullptr);
-    EXPECT_TRUE(registry.BuiltinsRegistered());
-    EXPECT_FALSE(registry.RegisterStruct<Point>("Point").Existed());
 }
 
 }  // namespace
