@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "binding/static_type.h"
@@ -17,37 +18,33 @@ using Velto::BindingProperty;
 using Velto::Client::HostObjectEntry;
 using Velto::Client::HostResponse;
 using Velto::Client::HostValue;
+using Payload = HostValue::Payload;
+using namespace Velto::Client;
 
 enum class Level : int32_t { Low = 1, High = 2 };
 
-HostValue Null() {
-    HostValue value;
-    std::memset(&value, 0, sizeof value);
-    return value;
-}
-
-HostValue Tagged(uint32_t type) {
-    HostValue value = Null();
-    value.type = type;
-    return value;
+// A value tagged `type`, zero but for the payload member `field`, when given, set to `value`.
+template <class T = uint8_t>
+HostValue Tagged(uint32_t type, T Payload::*field = nullptr, std::type_identity_t<T> value = {}) {
+    HostValue host;
+    std::memset(&host, 0, sizeof host);
+    host.type = type;
+    if (field != nullptr) {
+        host.payload.*field = value;
+    }
+    return host;
 }
 
 HostValue Text(uint32_t type, const char* text, uint32_t length) {
-    HostValue value = Tagged(type);
-    value.payload.text = HostValue::Text{text, length};
-    return value;
+    return Tagged(type, &Payload::text, {text, length});
 }
 
 HostValue Array(HostValue* items, uint32_t count) {
-    HostValue value = Tagged(Velto::Client::kHostArray);
-    value.payload.array = HostValue::Array{items, count};
-    return value;
+    return Tagged(kHostArray, &Payload::array, {items, count});
 }
 
 HostValue ObjectOf(HostObjectEntry* entries, uint32_t count) {
-    HostValue value = Tagged(Velto::Client::kHostObject);
-    value.payload.object = HostValue::Object{entries, count};
-    return value;
+    return Tagged(kHostObject, &Payload::object, {entries, count});
 }
 
 HostResponse EmptyResponse() {
@@ -82,7 +79,7 @@ BindingProperty SampleTree() {
 
 TEST(HostValueRoundTrip, KeepsTheTreeAndFreesEverythingItAllocated) {
     const BindingProperty tree = SampleTree();
-    HostValue host = Null();
+    HostValue host = Tagged(kHostNull);
     ASSERT_TRUE(Velto::ToHostValue(host, tree, nullptr));
     HostResponse result = EmptyResponse();
     BindingProperty back;
@@ -113,53 +110,44 @@ TEST(FreeHostValue, FreesOnlyOwnedPartsAndEveryArray) {
         static_cast<HostObjectEntry*>(Velto::CountedAllocate(3 * sizeof(HostObjectEntry)));
     std::memset(entries, 0, 3 * sizeof(HostObjectEntry));
     entries[0].key = kBorrowedKey;
-    entries[0].value = Text(Velto::Client::kHostBorrowedText, kBorrowedText, 4);
+    entries[0].value = Text(kHostBorrowedText, kBorrowedText, 4);
     entries[1].key = Velto::CountedDuplicate("owned");
     entries[1].ownsKey = 1;
-    entries[1].value = Text(Velto::Client::kHostOwnedText, Velto::CountedDuplicate("mine"), 4);
+    entries[1].value = Text(kHostOwnedText, Velto::CountedDuplicate("mine"), 4);
     entries[2].key = kBorrowedKey;
     auto* items = static_cast<HostValue*>(Velto::CountedAllocate(2 * sizeof(HostValue)));
-    items[0] = Tagged(Velto::Client::kHostBorrowedBytes);
-    items[0].payload.bytes = HostValue::Bytes{kBorrowedBytes, 2};
-    items[1] = Tagged(Velto::Client::kHostOwnedBytes);
-    items[1].payload.bytes = HostValue::Bytes{static_cast<uint8_t*>(Velto::CountedAllocate(5)), 5};
+    items[0] = Tagged(kHostBorrowedBytes, &Payload::bytes, {kBorrowedBytes, 2});
+    items[1] = Tagged(kHostOwnedBytes, &Payload::bytes,
+                      {static_cast<uint8_t*>(Velto::CountedAllocate(5)), 5});
     entries[2].value = Array(items, 2);
     HostValue root = ObjectOf(entries, 3);
     Velto::FreeHostValue(root);
-    EXPECT_EQ(+root.type, Velto::Client::kHostNull);
+    EXPECT_EQ(+root.type, kHostNull);
     EXPECT_EQ(BytesInUse(), before);
     EXPECT_STREQ(kBorrowedText, "text");
 }
 
 TEST(FromHostValue, ConvertsEveryTagAndCopiesBorrowedParts) {
     static const uint8_t kBytes[] = {7, 8};
-    HostValue bytes = Tagged(Velto::Client::kHostBorrowedBytes);
-    bytes.payload.bytes = HostValue::Bytes{kBytes, 2};
-    HostValue flag = Tagged(Velto::Client::kHostBool);
-    flag.payload.boolean = 3;
-    HostValue number = Tagged(Velto::Client::kHostSigned);
-    number.payload.signedValue = -9;
-    HostValue big = Tagged(Velto::Client::kHostUnsigned);
-    big.payload.unsignedValue = UINT64_MAX;
-    HostValue real = Tagged(Velto::Client::kHostFloat);
-    real.payload.floatValue = 0.5;
-    HostValue items[] = {Text(Velto::Client::kHostBorrowedText, "ab\0cd", 5),
-                         Null(),
-                         flag,
-                         number,
-                         big,
-                         real,
-                         Text(Velto::Client::kHostBorrowedText, "abcdef", 3),
-                         Text(Velto::Client::kHostOwnedText, nullptr, 0),
-                         bytes,
-                         Array(nullptr, 0),
-                         ObjectOf(nullptr, 0)};
+    HostValue items[] = {
+        Text(kHostBorrowedText, "ab\0cd", 5),
+        Tagged(kHostNull),
+        Tagged(kHostBool, &Payload::boolean, 3),
+        Tagged(kHostSigned, &Payload::signedValue, -9),
+        Tagged(kHostUnsigned, &Payload::unsignedValue, UINT64_MAX),
+        Tagged(kHostFloat, &Payload::floatValue, 0.5),
+        Text(kHostBorrowedText, "abcdef", 3),
+        Text(kHostOwnedText, nullptr, 0),
+        Tagged(kHostBorrowedBytes, &Payload::bytes, {kBytes, 2}),
+        Array(nullptr, 0),
+        ObjectOf(nullptr, 0),
+    };
     HostObjectEntry entries[2];
     std::memset(entries, 0, sizeof entries);
     entries[0].key = "b";
     entries[0].value = Array(items, 11);
     entries[1].key = "a";
-    entries[1].value = Text(Velto::Client::kHostBorrowedText, "x", 1);
+    entries[1].value = Text(kHostBorrowedText, "x", 1);
     const HostValue root = ObjectOf(entries, 2);
     HostResponse result = EmptyResponse();
     BindingProperty property = 5;
@@ -176,10 +164,7 @@ const char* const kIncompatible =
 TEST(FromHostValue, RefusesNullPointersWithCountsAndUnknownTags) {
     HostObjectEntry nullKey[1];
     std::memset(nullKey, 0, sizeof nullKey);
-    HostValue bytes = Tagged(Velto::Client::kHostOwnedBytes);
-    bytes.payload.bytes = HostValue::Bytes{nullptr, 4};
-    HostValue failingSecond[] = {Tagged(Velto::Client::kHostBool), Tagged(12),
-                                 Tagged(Velto::Client::kHostBool)};
+    HostValue failingSecond[] = {Tagged(kHostBool), Tagged(12), Tagged(kHostBool)};
     struct Case {
         HostValue value;
         std::string tagText;
@@ -188,8 +173,8 @@ TEST(FromHostValue, RefusesNullPointersWithCountsAndUnknownTags) {
         {Array(nullptr, 3), "collection"},
         {ObjectOf(nullptr, 1), "structure"},
         {ObjectOf(nullKey, 1), "structure"},
-        {Text(Velto::Client::kHostBorrowedText, nullptr, 2), "string"},
-        {bytes, "blob"},
+        {Text(kHostBorrowedText, nullptr, 2), "string"},
+        {Tagged(kHostOwnedBytes, &Payload::bytes, {nullptr, 4}), "blob"},
         {Tagged(11), ""},
         {Tagged(0xFFFFFFFF), ""},
         {Array(failingSecond, 3), ""},
@@ -197,14 +182,14 @@ TEST(FromHostValue, RefusesNullPointersWithCountsAndUnknownTags) {
     for (const Case& test : cases) {
         SCOPED_TRACE("row " + std::to_string(&test - cases));
         HostResponse result = EmptyResponse();
-        result.body = Text(Velto::Client::kHostOwnedText, Velto::CountedDuplicate("old body"), 8);
+        result.body = Text(kHostOwnedText, Velto::CountedDuplicate("old body"), 8);
         result.errorMessage = Velto::CountedDuplicate("old message");
         BindingProperty property;
         EXPECT_FALSE(Velto::FromHostValue(result, property, test.value, "payload"));
         EXPECT_EQ(+result.errorFlag, 1);
         ASSERT_NE(result.errorMessage, nullptr);
         EXPECT_EQ(std::string(result.errorMessage), kIncompatible + test.tagText + "'.");
-        EXPECT_EQ(+result.body.type, Velto::Client::kHostNull) << "the result's value is freed";
+        EXPECT_EQ(+result.body.type, kHostNull) << "the result's value is freed";
         Velto::CountedRelease(result.errorMessage);
     }
 }
@@ -248,7 +233,7 @@ TEST(ToHostValue, CapsNestingDepthAndLeavesAFreeableTree) {
         }
         level->MakeCollection();
         const uint64_t before = BytesInUse();
-        HostValue host = Null();
+        HostValue host = Tagged(kHostNull);
         EXPECT_EQ(Velto::ToHostValue(host, root, nullptr), depth <= 512) << depth;
         Velto::FreeHostValue(host);
         EXPECT_EQ(BytesInUse(), before) << depth;
@@ -257,16 +242,16 @@ TEST(ToHostValue, CapsNestingDepthAndLeavesAFreeableTree) {
 
 TEST(FreeHostValue, HandlesTreesDeeperThanAnyStack) {
     const std::size_t depth = 200000;
-    HostValue root = Null();
+    HostValue root = Tagged(kHostNull);
     HostValue* level = &root;
     for (std::size_t index = 0; index < depth; ++index) {
         auto* item = static_cast<HostValue*>(Velto::CountedAllocate(sizeof(HostValue)));
-        *item = Null();
+        *item = Tagged(kHostNull);
         *level = Array(item, 1);
         level = item;
     }
     Velto::FreeHostValue(root);
-    EXPECT_EQ(+root.type, Velto::Client::kHostNull);
+    EXPECT_EQ(+root.type, kHostNull);
 }
 
 }  // namespace
