@@ -75,9 +75,8 @@ TEST(RegisterBuiltins, AFailureEventConvertsToTokenAndError) {
     input.Member("parameters").Append() = "p";
     Velto::ToNative(status, callback, input, "event", registry);
     ASSERT_TRUE(status.succeeded) << status.FailureMessage();
-    EXPECT_EQ(callback.id, 3u);
-    ASSERT_EQ(callback.parameters.size(), 1u);
-    EXPECT_EQ(callback.parameters[0].GetString(), "p");
+    Velto::FromNative(result, callback, registry);
+    EXPECT_EQ(ConversionTest::Render(result), "{id=unsigned:3,parameters=[string:p]}");
 }
 
 // Every field holds its own value, so the rendering shows each field's name, kind and place.
