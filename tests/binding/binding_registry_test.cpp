@@ -64,11 +64,14 @@ TEST(KindName, NamesEveryKindAndNothingElse) {
               "blob,vector,enum,struct,callback,map,,,");
 }
 
-TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinition) {
+TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinitionAndItsTags) {
     BindingRegistry registry;
     Velto::TypeBuilder first = registry.RegisterStruct<Point>("Point");
     EXPECT_FALSE(first.Existed());
-    first.Field<int32_t, NoConverter>("x", 0).Description("first").Tag("one");
+    // Tags skip empty texts and keep their order.
+    const std::vector<std::string> more = {"c", "", "d"};
+    first.Field<int32_t, NoConverter>("x", 0).Description("first").Tag("").Tag("a");
+    first.Tags({"b", ""}).Tags(more);
     const Velto::TypeBuilder again = registry.RegisterStruct<Unregistered>("Point");
     EXPECT_TRUE(again.Existed());
     Velto::TypeBuilder second = again;
@@ -79,7 +82,7 @@ TEST(BindingRegistry, SecondRegistrationOfANameKeepsTheFirstDefinition) {
     ASSERT_EQ(point->fields.size(), 1u);
     EXPECT_EQ(point->fields[0].name, "x");
     EXPECT_EQ(point->description, "first");
-    EXPECT_EQ(point->tags, std::vector<std::string>{"one"});
+    EXPECT_EQ(point->tags, (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_TRUE(point->values.empty());
     EXPECT_EQ(point->identity, &StaticType::HashCode<Point>());
     EXPECT_EQ(registry.FindType(StaticType::HashCode<Point>()), point);
@@ -189,18 +192,6 @@ TEST(BindingRegistry, EnumeratorsAreOrderedByNameAndANumberNamesTheFirstThatHasI
     EXPECT_EQ(Velto::ValueName(nullptr, 1, &registry), nullptr);
     EXPECT_EQ(Velto::ValueName(identity, 1, nullptr), nullptr);
     EXPECT_EQ(Velto::ValueName(&StaticType::HashCode<Point>(), 1, &registry), nullptr);
-}
-
-TEST(BindingRegistry, TagsSkipEmptyTextsAndKeepTheirOrder) {
-    BindingRegistry registry;
-    const std::vector<std::string> more = {"c", "", "d"};
-    const TypeDescriptor* point = registry.RegisterStruct<Point>("Point")
-                                      .Tag("")
-                                      .Tag("a")
-                                      .Tags({"b", ""})
-                                      .Tags(more)
-                                      .Descriptor();
-    EXPECT_EQ(point->tags, (std::vector<std::string>{"a", "b", "c", "d"}));
 }
 
 TEST(BindingRegistry, EventsAreGetOrCreateWithTheirDataTypeFoundByIdentity) {
