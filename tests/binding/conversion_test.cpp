@@ -655,25 +655,21 @@ TEST(FindNear, FindsAtThePositionOrFallsBackToASearch) {
     EXPECT_EQ(Render(BindingProperty(5).FindNear("a", 0)), "empty");
 }
 
-struct Point {
-    int32_t x = 0;
-};
-
 struct Maybe {
     std::optional<int32_t> count;
     std::optional<std::string> label;
-    std::optional<Point> point;
+    std::optional<Inner> point;
     std::optional<std::vector<uint8_t>> levels;
 };
 
 class OptionalField : public RecordConversion {
   protected:
     void SetUp() override {
-        registry.RegisterStruct<Point>("Point").Field<int32_t>("x", offsetof(Point, x));
+        registry.RegisterStruct<Inner>("Inner").Field<int32_t>("x", offsetof(Inner, x));
         type = registry.RegisterStruct<Maybe>("Maybe")
                    .Field<std::optional<int32_t>>("count", offsetof(Maybe, count))
                    .Field<std::optional<std::string>>("label", offsetof(Maybe, label))
-                   .Field<std::optional<Point>>("point", offsetof(Maybe, point))
+                   .Field<std::optional<Inner>>("point", offsetof(Maybe, point))
                    .Field<std::optional<std::vector<uint8_t>>>("levels", offsetof(Maybe, levels))
                    .Descriptor();
     }
@@ -682,7 +678,7 @@ class OptionalField : public RecordConversion {
 };
 
 TEST_F(OptionalField, ValuesPresentConvertAsTheirTypeAndAbsentOnesAreEmpty) {
-    const Maybe full{-5, "name", Point{7}, std::vector<uint8_t>{1, 2}};
+    const Maybe full{-5, "name", Inner{7, "not registered"}, std::vector<uint8_t>{1, 2}};
     BindingResult written;
     Velto::WriteStruct(written, &full, type);
     EXPECT_EQ(Render(written),
