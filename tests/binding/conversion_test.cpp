@@ -208,7 +208,7 @@ TEST_F(FieldConversion, BoolAcceptsExactWordsOnly) {
     });
 }
 
-TEST_F(FieldConversion, SignedIntegersKeepTheirKindsLimits) {
+TEST_F(FieldConversion, IntegersKeepTheirKindsLimitsAndUnsignedOnesRefuseNegativeValues) {
     Check({
         {"i8", 127, "signed:127"},
         {"i8", -128, "signed:-128"},
@@ -235,11 +235,7 @@ TEST_F(FieldConversion, SignedIntegersKeepTheirKindsLimits) {
         {"i32", std::vector<uint8_t>{1}, "invalid:blob"},
         {"i32", List({}), "invalid:collection"},
         {"i32", true, "invalid:bool"},
-    });
-}
-
-TEST_F(FieldConversion, UnsignedIntegersRefuseNegativeValues) {
-    Check({
+        // Unsigned kinds refuse negative values.
         {"u8", 255, "unsigned:255"},
         {"u8", 256, "range:256"},
         {"u8", -1, "range:-1"},
