@@ -16,9 +16,11 @@ namespace {
 using Velto::BindingRegistry;
 using Velto::TypeDescriptor;
 
-TEST(RegisterBuiltins, ASecondCallLeavesOnlyTheBuiltInTypesAndOneEvent) {
+TEST(RegisterBuiltins, EarlierRegistrationsWinAndASecondCallLeavesOnlyTheBuiltInTypesAndOneEvent) {
     BindingRegistry registry;
+    registry.RegisterStruct<int>("BindingGenericEvent").Description("mine");
     Velto::RegisterBuiltins(registry);
+    EXPECT_EQ(registry.FindType("BindingGenericEvent")->description, "mine");
     registry.RegisterStruct<int>("Mine");
     registry.RegisterEvent<int>("OnMine");
     Velto::RegisterBuiltins(registry);
@@ -48,13 +50,6 @@ TEST(RegisterBuiltins, ASecondCallLeavesOnlyTheBuiltInTypesAndOneEvent) {
     }
     EXPECT_EQ(values,
               "Cancelled=3 Cancelling=2 Failed=5 None=0 Running=1 Succeeded=4 Epytext=2 Full=1 ");
-}
-
-TEST(RegisterBuiltins, EarlierRegistrationsOfABuiltInNameWin) {
-    BindingRegistry registry;
-    registry.RegisterStruct<int>("BindingGenericEvent").Description("mine");
-    Velto::RegisterBuiltins(registry);
-    EXPECT_EQ(registry.FindType("BindingGenericEvent")->description, "mine");
 }
 
 TEST(RegisterBuiltins, AFailureEventConvertsToTokenAndError) {
