@@ -2,10 +2,8 @@
 // shortcuts record conversion takes, and optional fields.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -22,7 +20,6 @@
 #include "binding/fnv1a.h"
 #include "binding/record_conversion.h"
 #include "binding/storage_context.h"
-#include "platform/c_locale_numbers.h"
 #include "tests/binding/conversion_test_support.h"
 #include "tests/platform/comma_decimal_locale.h"
 
@@ -110,10 +107,6 @@ BindingProperty Enum(int32_t value) {
     return BindingProperty(EnumValue{value, &Velto::StaticType::HashCode<Colour>()});
 }
 
-BindingProperty Bytes(std::initializer_list<uint8_t> bytes) {
-    return BindingProperty(std::vector<uint8_t>(bytes));
-}
-
 // Zero, empty, or a structure of such: what a field holds after a failed conversion.
 bool Cleared(const BindingProperty& value) {
     if (value.Kind() != Velto::ValueKind::Structure) {
@@ -179,20 +172,17 @@ class FieldConversion : public ::testing::Test {
             SCOPED_TRACE(std::string(row.field) + " from " + Render(row.input));
             AllKinds record;
             BindingResult status;
-            BindingProperty input;
-            input.Member(row.field) = row.input;
-            Velto::ToStruct(status, &record, input, type, "record");
+            Velto::ToStruct(status, &record, Object({{row.field, row.input}}), type, "record");
             const Velto::FieldDescriptor& field = FieldOf(*type, row.field);
             BindingResult written;
             Velto::WriteField(written, &record, field);
             EXPECT_TRUE(written.succeeded);
-            const std::string expected = Expand(row.expected, field);
-            if (status.succeeded) {
-                EXPECT_EQ(Render(written), expected);
-            } else {
-                EXPECT_EQ(status.FailureMessage(), expected);
-                EXPECT_TRUE(Cleared(written))
-                    << "the failing field holds its default, not " << Render(written);
+            EXPECT_EQ(status.succeeded ? Render(written) : status.FailureMessage(),
+                      Expand(row.expected, field));
+            EXPECT_TRUE(status.succeeded || Cleared(written))
+                << "the failing field holds its default, not " << Render(written);
+            if (written.Kind() == Velto::ValueKind::Enum) {
+                EXPECT_EQ(written.GetEnum().identity, field.identity);
             }
         }
     }
@@ -215,11 +205,10 @@ TEST_F(FieldConversion, BoolAcceptsExactWordsOnly) {
         {"flag", " true", "Value  true" + format},
         {"flag", "", "Value " + format},
         {"flag", 1, "invalid:signed"},
-        {"flag", 1.0, "invalid:float"},
     });
 }
 
-TEST_F(FieldConversion, SignedIntegersKeepTheirKindsLimits) {
+TEST_F(FieldConversion, IntegersKeepTheirKindsLimitsAndUnsignedOnesRefuseNegativeValues) {
     Check({
         {"i8", 127, "signed:127"},
         {"i8", -128, "signed:-128"},
@@ -243,14 +232,10 @@ TEST_F(FieldConversion, SignedIntegersKeepTheirKindsLimits) {
         {"i64", INT64_MIN, "signed:-9223372036854775808"},
         {"i64", uint64_t{9223372036854775808ULL}, "range:9223372036854775808"},
         {"i64", 9223372036854775808.0, "range:9.22337e+18"},
-        {"i32", Bytes({1}), "invalid:blob"},
+        {"i32", std::vector<uint8_t>{1}, "invalid:blob"},
         {"i32", List({}), "invalid:collection"},
         {"i32", true, "invalid:bool"},
-    });
-}
-
-TEST_F(FieldConversion, UnsignedIntegersRefuseNegativeValues) {
-    Check({
+        // Unsigned kinds refuse negative values.
         {"u8", 255, "unsigned:255"},
         {"u8", 256, "range:256"},
         {"u8", -1, "range:-1"},
@@ -284,11 +269,7 @@ TEST_F(FieldConversion, IntegerTextsParseInBaseZero) {
         {"i32", "2147483648", "range:2147483648"},
         {"i32", "12345678901234567890", "range:12345678901234567890"},
         // An embedded NUL makes the text malformed; the message stops at it.
-        {"i32",
-         std::string_view("12\0"
-                          "3",
-                          4),
-         "format:12"},
+        {"i32", std::string_view("12\0003", 4), "format:12"},
         {"i64", "9223372036854775807", "signed:9223372036854775807"},
         {"i64", "-9223372036854775808", "signed:-9223372036854775808"},
         {"i64", "9223372036854775808", "range:9223372036854775808"},
@@ -334,7 +315,6 @@ TEST_F(FieldConversion, FloatsKeepTheirRanges) {
         {"f64", "4.5abc", "format:4.5abc"},
         {"f64", Enum(2), "float:2"},
         {"f64", INT64_MAX, "float:9.2233720368547758e+18"},
-        {"f64", "x", "format:x"},
         {"f64", Object({}), "invalid:structure"},
     });
 }
@@ -368,9 +348,7 @@ TEST_F(FieldConversion, TextsBlobsAndObjects) {
         {"blob", "AQID", "blob:AQID"},
         {"blob", "AQI=", "blob:AQI="},
         {"blob", "", "blob:"},
-        {"blob", Bytes({1, 2, 3}), "blob:AQID"},
-        {"blob", "AQ*D", bad},
-        {"blob", "AQ D", bad},
+        {"blob", std::vector<uint8_t>{1, 2, 3}, "blob:AQID"},
         {"blob", "AQ\nD", bad},
         {"blob", "AQ\xC3\xA9", bad},
         {"blob", 1,
@@ -435,50 +413,6 @@ TEST_F(FieldConversion, ContainersConvertTheirPartsAndSkipEmptyElements) {
          "Value bad for 'x' of type int32 is in an incorrect format"},
         {"inner", 5, notA + "inner' of type Inner because the input not a structure."},
     });
-}
-
-TEST_F(FieldConversion, RoundTripKeepsEveryKind) {
-    const AllKinds record{.flag = true,
-                          .i8 = -8,
-                          .u8 = 8,
-                          .i16 = -16,
-                          .u16 = 16,
-                          .i32 = -32,
-                          .u32 = 32,
-                          .i64 = INT64_MIN,
-                          .u64 = UINT64_MAX,
-                          .f32 = 0.5f,
-                          .f64 = -2.25,
-                          .text = "text",
-                          .object = Object({{"k", "v"}}),
-                          .blob = {0, 255},
-                          .colour = Colour::Green,
-                          .small = Small::Low,
-                          .wide = Wide::Minus,
-                          .inner = Inner{5, "five"},
-                          .numbers = {1, 2},
-                          .words = {"a", ""},
-                          .names = {{"x", "1"}, {"y", "2"}},
-                          .inners = {Inner{1, "one"}},
-                          .innerMap = {{"k", Inner{2, "two"}}},
-                          .colours = {Colour::Red},
-                          .grid = {{1}, {}}};
-    BindingResult written;
-    Velto::FromNative(written, record, registry);
-    ASSERT_TRUE(written.succeeded) << written.FailureMessage();
-    AllKinds back;
-    BindingResult status;
-    Velto::ToNative(status, back, written, "record", registry);
-    ASSERT_TRUE(status.succeeded) << status.FailureMessage();
-    BindingResult again;
-    Velto::FromNative(again, back, registry);
-    EXPECT_EQ(Render(again), Render(written));
-    EXPECT_EQ(back.i64, INT64_MIN);
-    EXPECT_EQ(back.u64, UINT64_MAX);
-    EXPECT_EQ(back.wide, Wide::Minus);
-    EXPECT_EQ(back.names, record.names);
-    EXPECT_EQ(Render(written.Find("small")), "enum:-1");
-    EXPECT_EQ(written.Find("colour").GetEnum().identity, &Velto::StaticType::HashCode<Colour>());
 }
 
 // Three fields that each hold a prior native value.
@@ -591,13 +525,6 @@ TEST_F(RecordConversion, FieldConvertersMatchTheGenericWalk) {
     EXPECT_EQ(Render(output), "blob:AAE=");
 }
 
-struct Omitted {
-    int32_t number = 0;
-    std::string text;
-    std::vector<int32_t> list;
-    bool flag = false;
-};
-
 TEST_F(RecordConversion, WritesMembersInByteWiseOrderAndOmitsZeroWhenAsked) {
     Strict record;
     BindingResult result;
@@ -608,127 +535,75 @@ TEST_F(RecordConversion, WritesMembersInByteWiseOrderAndOmitsZeroWhenAsked) {
     EXPECT_TRUE(result.succeeded);
     EXPECT_EQ(Render(result), "{id=signed:7}");
 
-    // Zero numbers, empty texts and empty vectors are all omitted.
+    // Zero numbers, empty texts and empty vectors are all omitted. Upper case sorts first, and a
+    // name before the longer names it starts.
     const TypeDescriptor* type =
-        registry.RegisterStruct<Omitted>("Omitted")
-            .Field<int32_t>("number", offsetof(Omitted, number), "", Velto::kFieldOmitZero)
-            .Field<std::string>("text", offsetof(Omitted, text), "", Velto::kFieldOmitZero)
-            .Field<std::vector<int32_t>>("list", offsetof(Omitted, list), "", Velto::kFieldOmitZero)
-            .Field<bool>("flag", offsetof(Omitted, flag))
+        registry.RegisterStruct<AllKinds>("Omitted")
+            .Field<int32_t>("number", offsetof(AllKinds, i32), "", Velto::kFieldOmitZero)
+            .Field<std::string>("Text", offsetof(AllKinds, text), "", Velto::kFieldOmitZero)
+            .Field<std::vector<int32_t>>("numbers", offsetof(AllKinds, numbers), "",
+                                         Velto::kFieldOmitZero)
+            .Field<bool>("flag", offsetof(AllKinds, flag))
             .Descriptor();
-    Omitted omitted;
+    AllKinds omitted;
     Velto::WriteStruct(result, &omitted, type);
     EXPECT_EQ(Render(result), "{flag=bool:false}");
-    omitted = Omitted{3, "t", {1}, true};
+    omitted.i32 = 3;
+    omitted.text = "t";
+    omitted.numbers = {1};
+    omitted.flag = true;
     Velto::WriteStruct(result, &omitted, type);
-    EXPECT_EQ(Render(result), "{flag=bool:true,list=[signed:1],number=signed:3,text=string:t}");
+    EXPECT_EQ(Render(result), "{Text=string:t,flag=bool:true,number=signed:3,numbers=[signed:1]}");
 }
 
-struct Unknown {
-    int32_t value = 0;
-};
-
-struct HoldsUnknown {
-    int32_t first = 1;
-    Unknown unknown;
-    std::vector<Unknown> unknowns;
-};
-
-TEST_F(RecordConversion, WritingUnregisteredRecordsFailsWithTheFirstMessage) {
-    const TypeDescriptor* type =
-        registry.RegisterStruct<HoldsUnknown>("HoldsUnknown")
-            .Field<int32_t>("first", offsetof(HoldsUnknown, first))
-            .Field<Unknown>("unknown", offsetof(HoldsUnknown, unknown))
-            .Field<std::vector<Unknown>>("unknowns", offsetof(HoldsUnknown, unknowns))
-            .Descriptor();
-    const std::string message =
-        "Couldn't convert native value because it's an unregistered structure.";
-    HoldsUnknown record;
-    record.unknowns.resize(1);
-    BindingResult result;
-    Velto::WriteStruct(result, &record, type);
-    EXPECT_FALSE(result.succeeded);
-    EXPECT_EQ(result.FailureMessage(), message);
-    Velto::WriteStruct(result, &record, nullptr);
-    EXPECT_EQ(result.FailureMessage(), message);
-    // A later success clears the flag: every native-to-dynamic call starts succeeded.
-    Velto::WriteField(result, &record, type->fields[0]);
-    EXPECT_TRUE(result.succeeded);
-    EXPECT_EQ(Render(result), "signed:1");
-}
-
-// Fails every write with a message naming the field.
-class FailingConverter : public Velto::FieldConverter {
-  public:
-    explicit FailingConverter(std::string name) : name_(std::move(name)) {}
+// Fails every write with a message naming the field's kind.
+struct FailingConverter : Velto::FieldConverter {
+    explicit FailingConverter(Velto::TypeKind kind) : kind(kind) {}
+    static std::unique_ptr<Velto::FieldConverter> Make(const Velto::TypeSpec& spec) {
+        return std::make_unique<FailingConverter>(spec.kind);
+    }
     void FromProperty(BindingResult&, void*, const BindingProperty&,
                       std::string_view) const override {}
     void ToProperty(BindingResult& output, const void*) const override {
-        output.SetFailure("bad " + name_);
+        output.SetFailure(std::string("bad ") + Velto::KindName(kind));
     }
-
-  private:
-    std::string name_;
+    Velto::TypeKind kind;
 };
 
-template <const char* Name>
-struct FailingFactory {
-    static std::unique_ptr<Velto::FieldConverter> Make(const Velto::TypeSpec&) {
-        return std::make_unique<FailingConverter>(Name);
-    }
-};
-
-constexpr char kZulu[] = "zulu";
-constexpr char kAlpha[] = "alpha";
-
-struct Four {
-    int32_t zeta = 1;
-    int32_t alpha = 2;
-    int32_t Mid = 3;
-    int32_t alpha2 = 4;
-};
-
-TEST_F(RecordConversion, WritingReportsTheFirstFailureInRegistrationOrder) {
+TEST_F(RecordConversion, WritingFailsWithTheFirstFailureInRegistrationOrder) {
+    // Inner is not registered here. The failing converters do not read their fields' memory.
     const TypeDescriptor* type =
-        registry.RegisterStruct<Four>("Four")
-            .Field<int32_t>("ok", 0)
-            .Field<int32_t, FailingFactory<kZulu>>("zulu", 4, "", 0, {}, true)
-            .Field<int32_t, FailingFactory<kAlpha>>("alpha", 8, "", 0, {}, true)
+        registry.RegisterStruct<AllKinds>("Failing")
+            .Field<int32_t>("ok", offsetof(AllKinds, i32))
+            .Field<uint32_t, FailingConverter>("zulu", 0, "", 0, {}, true)
+            .Field<int32_t, FailingConverter>("alpha", 0, "", 0, {}, true)
+            .Field<Inner>("unknown", offsetof(AllKinds, inner))
+            .Field<std::vector<Inner>>("unknowns", offsetof(AllKinds, inners))
             .Descriptor();
-    Four record;
-    BindingResult written;
-    Velto::WriteStruct(written, &record, type);
-    EXPECT_FALSE(written.succeeded);
-    EXPECT_EQ(written.FailureMessage(), "bad zulu");
-}
-
-// The shortcuts below (members inserted in name order with known hashes, field names interned
-// through the context's cache, members looked up where a complete input has them) must give
-// exactly what the plain operations give.
-TEST_F(RecordConversion, MemberOrderFollowsByteWiseNameOrder) {
-    const TypeDescriptor* type = registry.RegisterStruct<Four>("Four")
-                                     .Field<int32_t>("zeta", offsetof(Four, zeta))
-                                     .Field<int32_t>("alpha", offsetof(Four, alpha))
-                                     .Field<int32_t>("Mid", offsetof(Four, Mid))
-                                     .Field<int32_t>("alpha2", offsetof(Four, alpha2))
-                                     .Descriptor();
-    EXPECT_EQ(type->memberOrder, (std::vector<uint32_t>{2, 1, 3, 0}));
-    const uint32_t ranks[] = {3, 1, 0, 2};
-    for (std::size_t index = 0; index < 4; ++index) {
-        EXPECT_EQ(type->fields[index].memberRank, ranks[index]) << type->fields[index].name;
+    AllKinds record;
+    record.i32 = 1;
+    record.inners.resize(1);
+    // Every native-to-dynamic call starts succeeded, whatever the result held.
+    BindingResult result;
+    const auto outcome = [&result] {
+        return (result.succeeded ? Render(result) : std::string(result.FailureMessage())) + "\n";
+    };
+    Velto::WriteStruct(result, &record, type);
+    std::string transcript = "record: " + outcome();
+    Velto::WriteStruct(result, &record, nullptr);
+    transcript += "no type: " + outcome();
+    for (const Velto::FieldDescriptor& field : type->fields) {
+        Velto::WriteField(result, &record, field);
+        transcript += field.name + ": " + outcome();
     }
-    Four record;
-    BindingResult written;
-    Velto::WriteStruct(written, &record, type);
-    EXPECT_EQ(Render(written), "{Mid=signed:3,alpha=signed:2,alpha2=signed:4,zeta=signed:1}");
-    // An input lacking some fields, or with extra ones, moves members from their positions.
-    BindingResult status;
-    Velto::ToStruct(status, &record, Object({{"Aaa", 0}, {"zeta", 10}, {"alpha2", 40}}), type,
-                    "four");
-    EXPECT_TRUE(status.succeeded);
-    EXPECT_EQ(record.zeta, 10);
-    EXPECT_EQ(record.alpha, 2);
-    EXPECT_EQ(record.alpha2, 40);
+    EXPECT_EQ(transcript, R"(record: bad uint32
+no type: Couldn't convert native value because it's an unregistered structure.
+ok: signed:1
+zulu: bad uint32
+alpha: bad int32
+unknown: Couldn't convert native value because it's an unregistered structure.
+unknowns: Couldn't convert native value because it's an unregistered structure.
+)");
 }
 
 TEST(MemberWithHash, MatchesMemberAndSurvivesAReusedAddress) {
@@ -776,25 +651,21 @@ TEST(FindNear, FindsAtThePositionOrFallsBackToASearch) {
     EXPECT_EQ(Render(BindingProperty(5).FindNear("a", 0)), "empty");
 }
 
-struct Point {
-    int32_t x = 0;
-};
-
 struct Maybe {
     std::optional<int32_t> count;
     std::optional<std::string> label;
-    std::optional<Point> point;
+    std::optional<Inner> point;
     std::optional<std::vector<uint8_t>> levels;
 };
 
 class OptionalField : public RecordConversion {
   protected:
     void SetUp() override {
-        registry.RegisterStruct<Point>("Point").Field<int32_t>("x", offsetof(Point, x));
+        registry.RegisterStruct<Inner>("Inner").Field<int32_t>("x", offsetof(Inner, x));
         type = registry.RegisterStruct<Maybe>("Maybe")
                    .Field<std::optional<int32_t>>("count", offsetof(Maybe, count))
                    .Field<std::optional<std::string>>("label", offsetof(Maybe, label))
-                   .Field<std::optional<Point>>("point", offsetof(Maybe, point))
+                   .Field<std::optional<Inner>>("point", offsetof(Maybe, point))
                    .Field<std::optional<std::vector<uint8_t>>>("levels", offsetof(Maybe, levels))
                    .Descriptor();
     }
@@ -802,31 +673,20 @@ class OptionalField : public RecordConversion {
     const TypeDescriptor* type = nullptr;
 };
 
-TEST_F(OptionalField, RegistersTheWrappedTypeAsOptional) {
-    for (const Velto::FieldDescriptor& field : type->fields) {
-        EXPECT_TRUE(field.optional) << field.name;
-    }
-    EXPECT_EQ(type->fields[0].spec.kind, Velto::TypeKind::Int32);
-    EXPECT_EQ(type->fields[2].spec.kind, Velto::TypeKind::Struct);
-    EXPECT_NE(type->fields[2].spec.descriptor, nullptr);
-    EXPECT_EQ(type->fields[3].spec.kind, Velto::TypeKind::Blob);
-}
-
 TEST_F(OptionalField, ValuesPresentConvertAsTheirTypeAndAbsentOnesAreEmpty) {
-    const Maybe full{-5, "name", Point{7}, std::vector<uint8_t>{1, 2}};
+    const Maybe full{-5, "name", Inner{7, "not registered"}, std::vector<uint8_t>{1, 2}};
     BindingResult written;
     Velto::WriteStruct(written, &full, type);
     EXPECT_EQ(Render(written),
               "{count=signed:-5,label=string:name,levels=blob:AQI=,point={x=signed:7}}");
+    EXPECT_TRUE(type->fields[2].optional) << "a std::optional field is marked optional";
     Maybe back;
     BindingResult status;
     Velto::ToStruct(status, &back, written, type, "maybe");
     ASSERT_TRUE(status.succeeded) << status.FailureMessage();
-    EXPECT_EQ(back.count, full.count);
-    EXPECT_EQ(back.label, full.label);
-    ASSERT_TRUE(back.point.has_value());
-    EXPECT_EQ(back.point->x, 7);
-    EXPECT_EQ(back.levels, full.levels);
+    BindingResult again;
+    Velto::WriteStruct(again, &back, type);
+    EXPECT_EQ(Render(again), Render(written));
 
     back = Maybe{};
     Velto::WriteStruct(written, &back, type);
@@ -855,14 +715,6 @@ TEST_F(OptionalField, EmptyInputClearsAndFailuresKeepTheField) {
     ASSERT_TRUE(read.succeeded) << read.FailureMessage();
     EXPECT_EQ(record.count, 9);
     EXPECT_EQ(record.label, "kept");
-}
-
-TEST(Strtod, DenormalResultsSetErangeOnThisLibrary) {
-    // The out-of-range rule for "1e-310" above relies on this; it must hold on every build.
-    errno = 0;
-    const double value = Velto::Platform::StrtodC("1e-310", nullptr);
-    EXPECT_EQ(errno, ERANGE);
-    EXPECT_GT(value, 0.0);
 }
 
 }  // namespace

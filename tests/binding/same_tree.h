@@ -18,22 +18,14 @@ struct Comparison {
     Integers integers = Integers::Exact;
 };
 
-inline bool IsSignedZero(const Velto::BindingProperty& value) {
-    return value.Kind() == Velto::ValueKind::Signed && value.GetSigned() == 0;
-}
-
-inline bool IsUnsignedZero(const Velto::BindingProperty& value) {
-    return value.Kind() == Velto::ValueKind::Unsigned && value.GetUnsigned() == 0;
-}
-
 // Same kinds, same scalars (floats bit for bit: -0.0 differs from 0.0, a NaN equals itself), same
 // texts and bytes, same elements in order, same member names in the same order with the same
 // values.
 inline bool SameTree(const Velto::BindingProperty& left, const Velto::BindingProperty& right,
                      Comparison comparison = {}) {
     using Velto::ValueKind;
-    if (comparison.integers == Integers::SignedZeroIsUnsigned && IsSignedZero(left) &&
-        IsUnsignedZero(right)) {
+    if (comparison.integers == Integers::SignedZeroIsUnsigned && left.Kind() == ValueKind::Signed &&
+        left.GetSigned() == 0 && right.Kind() == ValueKind::Unsigned && right.GetUnsigned() == 0) {
         return true;
     }
     if (left.Kind() != right.Kind() || left.Size() != right.Size()) {

@@ -160,7 +160,7 @@ TEST(BlockAllocator, FreeChainsSurviveFullPagesReleasedInAnyOrder) {
     EXPECT_EQ(blocks.ReadStatistics().pages, 2u);
 }
 
-TEST(BlockAllocator, ReallocateKeepsContentAcrossClassesAndTheHeap) {
+TEST(BlockAllocator, ReallocateKeepsContentAcrossClassesAndTheHeapAndRefusesOversizedRequests) {
     BlockAllocator blocks;
     const std::size_t sizes[] = {12, 100, 3000, 9000, 40, 8};
     std::size_t size = sizes[0];
@@ -180,12 +180,9 @@ TEST(BlockAllocator, ReallocateKeepsContentAcrossClassesAndTheHeap) {
     blocks.Release(block, size);
     EXPECT_EQ(blocks.ReadStatistics().heapBlocks, 0u);
     EXPECT_EQ(blocks.ReadStatistics().blocksInUse, 0u);
-}
-
-TEST(BlockAllocator, RequestsBeyondTheLargestBlockFailWithoutHarm) {
-    BlockAllocator blocks;
+    // Requests beyond the largest block fail without harm.
     EXPECT_EQ(blocks.Allocate(BlockAllocator::kLargestBlock + 1), nullptr);
-    void* block = blocks.Allocate(3000);
+    block = static_cast<unsigned char*>(blocks.Allocate(3000));
     EXPECT_EQ(blocks.Reallocate(block, 3000, BlockAllocator::kLargestBlock + 1), nullptr);
     EXPECT_EQ(blocks.ReadStatistics().heapBlocks, 1u) << "a failed reallocation keeps the block";
     blocks.Release(block, 3000);
