@@ -161,8 +161,6 @@ class TestHost {
     const PluginExportTable& Exports() const { return exports_; }
     // The plug-in's short name as given at load.
     const std::string& PluginName() const { return pluginName_; }
-    // The module's API description; null whenever Module() is.
-    ApiDescriptor* Descriptor() const { return descriptor_; }
     ModuleState State() const { return state_; }
 
     // --- Lifecycle ---------------------------------------------------------------------------
@@ -183,7 +181,7 @@ class TestHost {
     static TestHost* FromApi(HostApi* api);
 
     // --- Calling the plug-in's API -------------------------------------------------------------
-    // A copy of the module's API description; empty whenever Descriptor() is null.
+    // A copy of the module's API description; empty whenever Module() is null.
     ApiDescription Description() const { return ApiDescription::CopyOf(descriptor_); }
     // Writes the description to the transcript (one line per function, type and event, or one
     // JSON object in the JSON format) and returns it.

@@ -124,6 +124,7 @@ Captures PatternCaptures(std::string_view routeTemplate, std::string_view path) 
     if (!views) {
         return std::nullopt;
     }
+    EXPECT_EQ(views->size(), route.pattern.GroupCount()) << "one capture per group";
     return std::vector<std::string>(views->begin(), views->end());
 }
 
