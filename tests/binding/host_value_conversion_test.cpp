@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -30,7 +31,11 @@ HostValue Tagged(uint32_t type, T Payload::*field = nullptr, std::type_identity_
     std::memset(&host, 0, sizeof host);
     host.type = type;
     if (field != nullptr) {
-        host.payload.*field = value;
+        // The record is packed: the member is set in an aligned payload, then copied in.
+        alignas(8) unsigned char aligned[sizeof(Payload)] = {};
+        Payload* payload = new (aligned) Payload{};
+        payload->*field = value;
+        std::memcpy(&host.payload, payload, sizeof(Payload));
     }
     return host;
 }
