@@ -64,35 +64,16 @@ TEST(Format, FollowsThePrintfGrammar) {
     ExpectRows({
         ROW(("%%1", "x"), "%1"),          // the doubled percent is consumed first
         ROW(("%2 %s", "a", "b"), "b a"),  // the numbered one does not advance the sequence
-        ROW(("%1$-5d|", 42), "42   |"),
-        ROW(("%1$+d", 42), "+42"),
-        ROW(("%1$ d", 42), " 42"),
-        ROW(("%1$#x", 255), "0xff"),
-        ROW(("%1$05d", -42), "-0042"),
-        ROW(("%1$--+5d|", 4), "+4   |"),
-        ROW(("%1$5s|", "ab"), "   ab|"),
-        ROW(("%1$5|", "ab"), "   ab"),  // a width alone gets the default conversion
-        ROW(("%1$.2s", "abcdef"), "ab"),
+        ROW(("%1$-+ 5d|", 4), "+4   |"),
+        ROW(("%1$5|", "ab"), "   ab"),     // a width alone gets the default conversion
         ROW(("%1$.-2s", "abcdef"), "ab"),  // a minus after the dot is skipped
-        ROW(("[%1$.s]", "abc"), "[]"),     // a bare dot is precision 0
-        ROW(("%1$.3f", 3.14159), "3.142"),
-        ROW(("%1$.4d", 7), "0007"),
-        ROW(("%*d", 5, 42), "   42"),
-        ROW(("%*9d", 4, 7), "   7"),  // star digits without $ are skipped
-        ROW(("%1$*2$d", 42, 5), "   42"),
+        ROW(("%*9d", 4, 7), "   7"),       // star digits without $ are skipped
         ROW(("%1$.*2$f", 3.14159, 2), "3.14"),
-        ROW(("%*.*f", 8, 2, 3.14159), "    3.14"),
-        ROW(("%*d|", -5, 42), "42   |"),                      // a negative star width aligns left
-        ROW(("%.*f", -1, 1.5), "1.500000"),                   // a negative star precision is none
-        ROW(("%1$*2$d", 1, (INT64_C(1) << 32) + 3), "  1"),   // a 64-bit star: its low 32 bits
-        ROW(("%1$*2$d|", 1, static_cast<char>(-3)), "1  |"),  // a char star is sign-extended
-        ROW(("%*", 5, "ab"), "ab"),      // the star removed with the last character
-        ROW(("%1$32", 7), "  7"),        // the last width digit removed at the end
-        ROW(("%1$-", "ab"), "ab"),       // a flag removed at the end
-        ROW(("%1$x", "ab"), "ab"),       // the conversion replaced by the default
+        ROW(("%*d|", -5, 42), "42   |"),                     // a negative star width aligns left
+        ROW(("%.*f", -1, 1.5), "1.500000"),                  // a negative star precision is none
+        ROW(("%1$*2$d", 1, (INT64_C(1) << 32) + 3), "  1"),  // a 64-bit star: its low 32 bits
         ROW(("%1$n", 5), "5"),           // conversion n prints the default, never writes
         ROW(("value %", 7), "value 7"),  // a lone percent at the end takes the next argument
-        ROW(("%1$ll", 42), "42"),        // the length modifier is not the conversion
     });
 }
 
@@ -100,11 +81,9 @@ TEST(Format, EndsTheOutputAtAMalformedPlaceholder) {
     ExpectRows({
         ROW((nullptr, 1), ""),                // no pattern
         ROW(("before %1 after"), "before "),  // no arguments at all
-        ROW(("%1 %s %s!", "x"), "x x "),      // sequential index beyond N
         ROW(("a%1$*5$db", 42), "a"),          // star index beyond N
         ROW(("a%1$*0$db", 42), "a"),          // star index 0
         ROW(("a%*db", "ab", 5), "a"),         // star on a text
-        ROW(("a%1$*2$db", 42, 1.5), "a"),     // positional star on a double
         ROW(("a%3$sb", "x"), "a  xsb"),       // an index above N is read as a width
     });
 }
@@ -119,57 +98,29 @@ TEST(Format, LimitsThePlaceholderToFiftyNineCharacters) {
         ROW((("<%1$" + flags56 + "lld>").c_str(), 42), "<"),
         ROW((("<%" + std::string(59, '1')).c_str(), 1), "<"),
         ROW((("<%10$" + flags57 + "d>").c_str(), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10), "<10>"),
-        ROW((("<%1$" + flags57 + "s>").c_str(), "ab"), "<ab>"),
     });
 }
 
 TEST(Format, RendersEveryArgumentKind) {
     const char noTerminator[3] = {'a', 'b', 'c'};
     const char* nullText = nullptr;
-    char mutableText[] = "mutable";
     const std::string_view view = std::string_view("abcdef").substr(1, 3);
     ExpectRows({
-        ROW(("%1", INT64_MAX), "9223372036854775807"),
-        ROW(("%1", UINT64_MAX), "18446744073709551615"),
-        ROW(("%1 %2 %3", 0.1, 1e20, 2.5), "0.1 1e+20 2.5"),
-        ROW(("at %1", Point{1, 2}), "at (1,2)"),
-        ROW(("%1$x %1$X %1$o %1$i %1$c", 65), "41 41 101 65 A"),
-        ROW(("%1$u", -1), "4294967295"),
-        ROW(("%1$s", 42), "42"),  // an int rejects s
-        ROW(("%1", 4294967295u), "4294967295"),
-        ROW(("%1$d", 4294967295u), "-1"),
-        ROW(("%1", 'A'), "A"),
-        ROW(("%1$d", 'A'), "65"),
+        ROW(("%1 %2", INT64_MAX, UINT64_MAX), "9223372036854775807 18446744073709551615"),
+        ROW(("%1 %1$e %1$G", 0.1), "0.1 1.000000e-01 0.1"),
+        ROW(("%1$x %1$c %1$u %1$s", -191), "ffffff41 A 4294967105 -191"),  // an int rejects s
+        ROW(("%1 %2", 4294967295u, 'A'), "4294967295 A"),
         ROW(("%1$d %1$x", static_cast<char>(-1)), "-1 ffffffff"),
         ROW(("%1 %2", true, false), "1 0"),
-        ROW(("%1", static_cast<short>(-3)), "-3"),
-        ROW(("%1", static_cast<unsigned char>(200)), "200"),
-        ROW(("%1", static_cast<signed char>(-5)), "-5"),
-        ROW(("%1", static_cast<unsigned short>(65535)), "65535"),
-        ROW(("%1", static_cast<std::size_t>(123)), "123"),
-        ROW(("%1", -123L), "-123"),
-        ROW(("%1$x %1$o", UINT64_C(0x123456789)), "123456789 44321263611"),
-        ROW(("%1$d", INT64_C(1) << 40), "1099511627776"),
-        ROW(("%1$u", INT64_C(-1)), "18446744073709551615"),
-        ROW(("%1$c", INT64_C(65)), "A"),
-        ROW(("%1$e|%1$F|%1$a", 1.5), "1.500000e+00|1.500000|0x1.8p+0"),
-        ROW(("%1$G", 1e-10), "1E-10"),
-        ROW(("%1$d", 1.5), "1.5"),  // a double rejects d
-        ROW(("%1", 0.5f), "0.5"),
-        ROW(("%1", "text"), "text"),
-        ROW(("%1", mutableText), "mutable"),
-        ROW(("[%1]", nullText), "[]"),
-        ROW(("[%1$3s]", nullText), "[   ]"),
-        ROW(("%1", noTerminator), "abc"),
-        ROW(("%1", std::string("owned")), "owned"),
-        ROW(("[%1]", view), "[bcd]"),  // only the view's own characters
-        ROW(("[%1$5s|%1$.10s|%1$.2s]", view), "[  bcd|bcd|bc]"),
-        ROW(("%1", std::pair<const char*, std::string>("host", "8080")), "host:8080"),
-        ROW(("%1$12s", std::pair<std::string_view, const char*>("a", "b")), "         a:b"),
-        ROW(("%1", std::pair<const char*, const char*>(nullptr, "b")), ":b"),
-        ROW(("%1$-8s|", Point{1, 2}), "(1,2)   |"),
-        ROW(("%1$.3s", Point{10, 2}), "(10"),
-        ROW(("%1$x", Point{3, 4}), "(3,4)"),
+        ROW(("%1 %2", static_cast<short>(-3), static_cast<unsigned short>(65535)), "-3 65535"),
+        ROW(("%1$x", UINT64_C(0x123456789)), "123456789"),
+        ROW(("%1$u %1$c", INT64_C(-191)), "18446744073709551425 A"),
+        ROW(("[%1|%1$3s] %2 %3", nullText, "text", noTerminator), "[|   ] text abc"),
+        ROW(("[%1|%1$5s|%1$.10s]", view), "[bcd|  bcd|bcd]"),  // only the view's own characters
+        ROW(("%1 %2$4s", std::pair<const char*, std::string>("host", "80"),
+             std::pair<const char*, const char*>(nullptr, "b")),
+            "host:80   :b"),
+        ROW(("%1|%1$-7s|%1$.3s", Point{10, 2}), "(10,2)|(10,2) |(10"),
         ROW(("[%1|%1$3s]", std::string("a\0b", 3)), "[a|  a]"),  // a text ends at its first NUL
         ROW(("a%1$cb", 0), std::string("a\0b", 3)),              // char zero is a character
     });
@@ -179,23 +130,12 @@ TEST(Format, RendersEveryArgumentKind) {
 // "h" and "hh" narrow an integer as printf would.
 TEST(Format, UsesTheArgumentsOwnLengthModifier) {
     ExpectRows({
-        ROW(("%1$hhd", 300), "44"),
-        ROW(("%1$hu", 65537u), "1"),
-        ROW(("%1$hx", 0x12345), "2345"),
+        ROW(("%1$hd %1$hu", 98304u), "-32768 32768"),
         ROW(("%1$hhi %1$hhu", 255), "-1 255"),
-        ROW(("%1$.*2$hd", 70000, 3), "4464"),
-        ROW(("%1$hhc", 321), "A"),
-        ROW(("%1$Ld", 42), "42"),
-        ROW(("%1$lld", 42), "42"),
-        ROW(("%1$jd %1$zd %1$td", 7), "7 7 7"),
-        ROW(("%1$hhs", "ab"), "ab"),
-        ROW(("%1$ls", "ab"), "ab"),
-        ROW(("%1$Lg", 2.5), "2.5"),
-        ROW(("%1$lc", 65), "A"),
+        ROW(("%1$hhc %1$lc %1$lld %1$Ld %1$jd %1$zd %1$td", 321), "A A 321 321 321 321 321"),
         ROW(("%1$hhd", INT64_C(4294967297)), "1"),
         ROW(("%1$hx", UINT64_C(0xFFFFFFFF12345678)), "5678"),
-        ROW(("%1$hg", 2.5), "2.5"),
-        ROW(("%1$l", "ab"), "ab"),
+        ROW(("%1$hhs %2$hg", "ab", 2.5), "ab 2.5"),
     });
 }
 
@@ -208,21 +148,18 @@ TEST(Format, PrintsNumbersWithAPointUnderACommaDecimalLocale) {
     ExpectRows({
         ROW(("Value %1 is out of range", 127.5), "Value 127.5 is out of range"),
         ROW(("%1$+8.2f|", 0.25), "   +0.25|"),
-        ROW(("%1$G", 1.5e-3), "0.0015"),
-        ROW(("%1 %2$x %3", 1000000, 255u, INT64_C(-1234567)), "1000000 ff -1234567"),
     });
 }
 
 // The result is cut at 4095 characters; huge widths and precisions are reduced only where the
 // output cannot show the difference.
 TEST(Format, CutsTheResultAt4095CharactersAndKeepsWhatHugeFieldsShow) {
-    const std::string longText(5000, 'a'), wideText(5000, 't'), nearlyFull(4090, '-');
+    const std::string longText(5000, 'a'), nearlyFull(4090, '-');
     const std::string a4095(4095, 'a'), blank4095(4095, ' ');
     ExpectRows({
         ROW((longText.c_str()), a4095),
         ROW(("%1", longText), a4095),
         ROW(("%1$6000s", longText), std::string(1000, ' ') + std::string(3095, 'a')),
-        ROW(("%1$5000d", 7), blank4095),
         ROW(((nearlyFull + "%1").c_str(), "0123456789"), nearlyFull + "01234"),
         ROW(((nearlyFull + "%1$x").c_str(), 0x1234567), nearlyFull + "12345"),
         ROW(((std::string(4094, 'b') + "%1").c_str(), "c"), std::string(4094, 'b') + "c"),
@@ -232,23 +169,15 @@ TEST(Format, CutsTheResultAt4095CharactersAndKeepsWhatHugeFieldsShow) {
         ROW(("%1$.999999999d", -1), "-" + std::string(4094, '0')),
         ROW(("%1$99999999999999999999999d", 5), blank4095),  // the width saturates
         ROW(("%1$.999999999f", 1.0 / 3), Printed("%.100000f", 1.0 / 3)),
-        ROW(("%1$.999999999e", 0.1), Printed("%.100000e", 0.1)),
         ROW(("%1$.999999999g", 0.1), Printed("%.100000g", 0.1)),
-        ROW(("%1$#.999999999a", 0.1), Printed("%#.100000a", 0.1)),
         ROW(("%1$99999.99999f", -1e300), Printed("%99999.99999f", -1e300)),
-        ROW(("%1$199999.99999e", 1e-300), Printed("%199999.99999e", 1e-300)),
         ROW(("%1$95000.99999e", 1e-300), Printed("%95000.99999e", 1e-300)),
         ROW(("%1$#100100.99999g", 5e-7), Printed("%#100100.99999g", 5e-7)),
-        ROW(("%1$99999.99999g", 0.1), Printed("%99999.99999g", 0.1)),
-        ROW(("%1$-99999.99999a|", 0.1), Printed("%-99999.99999a|", 0.1)),
         ROW(("%1$94000.99999f", HUGE_VAL), Printed("%94000.99999f", HUGE_VAL)),
-        ROW(("%1$+0101000.99999d", 42), Printed("%+0101000.99999d", 42)),
-        ROW(("%1$#200000.99999x", 42), Printed("%#200000.99999x", 42)),
-        ROW(("%1$100000s", wideText), Printed("%100000s", wideText.c_str())),
-        ROW(("%1$6000s", wideText), Printed("%6000s", wideText.c_str())),
-        ROW(("%1$9096s", wideText), Printed("%9096s", wideText.c_str())),
-        ROW(("%1$8000.4000s", wideText), Printed("%8000.4000s", wideText.c_str())),
-        ROW(("%1$-100000.3s|", wideText), Printed("%-100000.3s|", wideText.c_str())),
+        ROW(("%1$+0101000.99999d", 42), std::string(1000, ' ') + "+" + std::string(3094, '0')),
+        ROW(("%1$100000s", longText), Printed("%100000s", longText.c_str())),
+        ROW(("%1$9096s", longText), Printed("%9096s", longText.c_str())),
+        ROW(("%1$8000.4000s", longText), Printed("%8000.4000s", longText.c_str())),
     });
 }
 
