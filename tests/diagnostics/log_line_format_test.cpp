@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,10 +35,9 @@ std::string Guarded(std::size_t size, Write write) {
     return buffer.data();
 }
 
-std::string Expand(const char* format, const char* message, std::size_t size = 4096,
-                   int32_t level = 1, uint64_t groups = kDbgNet) {
+std::string Expand(const char* format, const char* message, std::size_t size = 4096) {
     static const Velto::LogGroupTable groupTable;
-    const Velto::LogRecord record{kTime, level, groups, message};
+    const Velto::LogRecord record{kTime, 1, kDbgNet, message};
     return Guarded(size, [&](char* buffer, std::size_t room) {
         return Velto::ExpandLineFormat(buffer, room, format, record, {"prog.exe", groupTable});
     });
@@ -50,42 +49,15 @@ std::string ListText(const Velto::LogGroupTable& table, uint64_t mask, std::size
 }
 
 TEST(LogLineFormat, ReplacesEveryCodeAndEndsTheLineOnce) {
+    EXPECT_EQ(Expand("#D| #L| #G| #M", "boosts ready"),
+              "2024-03-05T07:08:09.012|   WARN| DBG;NET| boosts ready\n");
     const std::string thread = LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId());
-    const struct {
-        const char* format;
-        std::string expected;
-        const char* message = "boosts ready";
-        int32_t level = 1;
-        uint64_t groups = kDbgNet;
-    } rows[] = {
-        {"#D", "2024-03-05T07:08:09.012\n"},
-        {"#E", "prog.exe\n"},
-        {"#G", "DBG;NET\n"},
-        {"#L", "  WARN\n"},  // a format without #M still ends a line
-        {"#M", "boosts ready\n"},
-        {"#T", thread + "\n"},
-        {"##", "#\n"},
-        {"#x#d#m", "xdm\n"},
-        {"plain text", "plain text\n"},
-        {"ends with #", "ends with \n"},
-        {"#", "\n"},
-        {"", "\n"},
-        {nullptr, "\n"},
-        {"#D| #L| #G| #M", "2024-03-05T07:08:09.012|   WARN| DBG;NET| boosts ready\n"},
-        {"#E(#T): #L| #M", "prog.exe(" + thread + "):   WARN| boosts ready\n"},
-        {"#G", "\n", "x", 1, 0},  // mask 0 has no group names
-        {"#L", "\n", "x", 7},     // levels without a text
-        {"#L", "\n", "x", -1},
-        {"#M", "\n", nullptr},  // a null message reads as empty
-        {"[#M]", "[]\n", ""},
-        {"#M", "ends in newline\n", "ends in newline\n"},  // no second newline
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Expand(row.format, row.message, 4096, row.level, row.groups), row.expected)
-            << "format \"" << (row.format != nullptr ? row.format : "(null)") << "\", message \""
-            << (row.message != nullptr ? row.message : "(null)") << "\", level " << row.level
-            << ", groups 0x" << std::hex << row.groups;
-    }
+    EXPECT_EQ(Expand("#E #T ## #x#d#m", "x"), "prog.exe " + thread + " # xdm\n")
+        << "a format without #M still ends a line";
+    EXPECT_EQ(Expand("ends with #", "x"), "ends with \n");
+    EXPECT_EQ(Expand(nullptr, "x"), "\n");
+    EXPECT_EQ(Expand("[#M]", nullptr), "[]\n") << "a null message reads as empty";
+    EXPECT_EQ(Expand("#M", "ends in newline\n"), "ends in newline\n") << "no second newline";
 }
 
 // Two bytes stay in reserve: a line that does not fit loses two more characters and ends in a
@@ -96,38 +68,19 @@ TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
         cuts += Expand("abcdef", "", size) + "|";
     }
     EXPECT_EQ(cuts, "<untouched>||\n|\n|\n|a\n|ab\n|abc\n|abcdef\n|");
-    const struct {
-        const char* format;
-        const char* message;
-        std::size_t size;
-        std::string expected;
-    } rows[] = {
-        {"#M", "abcdefgh\n", 8, "abcd\n"},
-        {"#M", "ab\ncdefg", 7, "ab\n"},
-        {"x#M", "1234567", 6, "x1\n"},
-        {"", "", 1, ""},
-        {"", "", 2, "\n"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Expand(row.format, row.message, row.size), row.expected)
-            << "format \"" << row.format << "\" into " << row.size << " bytes";
-    }
-    const std::string longest(4095, 'm');
-    const std::string line = Expand("#E(#T): #L| #M", longest.c_str());
-    EXPECT_EQ(line.size(), 4093u) << "4094 characters fit, then two are dropped";
-    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(Expand("#M", "ab\ncdefg", 7), "ab\n");
+    EXPECT_EQ(Expand("x#M", "1234567", 6), "x1\n") << "cut inside the text of a code";
+    EXPECT_EQ(Expand("#M", std::string(4095, 'm').c_str()), std::string(4092, 'm') + "\n")
+        << "4094 characters fit, then two are dropped";
 }
 
 // Six digits, a dot, three digits and the newline, never running backwards.
 TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
-    const auto shape = [](std::string line) {
-        std::replace_if(
-            line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; }, '9');
-        return line;
-    };
     const std::string first = Expand("#H", "x");
     const std::string second = Expand("#H", "x");
-    EXPECT_EQ(shape(first) + shape(second), "999999.999\n999999.999\n") << first << second;
+    const std::regex shape("[0-9]{6}\\.[0-9]{3}\n");
+    EXPECT_TRUE(std::regex_match(first, shape) && std::regex_match(second, shape))
+        << first << second;
     EXPECT_LE(first, second) << "the elapsed time ran backwards";
 }
 
@@ -142,10 +95,8 @@ TEST(LogFieldText, PrintsTimestampsAndThreadIdsAndCutsThemToTheBuffer) {
     const auto threadId = [](char* buffer, std::size_t size) {
         return Velto::ThreadIdText(buffer, size, 0x0A1B2C3Du);
     };
-    EXPECT_EQ(Guarded(64, stamp), "2024-03-05T07:08:09.012");
     EXPECT_EQ(Guarded(5, stamp), "2024");
     EXPECT_EQ(Guarded(0, stamp), "<untouched>");
-    EXPECT_EQ(Guarded(64, fileStamp), "2024-03-05T07-08-09");
     EXPECT_EQ(Guarded(1, fileStamp), "");
     EXPECT_EQ(Velto::TimestampText(nullptr, 10, kTime), 0u);
     const std::string fullId = std::string(2 * sizeof(void*) - 8, '0') + "0A1B2C3D";
@@ -191,9 +142,7 @@ TEST(LogGroups, ListsTheNamesOfAMaskAndCutsThemToTheBuffer) {
 
 TEST(LogGroups, RegisteringFindsExistingNamesAndTakesTheNextFreeBit) {
     Velto::LogGroupTable table;
-    EXPECT_EQ(table.LastUsedIndex(), 7) << "the predefined groups fill bits 0 to 7";
     EXPECT_EQ(table.Register("DBG"), Velto::kLogGroupDbg);
-    EXPECT_EQ(table.Register("TST"), Velto::kLogGroupTst);
     const uint64_t added = table.Register("ABC");
     EXPECT_EQ(added, uint64_t{1} << 8);
     EXPECT_EQ(table.Register("ABC"), added) << "the same name must keep its bit";
@@ -213,8 +162,6 @@ TEST(LogGroups, HoldsSixtyFourGroupsAndRefusesMore) {
     EXPECT_EQ(table.Register("NEW"), 0u) << "a full table stores no new name";
     EXPECT_EQ(table.LastUsedIndex(), 63);
     EXPECT_EQ(table.Register(NameFor(63).c_str()), uint64_t{1} << 63) << "existing names are found";
-    EXPECT_EQ(table.Register("DBG"), 1u);
-    EXPECT_EQ(ListText(table, uint64_t{1} << 63), NameFor(63));
 }
 
 TEST(LogGroups, ConcurrentRegistrationGivesEachNameOneBit) {
