@@ -27,10 +27,6 @@ namespace {
 
 using LogTest::RecordingLogTarget;
 using LogTest::StateOf;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 using Velto::LogLevel;
 using Velto::LogManager;
 using Velto::LogTarget;
@@ -38,8 +34,6 @@ using Velto::LogTargetInterface;
 
 using LogManagerTest = LogTest::LoggerSession;
 using QuietLogManagerTest = LogTest::QuietLoggerSession;
-using LogApiTest = LogTest::LoggerSession;
-using PluginLoggingTest = LogTest::LoggerSession;
 
 TEST_F(LogManagerTest, StartsWithItsBuiltInSettings) {
     EXPECT_EQ(LogManager::MinimumLevel(), 1);
@@ -68,16 +62,16 @@ TEST_F(LogManagerTest, ConsolesPrintWhatTheirFiltersAdmit) {
     std::string debugger;
     Velto::Platform::SetDebuggerListener(
         [](const char* text, void* seen) { *static_cast<std::string*>(seen) += text; }, &debugger);
-    CaptureStderr();
-    CaptureStdout();
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
     Velto::LogMessage(LogLevel::Warn, Velto::kLogGroupDbg, "a warning in DBG");
     Velto::LogMessage(LogLevel::Error, Velto::kLogGroupGen, "an error in GEN");
     Velto::Platform::SetDebuggerListener(nullptr, nullptr);
-    EXPECT_EQ(GetCapturedStdout(), "an error in GEN\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "an error in GEN\n");
     const std::string line = std::string(LogManager::ExecutableName()) + "(" +
                              LogTest::ExpectedThreadId(Velto::Platform::CurrentThreadId()) +
                              "):   WARN| a warning in DBG\n";
-    EXPECT_EQ(GetCapturedStderr(), line);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line);
     EXPECT_EQ(debugger, line);
 }
 
@@ -86,9 +80,9 @@ TEST_F(LogManagerTest, StandardOutputFlushesEveryLineWhenAsked) {
     EXPECT_FALSE(target.FlushesEveryLine());
     target.SetFlushEveryLine(true);
     target.Configure({1, 0, 0, "out: #M"});
-    CaptureStdout();
+    testing::internal::CaptureStdout();
     Velto::LogMessage(LogLevel::Warn, Velto::kLogGroupGen, "flushed");
-    EXPECT_EQ(GetCapturedStdout(), "out: flushed\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "out: flushed\n");
 }
 
 // The logger's switch, level and suppressed groups apply first, then each target's level and
@@ -142,10 +136,8 @@ TEST_F(LogManagerTest, HandedOutLineFormatsOutliveAChangeOfFormat) {
     target.Configure({1, 0, 0, std::string(40, 'a')});
     LogTargetInterface* table = target.Interface();
     const char* kept = table->GetLineFormat(table);
-    for (const char* format : {"#M", "#D #M", "a longer format that needs its own heap block #M"}) {
-        target.Configure({1, 0, 0, format});
-        EXPECT_STREQ(table->GetLineFormat(table), format);
-    }
+    target.Configure({1, 0, 0, "a longer format that needs its own heap block #M"});
+    EXPECT_STREQ(table->GetLineFormat(table), "a longer format that needs its own heap block #M");
     EXPECT_EQ(std::string(kept), std::string(40, 'a')) << "the first format was freed or changed";
 }
 
@@ -180,31 +172,6 @@ TEST_F(QuietLogManagerTest, ListsEachLiveTargetOnce) {
     EXPECT_TRUE(target.records.empty()) << "the detached target received it";
 }
 
-// A log call creates the logger without counting a start; each start needs its stop, and the
-// last stop detaches every target and ends the logger, which a later start makes anew.
-TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
-    ASSERT_FALSE(LogManager::Exists());
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "dropped, but creates the logger");
-    EXPECT_TRUE(LogManager::Exists());
-    LogManager::Start();
-    LogManager::Start();
-    auto target = std::make_unique<RecordingLogTarget>();
-    target->Attach();
-    LogManager::SetMinimumLevel(3);
-    LogManager::Stop();
-    EXPECT_TRUE(target->IsAttached()) << "one start is still counted";
-    LogManager::Stop();
-    EXPECT_FALSE(LogManager::Exists());
-    EXPECT_FALSE(target->IsAttached());
-    target.reset();
-    EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target revived the logger";
-
-    LogManager::Start();
-    EXPECT_EQ(LogManager::MinimumLevel(), 1) << "a new logger starts from its defaults";
-    LogManager::Stop();
-    EXPECT_FALSE(LogManager::Exists());
-}
-
 // A target made of the table alone, as a C caller would build it; the getters it lacks read as 0.
 // It records its calls as words.
 struct PlainTarget {
@@ -216,9 +183,16 @@ void RecordCall(LogTargetInterface* self, const char* call) {
     reinterpret_cast<PlainTarget*>(self)->calls += call;
 }
 
-// The logger's own minimum level still applies, and the last stop detaches every listed target.
-TEST(LogManagerLifetime, DrivesTargetsMadeOfTheTableAlone) {
+// A log call creates the logger without counting a start; each start needs its stop, and the
+// last stop detaches every listed target and ends the logger, which a later start makes anew.
+TEST(LogManagerLifetime, LastStopDetachesTargetsAndDestroysTheLogger) {
     ASSERT_FALSE(LogManager::Exists());
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupDbg, "dropped, but creates the logger");
+    EXPECT_TRUE(LogManager::Exists());
+    LogManager::Start();
+    LogManager::Start();
+    auto target = std::make_unique<RecordingLogTarget>();
+    target->Attach();
     PlainTarget plain{};
     plain.table.GetName = [](LogTargetInterface*) { return "PlainTarget"; };
     plain.table.Write = [](LogTargetInterface* self, const Velto::LogRecord* record) {
@@ -226,22 +200,29 @@ TEST(LogManagerLifetime, DrivesTargetsMadeOfTheTableAlone) {
         return true;
     };
     plain.table.Detach = [](LogTargetInterface* self) { RecordCall(self, " detached"); };
-
-    LogManager::Start();
     LogManager::AddTarget(&plain.table);
     EXPECT_EQ(LogManager::FindTarget("PlainTarget"), &plain.table);
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "below the logger's level");
     LogManager::SetMinimumLevel(0);
-    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "passes the target's level 0");
+    Velto::LogMessage(LogLevel::Okay, Velto::kLogGroupGen, "passes the plain target's level 0");
     LogManager::Stop();
-    EXPECT_EQ(plain.calls, "passes the target's level 0 detached");
+    EXPECT_TRUE(target->IsAttached()) << "one start is still counted";
+    LogManager::Stop();
+    EXPECT_FALSE(LogManager::Exists());
+    EXPECT_FALSE(target->IsAttached());
+    EXPECT_EQ(plain.calls, "passes the plain target's level 0 detached");
+    target.reset();
+    EXPECT_FALSE(LogManager::Exists()) << "destroying a detached target revived the logger";
+
+    LogManager::Start();
+    EXPECT_EQ(LogManager::MinimumLevel(), 1) << "a new logger starts from its defaults";
+    LogManager::Stop();
     EXPECT_FALSE(LogManager::Exists());
 }
 
 // Starting plug-in logging detaches the consoles and lowers the logger's level to Okay; only a
 // new target replaces the module's earlier one, and gets the default line format, that level and
 // no group filters. As in a module, its target goes before its share of the logger.
-TEST_F(PluginLoggingTest, ReplacesTheModulesTargetOnlyWithANewOne) {
+TEST_F(LogManagerTest, ReplacesTheModulesTargetOnlyWithANewOne) {
     bool destroyed = false;
     std::unique_ptr<LogTarget> moduleTarget =
         std::make_unique<RecordingLogTarget>("EarlierTarget", &destroyed);
@@ -269,9 +250,8 @@ const Velto::LogApi& Api() {
     return *Velto::GetLogApi();
 }
 
-void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-void LogThroughTable(int32_t level, uint64_t groups, const char* format, ...) {
+[[gnu::format(printf, 3, 4)]] void LogThroughTable(int32_t level, uint64_t groups,
+                                                   const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
     Api().LogV(level, groups, format, arguments);
@@ -289,8 +269,6 @@ TEST(LogApiTable, ToleratesBadInputAndBracketsTheLoggerWithStartAndStop) {
     EXPECT_EQ(Api().FormatLine(nullptr, 8, "#M", &record), 0u);
     EXPECT_EQ(Api().FormatLine(buffer, 0, "#M", &record), 0u);
     EXPECT_STREQ(buffer, "unset") << "size 0 writes nothing";
-    EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, nullptr, &record), 1u);
-    EXPECT_STREQ(buffer, "\n");
     EXPECT_EQ(Api().FormatLine(buffer, sizeof buffer, "#M", nullptr), 0u);
     EXPECT_STREQ(buffer, "");
     EXPECT_EQ(Api().TimestampText(nullptr, 8, &time), 0u);
@@ -310,7 +288,7 @@ TEST(LogApiTable, ToleratesBadInputAndBracketsTheLoggerWithStartAndStop) {
     EXPECT_FALSE(LogManager::Exists());
 }
 
-TEST_F(LogApiTest, SetsTheLoggersFilterAndListOfTargets) {
+TEST_F(LogManagerTest, SetsTheLoggersFilterAndListOfTargets) {
     Api().SetMinimumLevel(2);
     Api().SetSuppressedGroups(0x4u, 0x80000000u);  // low half first
     Api().Mute();
@@ -336,7 +314,7 @@ TEST_F(LogApiTest, SetsTheLoggersFilterAndListOfTargets) {
     EXPECT_EQ(Api().FindTarget("TableTarget"), nullptr);
 }
 
-TEST_F(LogApiTest, FormatsLinesAndTimesWithTheProcessContext) {
+TEST_F(LogManagerTest, FormatsLinesAndTimesWithTheProcessContext) {
     const Velto::LogRecord record{{2025, 12, 31, 23, 59, 58, 999}, 3, Velto::kLogGroupLoc, "m"};
     char line[128];
     const std::size_t length = Api().FormatLine(line, sizeof line, "#E #G #L #M", &record);
@@ -369,15 +347,10 @@ TEST_F(QuietLogManagerTest, LogsThroughTheApiTablesVariableArgumentEntry) {
 // A target whose own class never enables writing keeps the table's "writes nothing" entry.
 class SilentTarget final : public Velto::LogTarget {
   public:
-    ~SilentTarget() override { Detach(); }
-    bool Write(const Velto::LogRecord&) override {
-        ++writes;
-        return true;
-    }
-    int writes = 0;
+    bool Write(const Velto::LogRecord&) override { return true; }
 };
 
-TEST_F(LogApiTest, TargetTableReachesTheTarget) {
+TEST_F(LogManagerTest, TargetTableReachesTheTarget) {
     RecordingLogTarget target("Recorder");
     LogTargetInterface* table = target.Interface();
     EXPECT_EQ(table->Version(table), 1);
@@ -397,7 +370,6 @@ TEST_F(LogApiTest, TargetTableReachesTheTarget) {
 
     SilentTarget silent;
     EXPECT_FALSE(silent.Interface()->Write(silent.Interface(), &record));
-    EXPECT_EQ(silent.writes, 0);
     EXPECT_STREQ(silent.Name(), "LogTarget");
 }
 
