@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,13 +93,5 @@ class QuietLoggerSession : public LoggerSession {
 
     RecordingLogTarget log;
 };
-
-// The thread id as "#T" shows it, computed independently of the logger.
-inline std::string ExpectedThreadId(uint32_t id) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*llX", static_cast<int>(2 * sizeof(void*)),
-                  static_cast<unsigned long long>(id));
-    return text;
-}
 
 }  // namespace LogTest
