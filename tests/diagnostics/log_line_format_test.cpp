@@ -168,9 +168,7 @@ TEST(LogGroups, ConcurrentRegistrationGivesEachNameOneBit) {
         });
     }
     threads.clear();  // joins them
-    for (int t = 1; t < kThreads; ++t) {
-        EXPECT_EQ(masks[t], masks[0]) << "thread " << t << " saw other bits";
-    }
+    EXPECT_EQ(masks, decltype(masks)(kThreads, masks[0])) << "threads saw other bits";
     EXPECT_EQ(table.LastUsedIndex(), 7 + kNames);
 }
 
