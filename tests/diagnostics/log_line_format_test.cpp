@@ -13,7 +13,6 @@
 #include "diagnostics/log.h"
 #include "diagnostics/log_groups.h"
 #include "diagnostics/log_level.h"
-#include "log_test_support.h"
 #include "platform/thread_id.h"
 
 namespace {
