@@ -1,5 +1,4 @@
-// Helpers the host's tests share: the plug-in's log messages, transcript lines looked for, and
-// JSON transcript lines read.
+// Helpers the host's tests share: transcript lines looked for, and JSON transcript lines read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,23 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "host/host_call.h"
-
 namespace Velto::TestHost::Testing {
 
 inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-// The messages of the log calls among `calls`.
-inline std::vector<std::string> Logs(const std::vector<HostCall>& calls) {
-    std::vector<std::string> logs;
-    for (const HostCall& call : calls) {
-        if (call.kind == HostCallKind::Log) {
-            logs.push_back(call.text);
-        }
-    }
-    return logs;
 }
 
 // "line call" of each JSON transcript line, e.g. "return SendRequest". A line that is not an

@@ -1,6 +1,5 @@
 // plugin-host end to end: the program run on the fake plug-in, its output and its exit codes.
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -61,27 +59,16 @@ Outcome RunPluginHost(const std::string& arguments) {
 
 const std::string kFakeLibrary = std::string("--library ") + Quote(MEK_FAKE_PLUGIN_PATH);
 
-// Whether `expected` are whole lines of `text` in this order (other lines may come between).
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& expected) {
-    std::size_t next = 0;
-    for (const std::string& line : expected) {
-        next = ("\n" + text).find("\n" + line + "\n", next);
-        ASSERT_NE(next, std::string::npos) << "missing, or out of order: " << line << "\n" << text;
-    }
-}
-
 // Every expectation of the session is checked by the scenario.session test; this one checks
 // that it is what plugin-host plays, against the built plug-in, when given nothing.
 TEST(PluginHost, PlaysTheSessionScenarioAgainstThePluginByDefault) {
     const Outcome outcome = RunPluginHost("");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err << outcome.out;
     EXPECT_EQ(outcome.err, "");
-    ExpectInOrder(
-        outcome.out,
-        {"host loads the plug-in with API version 18.0.0", "  -> load_mek_active_boosts(18.0.0)",
-         "host serves GET /mek-login/v1/login-data-packet",
-         R"(  plugin -> SendRequest(GET, "/mek-login/v1/login-data-packet", context=1))",
-         "host reads the memory statistics"});
+    EXPECT_TRUE(
+        outcome.out.starts_with("host loads the plug-in with API version 18.0.0\n"
+                                "  -> load_mek_active_boosts(18.0.0)\n"))
+        << outcome.out;
     EXPECT_TRUE(outcome.out.ends_with("): memory baseline\n")) << outcome.out;
 }
 
@@ -104,9 +91,8 @@ TEST(PluginHost, PrintsItsUsageOnRequest) {
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.out.rfind("usage: plugin-host [--library PATH] [--json] [SCENARIO]", 0), 0u)
         << outcome.out;
-    for (const char* usage :
-         {"  load [MAJOR.MINOR.PATCH]\n", "  call METHOD PATH\n    header NAME [VALUE...]\n",
-          "    function NAME\n  describe\n", "  expect memory baseline\n", "3 an expectation\n"}) {
+    for (const char* usage : {"  call METHOD PATH\n    header NAME [VALUE...]\n",
+                              "    function NAME\n  describe\n", "3 an expectation\n"}) {
         EXPECT_NE(outcome.out.find(usage), std::string::npos) << outcome.out;
     }
 }
@@ -121,10 +107,11 @@ TEST(PluginHost, ExitsWithThreeAtAnUnmetExpectationAndSaysWhy) {
                             R"(published "OnFakeSent" with another payload: at answer: )"
                             "expected 41, got 42";
     EXPECT_EQ(outcome.err, "plugin-host: " + path + ":3: expect: " + why + "\n");
-    ExpectInOrder(outcome.out, {"  host: expectation NOT met (line 3): " + why, "  -> Shutdown()"});
-    EXPECT_EQ(outcome.out.find("host shuts the plug-in down"), std::string::npos)
-        << "the steps after the unmet expectation do not run; the host shuts the module down "
-           "when it goes";
+    // The steps after the unmet expectation do not run; the host shuts the module down as it goes.
+    EXPECT_NE(
+        outcome.out.find("  host: expectation NOT met (line 3): " + why + "\n  -> Shutdown()\n"),
+        std::string::npos)
+        << outcome.out;
 }
 
 TEST(PluginHost, FailsWithAClearMessage) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,59 +13,6 @@ namespace {
 
 using namespace Velto::TestHost;
 using namespace Velto::TestHost::Testing;
-
-// One line per recorded call, with the fields its kind sets.
-std::string Summary(const HostCall& call) {
-    std::ostringstream text;
-    text << HostCallKindName(call.kind);
-    switch (call.kind) {
-        case HostCallKind::SendRequest: {
-            const RecordedRequest& request = call.request;
-            text << " " << MethodText(request.method) << " " << request.path << " args=";
-            for (const RecordedArgument& argument : request.arguments) {
-                text << (argument.name ? *argument.name + ":" : "") << argument.value.ToJson();
-            }
-            text << " context=" << request.callContext << " -> " << call.response.statusCode << " "
-                 << call.response.errorMessage.value_or(call.response.body.ToJson());
-            break;
-        }
-        case HostCallKind::Reserved:
-            text << " " << call.words[0] << " " << call.words[1];
-            break;
-        case HostCallKind::SendEvent:
-            text << " " << call.name << " flags=" << call.flags << " " << call.payload.ToJson();
-            break;
-        case HostCallKind::Subscribe:
-        case HostCallKind::Unsubscribe:
-            text << " " << call.name << " handle=" << call.handle;
-            if (call.kind == HostCallKind::Subscribe) {
-                text << " flags=" << call.flags;
-            }
-            break;
-        case HostCallKind::ScheduleCall:
-            text << " " << call.name << " delay=" << call.delaySeconds << " zero=" << call.zero
-                 << " id=" << call.deferredId;
-            break;
-        case HostCallKind::BeginWait:
-            text << " " << call.text << " zero=" << call.zero;
-            break;
-        case HostCallKind::Log:
-            text << " " << LogLevelName(call.level) << " " << call.text;
-            break;
-        default:  // no further fields; the fake reads no host stream
-            break;
-    }
-    return text.str();
-}
-
-// The summaries of `calls`, one line each.
-std::string Summaries(const std::vector<HostCall>& calls) {
-    std::string lines;
-    for (const HostCall& call : calls) {
-        lines += Summary(call) + "\n";
-    }
-    return lines;
-}
 
 class FakePluginHost : public ::testing::Test {
   protected:
@@ -84,26 +30,22 @@ class FakePluginHost : public ::testing::Test {
 };
 
 TEST_F(FakePluginHost, RecordsAndTranscribesEveryCallOfStartInOrder) {
-    LoadAndStart(5);
+    ASSERT_EQ(host_.Load(HostVersion{18, 3, 7}), LoadResult::Accepted);
+    EXPECT_EQ(host_.LoadContext().module, host_.Module());
+    EXPECT_EQ(host_.PluginName(), "fake-plugin");
+    EXPECT_EQ(TestHost::FromApi(host_.Api()), &host_);
+    EXPECT_EQ(TestHost::FromApi(nullptr), nullptr);
+    EXPECT_TRUE(host_.Calls().empty()) << "the handshake makes no host call";
+    ASSERT_TRUE(host_.Start(5));
     ASSERT_NE(host_.Context(), nullptr);
     EXPECT_EQ(host_.Context()->api, host_.Api()) << "the host keeps the context it hands to Start";
-    EXPECT_EQ(host_.Context()->handle, 5u);
-    EXPECT_EQ(Summaries(host_.Calls()), R"(Subscribe OnFakeEvent handle=5 flags=1
-SendEvent OnFakeSent flags=0 {"answer":42,"items":[true,"x",null,1.5]}
-ScheduleCall FakeDeferred delay=0.25 zero=0 id=1
-BeginWait Wait: yield zero=0
-Yield
-EndWait
-SendRequest GET /fake/v1/thing args="hello" context=5 -> 404 No handler for GET /fake/v1/thing
-Log ALWAYS fake plug-in started, response 404 error=No handler for GET /fake/v1/thing released
-Reserved 7 9
-)");
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
     EXPECT_EQ(host_.OpenWaits(), 0);
     EXPECT_FALSE(host_.Calls()[6].request.hasFunctionContext);
     EXPECT_EQ(host_.Calls()[6].request.body, std::nullopt);
-    EXPECT_EQ(host_.GetTranscript().Text(), R"(-> load_mek_active_boosts(18.0.0)
-<- version 18.0.0 module=ok name="fake-plugin" functions=7 types=2 events=1
+    // The plug-in writes its own version back.
+    EXPECT_EQ(host_.GetTranscript().Text(), R"(-> load_mek_active_boosts(18.3.7)
+<- version 18.0.0 module=ok name="fake-plugin" functions=7 types=1 events=1
 -> Start(handle=5)
 plugin -> Subscribe("OnFakeEvent", handle=5, flags=1)
 plugin -> SendEvent("OnFakeSent", flags=0, {"answer":42,"items":[true,"x",null,1.5]})
@@ -119,59 +61,36 @@ plugin -> Reserved(7, 9)
 )");
 }
 
-TEST_F(FakePluginHost, ExposesWhatTheHandshakeGaveBack) {
-    ASSERT_EQ(host_.Load(HostVersion{18, 3, 7}), LoadResult::Accepted);
-    EXPECT_EQ(host_.State(), ModuleState::Loaded);
-    EXPECT_NE(host_.Module(), nullptr);
-    EXPECT_EQ(host_.LoadContext().module, host_.Module());
-    EXPECT_EQ(host_.LoadContext().major, 18u);
-    EXPECT_EQ(host_.LoadContext().minor, 0u) << "the plug-in writes its own version back";
-    EXPECT_EQ(host_.PluginName(), "fake-plugin");
-    EXPECT_EQ(TestHost::FromApi(host_.Api()), &host_);
-    EXPECT_EQ(TestHost::FromApi(nullptr), nullptr);
-    EXPECT_TRUE(host_.Calls().empty()) << "the handshake makes no host call";
-}
-
-TEST_F(FakePluginHost, AnswersWithTheRequestHandlerOrTheDefaultAndFreesTheAnswer) {
-    struct Row {
-        const char* name;
+// What the fake's Start logs of the answer to its request: status, body or error, release.
+TEST(TestHost, AnswersWithTheScriptedAnswerTheRequestHandlerOrTheDefaultAndFreesTheAnswer) {
+    const struct {
         std::optional<HostAnswer> scripted;  // set for the request's method and path
         std::optional<HostAnswer> answer;    // the handler's
         std::string outcome;
+    } rows[] = {
+        {std::nullopt, HostAnswer::Value(HostValueTree::Text("pong")),
+         "response 200 body=text:pong released"},
+        {std::nullopt, std::nullopt,
+         "response 404 error=No handler for GET /fake/v1/thing released"},
+        {HostAnswer::Value(HostValueTree::Text("s")),
+         HostAnswer::Value(HostValueTree::Text("pong")), "response 200 body=text:s released"},
     };
-    const Row rows[] = {
-        {"handler answers", std::nullopt, HostAnswer::Value(HostValueTree::Text("pong")),
-         R"(200 "pong" response 200 body=text:pong released)"},
-        {"handler declines", std::nullopt, std::nullopt,
-         "404 No handler for GET /fake/v1/thing response 404 error=No handler for GET "
-         "/fake/v1/thing released"},
-        {"a scripted answer comes before the handler", HostAnswer::Value(HostValueTree::Text("s")),
-         HostAnswer::Value(HostValueTree::Text("pong")),
-         R"(200 "s" response 200 body=text:s released)"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.outcome);
         TestHost host;
         ASSERT_TRUE(host.OpenLibrary(MEK_FAKE_PLUGIN_PATH));
         if (row.scripted.has_value()) {
             host.SetAnswer(2, "/fake/v1/thing", *row.scripted);
         }
-        std::vector<std::string> seen;
+        std::string seen;
         host.SetRequestHandler([&](const RecordedRequest& request) {
-            seen.push_back(MethodText(request.method) + " " + request.path + " " +
-                           request.arguments.at(0).value.ToJson());
+            seen = request.path + " " + request.arguments.at(0).value.ToJson();
             return row.answer;
         });
         ASSERT_EQ(host.Load(), LoadResult::Accepted);
         ASSERT_TRUE(host.Start());
-        EXPECT_EQ(seen, row.scripted.has_value()
-                            ? std::vector<std::string>{}
-                            : std::vector<std::string>{R"(GET /fake/v1/thing "hello")"});
-        const RecordedResponse& response = host.Calls().at(6).response;
-        EXPECT_EQ(std::to_string(response.statusCode) + " " +
-                      response.errorMessage.value_or(response.body.ToJson()) + " " +
-                      host.Calls().at(7).text.substr(sizeof "fake plug-in started,"),
-                  row.outcome);
+        EXPECT_EQ(seen, row.scripted.has_value() ? "" : R"(/fake/v1/thing "hello")");
+        EXPECT_EQ(host.Calls().at(7).text, "fake plug-in started, " + row.outcome);
         EXPECT_EQ(host.UnreleasedResponses(), 0u);
     }
 }
@@ -184,13 +103,8 @@ TEST_F(FakePluginHost, RunsTheYieldHookInsideTheWait) {
     });
     LoadAndStart();
     EXPECT_EQ(waitsSeen, 1);
-    EXPECT_NE(Summaries(host_.Calls()).find(R"(BeginWait Wait: yield zero=0
-Yield
-Log OKAY event OnFakeEvent userData=module payload=type 0
-EndWait
-)"),
-              std::string::npos)
-        << Summaries(host_.Calls());
+    // Between Yield and EndWait.
+    EXPECT_EQ(host_.Calls().at(5).text, "event OnFakeEvent userData=module payload=type 0");
 }
 
 TEST_F(FakePluginHost, HandlesMisplacedLifecycleStepsSafely) {
@@ -224,9 +138,10 @@ TEST_F(FakePluginHost, HandlesMisplacedLifecycleStepsSafely) {
                              "host: dropped 1 deferred call(s) the module left"}) {
         EXPECT_TRUE(Contains(lines, note)) << "missing note: " << note;
     }
-    EXPECT_EQ(Summary(host_.Calls().back()), "Unsubscribe OnFakeEvent handle=1");
+    EXPECT_STREQ(HostCallKindName(host_.Calls().back().kind), "Unsubscribe");
     EXPECT_TRUE(host_.Subscriptions().empty());
     EXPECT_TRUE(host_.PendingDeferredCalls().empty());
+    EXPECT_EQ(host_.FireEvent("OnFakeEvent", HostValueTree()), 0u) << "none is left to deliver";
 }
 
 TEST_F(FakePluginHost, UnloadsOnlyAfterShuttingTheModuleDown) {
@@ -262,31 +177,21 @@ class FakePluginCalls : public FakePluginHost {
     }
 };
 
-TEST_F(FakePluginCalls, ChoosesTheEntryByRouteNameAndMethodOrByExplicitName) {
-    struct Row {
-        RecordedRequest request;
-        std::string function;
-        std::string chosen;  // the function called and its status
+// The scenario tests call a function by name, with a custom method, and after a method that does
+// not fit; requests no function fits are in NotesACallThatFitsNothingAndCallsNothing.
+TEST_F(FakePluginCalls, ChoosesTheEntryByRouteAndMethod) {
+    const std::pair<RecordedRequest, std::string> rows[] = {
+        {Request(2, "/fake/v1/thing"), "GetThing 200"},
+        {Request(2, "/fake/v1/items/7"), "GetItem 200"},
+        {Request(3, "Ping"), "Ping 200"},
+        {Request(7, "/fake/v1/items/7"), "GetItem 404"},
+        {Request(8, "/fake/v1/cache#all", "WIPE"), "Purge 404"},
     };
-    // Requests no function fits are in NotesACallThatFitsNothingAndCallsNothing.
-    const Row rows[] = {
-        {Request(2, "/fake/v1/thing"), "", "GetThing 200"},
-        {Request(2, "/fake/v1/items/7"), "", "GetItem 200"},
-        {Request(6, "/fake/v1/items/7?verbose"), "", "PostItem 200"},
-        {Request(3, "Ping"), "", "Ping 200"},
-        {Request(2, "/fake/v1/files/a/b"), "", "Stream 200"},
-        {Request(8, "/fake/v1/cache#all", "PURGE"), "", "Purge 200"},
-        {Request(7, "/fake/v1/items/7"), "", "GetItem 404"},
-        {Request(8, "/fake/v1/cache#all", "WIPE"), "", "Purge 404"},
-        {Request(2, "/fake/v1/cache#all"), "", "Purge 404"},
-        {Request(2, "/nothing"), "Ping", "Ping 200"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(MethodText(row.request.method, row.request.customMethod) + " " +
-                     row.request.path + " function=" + row.function);
-        const std::optional<FunctionAnswer> answer = host_.CallFunction(row.request, row.function);
+    for (const auto& [request, chosen] : rows) {
+        SCOPED_TRACE(MethodText(request.method, request.customMethod) + " " + request.path);
+        const std::optional<FunctionAnswer> answer = host_.CallFunction(request);
         ASSERT_TRUE(answer.has_value());
-        EXPECT_EQ(answer->function + " " + std::to_string(answer->statusCode), row.chosen);
+        EXPECT_EQ(answer->function + " " + std::to_string(answer->statusCode), chosen);
         if (answer->statusCode == 404) {
             EXPECT_EQ(answer->errorMessage, "Invalid function") << "the plug-in refuses it";
         }
@@ -317,7 +222,6 @@ TEST_F(FakePluginCalls, FillsTheRequestAsTheHostDoes) {
         {Request(8, "/fake/v1/cache#all", "PURGE"),
          Echo("Purge", 8, R"("PURGE")", "/fake/v1/cache#all")},
         {Request(8, "Ping"), Echo("Ping", 8, "null", "Ping")},
-        {Request(5, "Ping", "PURGE"), Echo("Ping", 5, "null", "Ping")},
         {full, Echo("Ping", 6, "null", "Ping?count=1",
                     R"("headers":["x-a: 1","x-b: "],"arguments":["-=signed:5","count=text:x"],)"
                     R"("contentType":"application/json","body":"7b7d","bodySize":2,"context":77)")},
@@ -335,29 +239,16 @@ TEST_F(FakePluginCalls, FillsTheRequestAsTheHostDoes) {
 
 TEST_F(FakePluginCalls, NotesACallThatFitsNothingAndCallsNothing) {
     EXPECT_FALSE(host_.CallFunction(Request(2, "/nothing?x=1")).has_value());
-    EXPECT_FALSE(host_.CallFunction(Request(2, "/fake/v1/thing/")).has_value());
     EXPECT_FALSE(host_.CallFunction(Request(2, "/fake/v1/thing"), "Nope").has_value());
     EXPECT_TRUE(host_.Calls().empty());
     EXPECT_TRUE(host_.GetTranscript().Text().ends_with(
         R"(host: no function fits GET "/nothing?x=1"; nothing called
-host: no function fits GET "/fake/v1/thing/"; nothing called
 host: no function is named "Nope"; nothing called
 )")) << host_.GetTranscript().Text();
     ASSERT_TRUE(host_.Shutdown());
     EXPECT_FALSE(host_.CallFunction(Request(2, "/fake/v1/thing")).has_value());
     EXPECT_EQ(host_.GetTranscript().Lines().back(),
               R"(host: call of GET "/fake/v1/thing" skipped: no API description)");
-}
-
-TEST(TestHost, ExplainsWhyALoadCannotBeCalled) {
-    TestHost host;
-    std::string error;
-    EXPECT_EQ(host.Load(HostVersion{}, &error), LoadResult::NotCalled);
-    EXPECT_EQ(error, "no plug-in library is open");
-    EXPECT_FALSE(host.OpenLibrary("/nonexistent/plugin.so", &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(host.GetMemoryStats().has_value());
-    EXPECT_FALSE(host.Shutdown());
 }
 
 }  // namespace

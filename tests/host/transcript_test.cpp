@@ -16,11 +16,6 @@ TEST(TranscriptLine, RendersEachKindOfLineAsText) {
         const char* text;
     };
     const Case cases[] = {
-        {TranscriptLine(LineKind::Call, Side::Plugin, "Subscribe")
-             .Quoted("name", "OnX", FieldStyle::Positional)
-             .Unsigned("handle", 1)
-             .Unsigned("flags", 1),
-         R"(plugin -> Subscribe("OnX", handle=1, flags=1))"},
         {TranscriptLine(LineKind::Call, Side::Host, "Shutdown"), "-> Shutdown()"},
         {TranscriptLine(LineKind::Return, Side::Plugin, "load")
              .Label("version")

@@ -12,71 +12,49 @@ namespace {
 
 using Velto::Client::MemoryStats;
 
+using Size = std::size_t;
+
 struct Pairing {
     const char* name;
-    std::size_t alignment;  // 0 for the forms without an alignment
-    void* (*allocate)(std::size_t size, std::size_t alignment);
-    void (*release)(void* block, std::size_t size, std::size_t alignment);
+    Size alignment;  // 0 for the forms without an alignment
+    void* (*allocate)(Size size, Size alignment);
+    void (*release)(void* block, Size size, Size alignment);
 };
 
-std::align_val_t Align(std::size_t alignment) {
+std::align_val_t Align(Size alignment) {
     return static_cast<std::align_val_t>(alignment);
 }
 
+const std::nothrow_t& kNoThrow = std::nothrow;
+
 const Pairing kPairings[] = {
-    {"new / delete", 0, [](std::size_t size, std::size_t) { return operator new(size); },
-     [](void* block, std::size_t, std::size_t) { operator delete(block); }},
-    {"new[] / delete[]", 0, [](std::size_t size, std::size_t) { return operator new[](size); },
-     [](void* block, std::size_t, std::size_t) { operator delete[](block); }},
-    {"nothrow new / sized delete", 0,
-     [](std::size_t size, std::size_t) { return operator new(size, std::nothrow); },
-     [](void* block, std::size_t size, std::size_t) { operator delete(block, size); }},
-    {"nothrow new[] / sized delete[]", 0,
-     [](std::size_t size, std::size_t) { return operator new[](size, std::nothrow); },
-     [](void* block, std::size_t size, std::size_t) { operator delete[](block, size); }},
-    {"new / nothrow delete", 0, [](std::size_t size, std::size_t) { return operator new(size); },
-     [](void* block, std::size_t, std::size_t) { operator delete(block, std::nothrow); }},
-    {"new[] / nothrow delete[]", 0,
-     [](std::size_t size, std::size_t) { return operator new[](size); },
-     [](void* block, std::size_t, std::size_t) { operator delete[](block, std::nothrow); }},
-    {"aligned new / aligned delete", 64,
-     [](std::size_t size, std::size_t alignment) { return operator new(size, Align(alignment)); },
-     [](void* block, std::size_t, std::size_t alignment) {
-         operator delete(block, Align(alignment));
-     }},
-    {"aligned new[] / aligned delete[]", 128,
-     [](std::size_t size, std::size_t alignment) {
-         return operator new[](size, Align(alignment));
-     },
-     [](void* block, std::size_t, std::size_t alignment) {
-         operator delete[](block, Align(alignment));
-     }},
-    {"aligned nothrow new / sized aligned delete", 4096,
-     [](std::size_t size, std::size_t alignment) {
-         return operator new(size, Align(alignment), std::nothrow);
-     },
-     [](void* block, std::size_t size, std::size_t alignment) {
-         operator delete(block, size, Align(alignment));
-     }},
-    {"aligned nothrow new[] / sized aligned delete[]", 32,
-     [](std::size_t size, std::size_t alignment) {
-         return operator new[](size, Align(alignment), std::nothrow);
-     },
-     [](void* block, std::size_t size, std::size_t alignment) {
-         operator delete[](block, size, Align(alignment));
-     }},
-    {"aligned new / aligned nothrow delete", 256,
-     [](std::size_t size, std::size_t alignment) { return operator new(size, Align(alignment)); },
-     [](void* block, std::size_t, std::size_t alignment) {
-         operator delete(block, Align(alignment), std::nothrow);
-     }},
-    {"aligned new[] / aligned nothrow delete[]", 16,
-     [](std::size_t size, std::size_t alignment) {
-         return operator new[](size, Align(alignment));
-     },
-     [](void* block, std::size_t, std::size_t alignment) {
-         operator delete[](block, Align(alignment), std::nothrow);
-     }},
+    {"new / delete", 0, [](Size n, Size) { return operator new(n); },
+     [](void* p, Size, Size) { operator delete(p); }},
+    {"new[] / delete[]", 0, [](Size n, Size) { return operator new[](n); },
+     [](void* p, Size, Size) { operator delete[](p); }},
+    {"nothrow new / sized delete", 0, [](Size n, Size) { return operator new(n, kNoThrow); },
+     [](void* p, Size n, Size) { operator delete(p, n); }},
+    {"nothrow new[] / sized delete[]", 0, [](Size n, Size) { return operator new[](n, kNoThrow); },
+     [](void* p, Size n, Size) { operator delete[](p, n); }},
+    {"new / nothrow delete", 0, [](Size n, Size) { return operator new(n); },
+     [](void* p, Size, Size) { operator delete(p, kNoThrow); }},
+    {"new[] / nothrow delete[]", 0, [](Size n, Size) { return operator new[](n); },
+     [](void* p, Size, Size) { operator delete[](p, kNoThrow); }},
+    {"aligned new / delete", 64, [](Size n, Size a) { return operator new(n, Align(a)); },
+     [](void* p, Size, Size a) { operator delete(p, Align(a)); }},
+    {"aligned new[] / delete[]", 128, [](Size n, Size a) { return operator new[](n, Align(a)); },
+     [](void* p, Size, Size a) { operator delete[](p, Align(a)); }},
+    {"aligned nothrow new / sized delete", 4096,
+     [](Size n, Size a) { return operator new(n, Align(a), kNoThrow); },
+     [](void* p, Size n, Size a) { operator delete(p, n, Align(a)); }},
+    {"aligned nothrow new[] / sized delete[]", 32,
+     [](Size n, Size a) { return operator new[](n, Align(a), kNoThrow); },
+     [](void* p, Size n, Size a) { operator delete[](p, n, Align(a)); }},
+    {"aligned new / nothrow delete", 256, [](Size n, Size a) { return operator new(n, Align(a)); },
+     [](void* p, Size, Size a) { operator delete(p, Align(a), kNoThrow); }},
+    {"aligned new[] / nothrow delete[]", 16,
+     [](Size n, Size a) { return operator new[](n, Align(a)); },
+     [](void* p, Size, Size a) { operator delete[](p, Align(a), kNoThrow); }},
 };
 
 TEST(CountedOperatorNew, EveryFormIsCountedAlignedAndGivenBackWhole) {
