@@ -54,7 +54,6 @@ TEST(JsonReader, ReadsEachKindOfValue) {
          "[f1.2339999999999999e-31,f1.2345678901234568e+20,f1.2345678901234568e+21]"},
         {"true", "true"},
         {"[false, null]", "[false,~]"},
-        {"null", "~"},
         {R"("")", R"("")"},
         {R"(["caf\u00e9 \"q\" \\ \n", "\ud83d\ude00"])",
          "[\"caf\xc3\xa9 \"q\" \\ \n\",\"\xf0\x9f\x98\x80\"]"},
@@ -63,9 +62,7 @@ TEST(JsonReader, ReadsEachKindOfValue) {
         {R"({"k\u0000x": 1})", "{k:u1}"},
         // Empty or blank text is the empty value; whitespace around a root is allowed.
         {"", "~"},
-        {" ", "~"},
         {" \t\r\n ", "~"},
-        {"\n", "~"},
         {" \r\n\t[1] \n\t ", "[u1]"},
         {R"({"b": [1, -2, {"c": null, "d": []}, "x"], "a": {}, "e": [[true]]})",
          R"({a:{},b:[u1,s-2,{c:~,d:[]},"x"],e:[[true]]})"},

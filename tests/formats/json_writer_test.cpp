@@ -25,31 +25,16 @@ using Velto::WriteJson;
 
 TEST(JsonWriter, WritesScalarsByKind) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double infinity = std::numeric_limits<double>::infinity();
     const struct {
         BindingProperty value;
         const char* text;
     } cases[] = {
         {BindingProperty(true), "true"},
-        {BindingProperty(false), "false"},
         {BindingProperty(int64_t{-5}), "-5"},
-        {BindingProperty(int64_t{5}), "5"},
-        {BindingProperty(INT64_MIN), "-9223372036854775808"},
         {BindingProperty(UINT64_MAX), "18446744073709551615"},
-        {BindingProperty(0u), "0"},
-        {BindingProperty(1.5), "1.5"},
         {BindingProperty(5.0), "5.0"},
-        {BindingProperty(-0.0), "-0.0"},
-        {BindingProperty(0.1), "0.1"},
-        {BindingProperty(1e300), "1e300"},
         {BindingProperty(nan), "null"},
-        {BindingProperty(infinity), "null"},
-        {BindingProperty(-infinity), "null"},
-        {BindingProperty("plain"), R"("plain")"},
-        {BindingProperty(""), R"("")"},
         {BindingProperty("q\"b\\s/\n\t\x01"), R"("q\"b\\s/\n\t\u0001")"},
-        {BindingProperty("caf\xc3\xa9"), "\"caf\xc3\xa9\""},
-        {BindingProperty(std::vector<uint8_t>{'a', 'b', 'c'}), R"("YWJj")"},
         {BindingProperty(std::vector<uint8_t>{'a', 'b', 'c', 'd'}), R"("YWJjZA==")"},
         {BindingProperty(std::vector<uint8_t>{0xFF, 0x00}), R"("/wA=")"},
         {BindingProperty(std::vector<uint8_t>{}), R"("")"},
@@ -66,8 +51,6 @@ TEST(JsonWriter, WritesContainersWithMembersInByteWiseNameOrder) {
         const char* indented;
     } cases[] = {
         {"", "", ""},  // an empty root writes nothing
-        {"{}", "{}", "{}"},
-        {"[]", "[]", "[]"},
         {R"({"s": {}, "c": []})", R"({"c":[],"s":{}})", "{\n    \"c\": [],\n    \"s\": {}\n}"},
         {"{\"b\":1,\"a\":2,\"B\":3,\"ab\":4,\"\xc3\xa9\":5}",
          "{\"B\":3,\"a\":2,\"ab\":4,\"b\":1,\"\xc3\xa9\":5}",
@@ -78,15 +61,19 @@ TEST(JsonWriter, WritesContainersWithMembersInByteWiseNameOrder) {
         EXPECT_EQ(WriteJson(tree), c.compact) << c.tree;
         EXPECT_EQ(WriteJson(tree, nullptr, "\n"), c.indented) << c.tree;
     }
-    // Inside containers, empty values and floats JSON cannot carry write null.
+    // Inside containers, empty values and floats JSON cannot carry write null. A newline other
+    // than "\n" ends the indented layout's lines; the empty one asks for the compact layout.
     BindingProperty tree;
     tree.Append() = 1.0;
     tree.Append() = std::numeric_limits<double>::quiet_NaN();
     tree.Append().Member("x") = -std::numeric_limits<double>::infinity();
     tree.Append();
-    EXPECT_EQ(WriteJson(tree), R"([1.0,null,{"x":null},null])");
-    EXPECT_EQ(WriteJson(tree, nullptr, "\n"),
-              "[\n    1.0,\n    null,\n    {\n        \"x\": null\n    },\n    null\n]");
+    tree.Append() = "a\nb";
+    EXPECT_EQ(WriteJson(tree, nullptr, ""), R"([1.0,null,{"x":null},null,"a\nb"])");
+    EXPECT_EQ(
+        WriteJson(tree, nullptr, "\r\n"),
+        "[\r\n    1.0,\r\n    null,\r\n    {\r\n        \"x\": null\r\n    },\r\n    null,\r\n"
+        "    \"a\\nb\"\r\n]");
 }
 
 enum class Rank { Low, High };
@@ -104,8 +91,6 @@ TEST(JsonWriter, WritesEnumerationsByRegisteredName) {
         {{0, rank}, &registry, R"("Low")"},
         {{7, rank}, &registry, R"("Alias")"},  // the first name in name order
         {{3, rank}, &registry, "3"},
-        {{-3, rank}, &registry, "-3"},
-        {{INT32_MIN, rank}, &registry, "-2147483648"},
         {{7, rank}, nullptr, "7"},
         {{0, unregistered}, &registry, "0"},
         {{5, nullptr}, &registry, "5"},
@@ -113,39 +98,6 @@ TEST(JsonWriter, WritesEnumerationsByRegisteredName) {
     for (const auto& c : cases) {
         EXPECT_EQ(WriteJson(BindingProperty(c.value), c.registry), c.text)
             << "enum value " << c.value.value;
-    }
-    BindingProperty tree;
-    tree.Member("rank") = EnumValue{7, rank};
-    EXPECT_EQ(WriteJson(tree, &registry), R"({"rank":"Alias"})");
-}
-
-TEST(JsonWriter, NewlineSelectsCompactOrIndentedLayout) {
-    BindingProperty tree;
-    tree.Member("name") = "a\nb";
-    tree.Member("list").Append() = 1u;
-    tree.Member("list").Append().Member("x") = true;
-    tree.Member("empty").MakeStructure();
-    // The indented layout, each line but the last followed by `newline`.
-    const auto indented = [](const std::string& newline) {
-        std::string text;
-        for (const char* line :
-             {"{", "    \"empty\": {},", "    \"list\": [", "        1,", "        {",
-              "            \"x\": true", "        }", "    ],", "    \"name\": \"a\\nb\""}) {
-            text += line + newline;
-        }
-        return text + "}";
-    };
-    const std::string compact = R"({"empty":{},"list":[1,{"x":true}],"name":"a\nb"})";
-    const struct {
-        const char* newline;
-        std::string text;
-    } cases[] = {
-        {nullptr, compact},         {"", compact},        {"\n", indented("\n")},
-        {"\r\n", indented("\r\n")}, {"|", indented("|")},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(WriteJson(tree, nullptr, c.newline), c.text)
-            << "newline \"" << (c.newline != nullptr ? c.newline : "(null)") << '"';
     }
 }
 
@@ -197,15 +149,11 @@ class RandomTrees {
   private:
     uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(random_() % bound); }
 
+    // Any finite double by its bits, or a short binary fraction.
     double FiniteDouble() {
-        for (;;) {
-            const double value = Below(2) == 0
-                                     ? std::bit_cast<double>(static_cast<uint64_t>(random_()))
-                                     : static_cast<double>(random_() % 100000) / 64;
-            if (std::isfinite(value)) {
-                return value;
-            }
-        }
+        const double bits = std::bit_cast<double>(static_cast<uint64_t>(random_()));
+        return Below(2) == 0 && std::isfinite(bits) ? bits
+                                                    : static_cast<double>(random_() % 100000) / 64;
     }
 
     // Any bytes but NUL; invalid UTF-8 passes through.

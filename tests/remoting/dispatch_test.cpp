@@ -229,18 +229,11 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
     } cases[] = {
         {"path parameter and query flag", Items("/items/5/?verbose"),
          "id=5 query=\"?verbose\" verbose"},
-        {"absent bool is false", Items("/items/5/x"), "id=5 query=\"x\""},
-        {"a later query value wins", Items("/items/5/?limit=3&limit=4"),
-         "id=5 query=\"?limit=3&limit=4\" limit=4"},
         {"query ending in ? binds nothing", Items("/items/5/?"), "id=5 query=\"?\""},
-        {"trailing & is an empty key", Items("/items/5/?limit=3&"),
-         "error: Unknown argument '' for 'items'."},
         {"empty value for int32", Items("/items/5/?limit="),
          "error: Expected value for argument 'limit'."},
         {"path argument from the query", Items("/items/5/?id=6"),
          "error: Argument 'id' for 'items' was specified in an invalid location."},
-        {"query in a segment placeholder", Items("/items/5?verbose/x"),
-         "error: Unknown argument 'verbose/x' for 'items'."},
         {"wrong method", {"items", 6, "/items/5/"}, "error: Invalid function"},
         {"positional after the path parameters",
          Items("/items/5/", {{nullptr, Bool(true)}, {nullptr, Signed(9)}}),
@@ -250,8 +243,6 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
          "error: Unknown argument '4' for 'items'."},
         {"named direct argument", Items("/items/5/", {{"limit", Signed(7)}}),
          "id=5 query={} limit=7"},
-        {"unknown named direct argument", Items("/items/5/", {{"nope", Signed(7)}}),
-         "error: Unknown argument 'nope' for 'items'."},
         {"direct argument that does not convert", Items("/items/5/", {{"verbose", Signed(7)}}),
          "error: Couldn't assign value to 'verbose' of type bool because the input is of an "
          "invalid type signed."},
@@ -269,7 +260,6 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
          "error: " + std::string(Velto::kNestingTooDeepMessage)},
         {"JSON detected for a record", Search("?filter=%7B%22name%22:%22j%22%7D"),
          "filter=j[] query"},
-        {"JSON text stays text for a string", Search("?text=%7B%7D"), "text={} query"},
         {"YAML detected for an object", Search("?object=---%0Aa: 1"), R"(object={"a":1} query)"},
         {"MessagePack detected for a vector", Search("?list=%92%01%02%C0"), "list=1;2; query"},
         {"truncated MessagePack value", Search("?list=%92%01"),
@@ -371,9 +361,6 @@ TEST(TransportRequest, OnlyTheTwoRequestIdentitiesTakeARequest) {
     EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::RemotingRequest>()));
     EXPECT_TRUE(Velto::TakesTransportRequest(HashCode<Velto::HttpBaseTransport::Request>()));
     EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<void>()));
-    EXPECT_FALSE(Velto::TakesTransportRequest(HashCode<Velto::RemotingResponse>()));
-    EXPECT_NE(HashCode<Velto::RemotingRequest>().hash,
-              HashCode<Velto::HttpBaseTransport::Request>().hash);
 }
 
 }  // namespace

@@ -31,36 +31,25 @@ TEST(ContentType, ClassifiesByCaseInsensitivePrefix) {
         {"application/x-yaml", BodyFormat::Yaml, ArgumentValueFormat::Unspecified},
         {"text/x-yaml", BodyFormat::Unsupported, ArgumentValueFormat::Yaml},
         {"application/x-msgpack", BodyFormat::MessagePack, ArgumentValueFormat::MessagePack},
-        {"application/x-msgpack-ext", BodyFormat::MessagePack, ArgumentValueFormat::MessagePack},
         {"application/octet-stream", BodyFormat::Unsupported, ArgumentValueFormat::Bytes},
         {"text/plain", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
         {"application/jso", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
-        {"application/x-msgpac", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
-        {" application/json", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
         {"", BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
-        {{}, BodyFormat::Unsupported, ArgumentValueFormat::Unspecified},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Velto::ClassifyBodyContentType(c.text), c.body) << "body type '" << c.text << "'";
         EXPECT_EQ(Velto::ClassifyArgumentContentType(c.text), c.argument)
             << "argument type '" << c.text << "'";
     }
-    // The prefix is compared only over the known type's length.
-    EXPECT_TRUE(Velto::HasContentTypePrefix("application/JSONx", Velto::kContentTypeJson));
-    EXPECT_FALSE(Velto::HasContentTypePrefix("application/js", Velto::kContentTypeJson));
-    EXPECT_TRUE(Velto::HasContentTypePrefix("anything", ""));
 }
 
 TEST(StatusReason, GivesCodeAndRegisteredPhrase) {
-    // Each reason starts with its own code.
+    // Each reason starts with its own code: the first, one inside and the last of the table.
     for (const std::string reason :
-         {"100 Continue", "200 OK", "207 Multi-Status", "208 Already Reported", "226 IM Used",
-          "308 Permanent Redirect", "404 Not Found", "423 Locked", "429 Too Many Requests",
-          "451 Unavailable For Legal Reasons", "507 Insufficient Storage",
-          "511 Network Authentication Required"}) {
+         {"100 Continue", "207 Multi-Status", "511 Network Authentication Required"}) {
         EXPECT_EQ(Velto::StatusReason(std::stoul(reason)), reason) << "status " << reason;
     }
-    for (const uint32_t status : {306u, 418u, 0u, 99u, 512u, 999u, 0xFFFFFFFFu}) {
+    for (const uint32_t status : {0u, 306u, 512u, 0xFFFFFFFFu}) {
         EXPECT_EQ(Velto::StatusReason(status), "") << "status " << status;
     }
 }
@@ -74,21 +63,16 @@ TEST(UrlComponent, DecodesPercentEscapesAndPlus) {
         {"plain-text_1.2~", "plain-text_1.2~"},
         {"a%2Fb", "a/b"},
         {"x+y", "x y"},
-        {"%41%42", "AB"},
         {"%c3%A9", "\xc3\xa9"},
         {"%00", "\0"sv},
-        {"%ff", "\xff"},
-        {"%2b+", "+ "},
         // A character that is not a hexadecimal digit counts as 16.
         {"%zz", "\x10"},
         {"%4g", "\x50"},
-        {"%1g", "\x10"},
         {"%g4", "\x04"},
         {"%%41", "\x04\x31"},
         // A "%" without two characters after it is dropped.
         {"%", ""},
         {"%4", "4"},
-        {"ab%", "ab"},
         {"a%+", "a "},
     };
     for (const auto& c : cases) {
@@ -109,9 +93,7 @@ TEST(FunctionName, JoinsTheMethodsNameAndThePathIntoOneCapitalisedWord) {
         {HttpMethod::Options, "/a_b.c!d+e-f", "OptionsABCDEF"},
         {HttpMethod::Put, "/a}b/}c", "PutAbC"},
         {HttpMethod::Post, "/camelCase/x1y", "PostCamelCaseX1y"},
-        {HttpMethod::Patch, "/\xc3\xa9t\xc3\xa9", "Patch\xc3\xa9t\xc3\xa9"},
         {HttpMethod::None, "/x", "X"},
-        {HttpMethod::Custom, "/x", "X"},
         {HttpMethod::Head, "", "Head"},
         // The text is formed by the message formatter: it ends at a NUL and holds 4095 characters.
         {HttpMethod::Get, std::string("/a\0b", 4), "GetA"},
