@@ -43,7 +43,8 @@ std::string Describe(const HostResponse& host) {
         "error " + std::to_string(host.errorFlag) + " " +
         (host.errorMessage != nullptr ? host.errorMessage : "-") + "; body " +
         (host.body.type == Velto::Client::kHostNull ? "null" : Velto::WriteJson(body)) +
-        "; status " + std::to_string(host.statusCode) + " '" +
+        "; status " + std::to_string(host.statusCode) + " code " +
+        std::to_string(host.responseCode) + " flag " + std::to_string(host.responseFlag) + " '" +
         (host.responseText != nullptr ? host.responseText : "-") + "'; ";
     text += host.headers == nullptr ? "no headers; " : "";
     for (uint32_t i = 0; host.headers != nullptr && i < host.headerCount; ++i) {
@@ -104,19 +105,9 @@ TEST_F(WriteHostResponseTest, WritesAFailureAsAnErrorWithoutBodyOrStream) {
     Write();
     EXPECT_EQ(
         Describe(host_),
-        "error 1 Boost store unavailable; body null; status 500 ''; no headers; stream - - 0 0");
+        "error 1 Boost store unavailable; body null; status 500 code 0 flag 0 ''; no headers; "
+        "stream - - 0 0");
     EXPECT_EQ(destroyed, 1) << "the failed result's stream must be destroyed";
-}
-
-TEST_F(WriteHostResponseTest, KeepsOnlyResponseCodesOneToThree) {
-    for (const auto& [given, written] : std::initializer_list<std::pair<uint32_t, uint32_t>>{
-             {0, 0}, {1, 1}, {3, 3}, {4, 0}, {0xFFFFFFFF, 0}}) {
-        response_.responseCode = given;
-        response_.responseFlag = static_cast<uint8_t>(given);
-        Write();
-        EXPECT_EQ(+host_.responseCode, written) << "response code " << given;
-        EXPECT_EQ(+host_.responseFlag, static_cast<uint8_t>(given)) << "flag " << given;
-    }
 }
 
 // A success written with all a response carries, then a failure written over it: writing the
@@ -128,6 +119,11 @@ TEST_F(WriteHostResponseTest, ReleasesWhatAnEarlierCallLeftInTheRecordButItsStre
     result.Member("unnamedTier") = Velto::EnumValue{-7, &Velto::StaticType::HashCode<Tier>()};
     response_.status = 207;
     response_.responseText = "207 Multi-Status";
+    // Response codes past 3 are written as 0; the flag is copied as it is.
+    response_.responseCode = 3;
+    response_.responseFlag = 3;
+    second_.responseCode = 4;
+    second_.responseFlag = 4;
     response_.headers = {{"content-type", "application/json"}, {"empty", ""}};
     int destroyed = 0;
     response_.stream = std::make_unique<CountedStream>(&destroyed);
@@ -144,7 +140,7 @@ TEST_F(WriteHostResponseTest, ReleasesWhatAnEarlierCallLeftInTheRecordButItsStre
         headers += "header " + name + ": " + value + "; ";
     }
     EXPECT_EQ(Describe(host_), R"(error 0 -; body {"tier":"Gold","unnamedTier":-7}; )"
-                               "status 207 '207 Multi-Status'; " +
+                               "status 207 code 3 flag 3 '207 Multi-Status'; " +
                                    headers + "stream set read 1234 0");
     EXPECT_TRUE(host_.headers[0] != response_.headers.begin()->first.c_str() &&
                 host_.headers[2] != std::next(response_.headers.begin())->first.c_str())
@@ -155,7 +151,8 @@ TEST_F(WriteHostResponseTest, ReleasesWhatAnEarlierCallLeftInTheRecordButItsStre
 
     Write(second_);
     EXPECT_EQ(Describe(host_),
-              "error 1 second call failed; body null; status 0 ''; no headers; stream - - 0 0");
+              "error 1 second call failed; body null; status 0 code 0 flag 4 ''; no headers; "
+              "stream - - 0 0");
     EXPECT_EQ(+host_.responseText, Velto::kEmptyResponseText);
     EXPECT_LT(BytesInUse(), afterFirst) << "the first call's allocations were not released";
     EXPECT_EQ(destroyed, 1) << "releasing the record must leave the stream to the host";
@@ -173,7 +170,7 @@ TEST_F(WriteHostResponseTest, WritesAResultTooDeepForTheHostAsAFailure) {
 
     EXPECT_EQ(Describe(host_),
               "error 1 Couldn't write the result for the host: it nests deeper than 512 levels or "
-              "memory ran out.; body null; status 0 ''; no headers; stream - - 0 0");
+              "memory ran out.; body null; status 0 code 0 flag 0 ''; no headers; stream - - 0 0");
 }
 
 TEST(ReleaseHostResponse, IgnoresNullAndZeroedRecordsAndFreesAStrayErrorMessage) {
