@@ -157,9 +157,7 @@ bool ArgumentBinder::BindNamedValue(std::string_view key, std::string_view value
     if (index == slots_.size()) {
         return Fail(Format(kUnknownArgument, head, function_.name));
     }
-    const ArgumentLocation allowed = binding_.argumentLocations.size() > index
-                                         ? binding_.argumentLocations[index]
-                                         : ArgumentLocation::Anywhere;
+    const ArgumentLocation allowed = binding_.LocationOf(index);
     if (allowed != ArgumentLocation::Anywhere && allowed != location) {
         return Fail(Format(kInvalidLocation, head, function_.name));
     }

@@ -83,7 +83,7 @@ bool BindNamedSources(ArgumentBinder& binder, const FunctionDescriptor& function
                       const FunctionBinding& binding, const RouteMatch& match,
                       const NamedValues& headers) {
     for (std::size_t index = 0; index < function.arguments.size(); ++index) {
-        const ArgumentLocation location = binding.argumentLocations[index];
+        const ArgumentLocation location = binding.LocationOf(index);
         if (location != ArgumentLocation::Anywhere && location != ArgumentLocation::Header) {
             continue;
         }

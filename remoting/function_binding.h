@@ -5,6 +5,7 @@
 // is destroyed; not changed after start-up, so dispatches read it without a lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +22,7 @@ struct FunctionDescriptor;
 enum class ArgumentLocation : uint32_t {
     Anywhere = 0,
     Query = 1,
-    Path = 2,  // a route placeholder
+    Path = 2,    // a route placeholder
     Direct = 3,  // no named source: only a direct argument of the host reaches it
     Header = 4,
     Body = 5,
@@ -31,12 +32,18 @@ struct FunctionBinding {
     FunctionDescriptor* function = nullptr;
     std::unique_ptr<FunctionInvoker> invoker;
     std::string route;  // the route template; empty: the function is addressed by its name
-    HttpMethod method = HttpMethod::None;  // None: any method
-    std::string customMethod;              // used with HttpMethod::Custom
+    HttpMethod method = HttpMethod::None;             // None: any method
+    std::string customMethod;                         // used with HttpMethod::Custom
     std::vector<ArgumentLocation> argumentLocations;  // one per argument
     // Carried to the host in the API description only; nothing in the plug-in sets them.
     uint8_t flag = 0;
     std::vector<std::vector<std::string>> textLists;
+
+    // Where argument `index` may come from; an argument without an entry may come from anywhere.
+    ArgumentLocation LocationOf(std::size_t index) const noexcept {
+        return index < argumentLocations.size() ? argumentLocations[index]
+                                                : ArgumentLocation::Anywhere;
+    }
 };
 
 }  // namespace Velto

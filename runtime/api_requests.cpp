@@ -1,4 +1,5 @@
 // Outgoing requests of AppModule: SendApiRequest and CallApi without their templates.
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace {
 
 constexpr uint32_t kStreamBufferSize = 4096;
 constexpr uint32_t kReserveAboveLength = 15;
+// The declared length only sizes the first reservation: a host that declares more than it sends
+// must not make the plug-in reserve gigabytes; a longer stream still grows as it arrives.
+constexpr uint32_t kLargestReservation = 1u << 20;
 
 // The host values of a request's positional arguments, freed with the list.
 class ArgumentList {
@@ -96,7 +100,7 @@ MaybeType<Failure, BindingProperty> AppModule::ReadResponseBody(HttpMethod metho
 MaybeType<Failure, BindingProperty> AppModule::ReadStreamedResponse(HostResponse& response) {
     std::string text;
     if (response.streamLengthLow > kReserveAboveLength) {
-        text.reserve(response.streamLengthLow);
+        text.reserve(std::min(response.streamLengthLow, kLargestReservation));
     }
     uint8_t buffer[kStreamBufferSize];
     uint8_t more = 1;

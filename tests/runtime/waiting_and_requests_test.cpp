@@ -97,6 +97,7 @@ TEST_F(RequestTest, StreamedBodiesAreReadInFullBuffersYieldingOnShortReads) {
     } cases[] = {
         {"short read with more", 0, 1, "succeeded", {{head, true}, {tail, true}, {"", false}}},
         {"exactly one buffer", 4096, 0, "succeeded", {{exact, true}, {"", false}}},
+        {"declared far beyond what is sent", UINT32_MAX, 0, "succeeded", {{exact, false}}},
         {"failed read", 0, 1, failure + "Stream read error", {{"{", true}, {"", false, true}}},
         {"not JSON", 0, 0, failure + "Error: ", {{"{\"size\":", false}}},
     };
