@@ -215,15 +215,19 @@ TEST_F(ActiveBoostsSession, BadAnswersTimesAndPacketsDoNotDisturbTheResource) {
     EXPECT_TRUE(Take(HostCallKind::SendEvent).empty());
     EXPECT_EQ(Get(), "0 " + kFirstResource);
 
-    // A delay whose ticks overflow 64 bits gives a date that cannot be written.
-    host_.SetAnswer(kPost, kInvoke, BoostsAnswer(kFirstBoosts));
-    FireLoginPacket(R"({"timeUntilFirstWinOfDay":922337203685478})");
-    EXPECT_EQ(PublishedFirstWin(), "");
-    bool reported = false;
-    for (const std::string& line : Take(HostCallKind::Log)) {
-        reported = reported || line.find("ALE-8A14EBBK") != std::string::npos;
+    // A delay whose ticks overflow 64 bits, alone or added to now, gives a date that cannot be
+    // written.
+    for (const std::string delay : {"922337203685478", "922337203685477"}) {
+        SCOPED_TRACE(delay);
+        host_.SetAnswer(kPost, kInvoke, BoostsAnswer(kFirstBoosts));
+        FireLoginPacket(R"({"timeUntilFirstWinOfDay":)" + delay + "}");
+        EXPECT_EQ(PublishedFirstWin(), "");
+        bool reported = false;
+        for (const std::string& line : Take(HostCallKind::Log)) {
+            reported = reported || line.find("ALE-8A14EBBK") != std::string::npos;
+        }
+        EXPECT_TRUE(reported);
     }
-    EXPECT_TRUE(reported);
 
     // A packet whose data does not convert is dropped.
     FireLoginPacket(R"({"timeUntilFirstWinOfDay":"soon"})");
