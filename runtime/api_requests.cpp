@@ -99,8 +99,9 @@ MaybeType<Failure, BindingProperty> AppModule::ReadResponseBody(HttpMethod metho
 
 MaybeType<Failure, BindingProperty> AppModule::ReadStreamedResponse(HostResponse& response) {
     std::string text;
-    if (response.streamLengthLow > kReserveAboveLength) {
-        text.reserve(std::min(response.streamLengthLow, kLargestReservation));
+    const uint32_t declaredLength = response.streamLengthLow;  // a packed member: copy, not bind
+    if (declaredLength > kReserveAboveLength) {
+        text.reserve(std::min(declaredLength, kLargestReservation));
     }
     uint8_t buffer[kStreamBufferSize];
     uint8_t more = 1;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,9 +78,13 @@ TEST(LogLineFormat, CutsWithTwoBytesInReserveAndDropsTwoCharacters) {
 TEST(LogLineFormat, ElapsedTimeHasSixDigitsDotThreeDigits) {
     const std::string first = Expand("#H", "x");
     const std::string second = Expand("#H", "x");
-    const std::regex shape("[0-9]{6}\\.[0-9]{3}\n");
-    EXPECT_TRUE(std::regex_match(first, shape) && std::regex_match(second, shape))
-        << first << second;
+    const auto shape = [](std::string text) {
+        std::replace_if(
+            text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }, '9');
+        return text;
+    };
+    EXPECT_EQ(shape(first), "999999.999\n");
+    EXPECT_EQ(shape(second), "999999.999\n");
     EXPECT_LE(first, second) << "the elapsed time ran backwards";
 }
 
