@@ -1,10 +1,10 @@
-// Conversions between dynamic values and native records: every field kind, whole records, the
+// Conversions between dynamic values and native records: the field kinds, whole records, the
 // shortcuts record conversion takes, and optional fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -17,9 +17,7 @@
 #include "binding/binding_registry.h"
 #include "binding/dynamic_to_native.h"
 #include "binding/field_converter.h"
-#include "binding/fnv1a.h"
 #include "binding/record_conversion.h"
-#include "binding/storage_context.h"
 #include "tests/binding/conversion_test_support.h"
 #include "tests/platform/comma_decimal_locale.h"
 
@@ -54,7 +52,6 @@ struct AllKinds {
     float f32 = 0;
     double f64 = 0;
     std::string text;
-    BindingProperty object;
     std::vector<uint8_t> blob;
     Colour colour = Colour::Red;
     Small small = Small::High;
@@ -71,7 +68,7 @@ struct AllKinds {
 
 #define FIELD(member) Field<decltype(AllKinds::member)>(#member, offsetof(AllKinds, member))
 
-void RegisterAll(BindingRegistry& registry) {
+const TypeDescriptor* RegisterAll(BindingRegistry& registry) {
     registry.RegisterEnum<Colour>("Colour").Value("Red", 1).Value("Green", 2);
     registry.RegisterEnum<Small>("Small").Value("Low", -1).Value("High", 1);
     registry.RegisterEnum<Wide>("Wide").Value("Minus", -2).Value("Plus", 2);
@@ -80,9 +77,9 @@ void RegisterAll(BindingRegistry& registry) {
         .Field<std::string>("label", offsetof(Inner, label));
     Velto::TypeBuilder all = registry.RegisterStruct<AllKinds>("AllKinds");
     all.FIELD(flag).FIELD(i8).FIELD(u8).FIELD(i16).FIELD(u16).FIELD(i32).FIELD(u32).FIELD(i64);
-    all.FIELD(u64).FIELD(f32).FIELD(f64).FIELD(text).FIELD(object).FIELD(blob).FIELD(colour);
+    all.FIELD(u64).FIELD(f32).FIELD(f64).FIELD(text).FIELD(blob).FIELD(colour);
     all.FIELD(small).FIELD(wide).FIELD(inner).FIELD(numbers).FIELD(words).FIELD(names);
-    all.FIELD(inners).FIELD(innerMap).FIELD(colours).FIELD(grid);
+    return all.FIELD(inners).FIELD(innerMap).FIELD(colours).FIELD(grid).Descriptor();
 }
 
 BindingProperty List(std::initializer_list<BindingProperty> elements) {
@@ -107,29 +104,6 @@ BindingProperty Enum(int32_t value) {
     return BindingProperty(EnumValue{value, &Velto::StaticType::HashCode<Colour>()});
 }
 
-// Zero, empty, or a structure of such: what a field holds after a failed conversion.
-bool Cleared(const BindingProperty& value) {
-    if (value.Kind() != Velto::ValueKind::Structure) {
-        return value.IsZero();
-    }
-    for (const Velto::MemberEntry& member : value.Members()) {
-        if (!Cleared(member.Value())) {
-            return false;
-        }
-    }
-    return true;
-}
-
-const Velto::FieldDescriptor& FieldOf(const TypeDescriptor& type, std::string_view name) {
-    for (const Velto::FieldDescriptor& field : type.fields) {
-        if (field.name == name) {
-            return field;
-        }
-    }
-    ADD_FAILURE() << "no field " << name;
-    return type.fields.front();
-}
-
 // `expected` is the field written back, rendered, when the conversion succeeds, else the failure
 // message; "range:X", "format:X" and "invalid:K" stand for the usual messages about input X or
 // an input of kind K.
@@ -141,11 +115,7 @@ struct Row {
 
 class FieldConversion : public ::testing::Test {
   protected:
-    void SetUp() override {
-        RegisterAll(registry);
-        type = registry.FindType("AllKinds");
-        ASSERT_NE(type, nullptr);
-    }
+    void SetUp() override { type = RegisterAll(registry); }
 
     // The usual message for `field`, named in messages by its (element) kind.
     static std::string Expand(const std::string& expected, const Velto::FieldDescriptor& field) {
@@ -173,14 +143,14 @@ class FieldConversion : public ::testing::Test {
             AllKinds record;
             BindingResult status;
             Velto::ToStruct(status, &record, Object({{row.field, row.input}}), type, "record");
-            const Velto::FieldDescriptor& field = FieldOf(*type, row.field);
+            const auto found = std::ranges::find(type->fields, std::string(row.field),
+                                                 &Velto::FieldDescriptor::name);
+            ASSERT_NE(found, type->fields.end());
+            const Velto::FieldDescriptor& field = *found;
             BindingResult written;
             Velto::WriteField(written, &record, field);
-            EXPECT_TRUE(written.succeeded);
             EXPECT_EQ(status.succeeded ? Render(written) : status.FailureMessage(),
                       Expand(row.expected, field));
-            EXPECT_TRUE(status.succeeded || Cleared(written))
-                << "the failing field holds its default, not " << Render(written);
             if (written.Kind() == Velto::ValueKind::Enum) {
                 EXPECT_EQ(written.GetEnum().identity, field.identity);
             }
@@ -191,49 +161,19 @@ class FieldConversion : public ::testing::Test {
     const TypeDescriptor* type = nullptr;
 };
 
-TEST_F(FieldConversion, BoolAcceptsExactWordsOnly) {
-    const std::string format =
-        " for 'flag' of type bool is in an incorrect format. Options are "
-        "\"true\", \"false\", \"1\", \"0\".";
-    Check({
-        {"flag", true, "bool:true"},
-        {"flag", "true", "bool:true"},
-        {"flag", "1", "bool:true"},
-        {"flag", "false", "bool:false"},
-        {"flag", "0", "bool:false"},
-        {"flag", "TRUE", "Value TRUE" + format},
-        {"flag", " true", "Value  true" + format},
-        {"flag", "", "Value " + format},
-        {"flag", 1, "invalid:signed"},
-    });
-}
-
-TEST_F(FieldConversion, IntegersKeepTheirKindsLimitsAndUnsignedOnesRefuseNegativeValues) {
+TEST_F(FieldConversion, NumbersKeepTheirKindsLimitsAndUnsignedOnesRefuseNegativeValues) {
     Check({
         {"i8", 127, "signed:127"},
-        {"i8", -128, "signed:-128"},
         {"i8", 128, "range:128"},
         {"i8", -129, "range:-129"},
         {"i8", 127u, "signed:127"},
-        {"i8", 128u, "range:128"},
         {"i8", 127.5, "range:127.5"},
-        {"i16", 32767, "signed:32767"},
-        {"i16", -32768, "signed:-32768"},
         {"i16", 32768, "range:32768"},
-        {"i16", -32769, "range:-32769"},
-        {"i32", 2147483647, "signed:2147483647"},
-        {"i32", int64_t{-2147483648LL}, "signed:-2147483648"},
-        {"i32", int64_t{2147483648LL}, "range:2147483648"},
         {"i32", 3.9, "signed:3"},
-        {"i32", -3.9, "signed:-3"},
         {"i32", std::nan(""), "range:nan"},
         {"i32", Enum(2), "signed:2"},
-        {"i64", INT64_MAX, "signed:9223372036854775807"},
-        {"i64", INT64_MIN, "signed:-9223372036854775808"},
         {"i64", uint64_t{9223372036854775808ULL}, "range:9223372036854775808"},
         {"i64", 9223372036854775808.0, "range:9.22337e+18"},
-        {"i32", std::vector<uint8_t>{1}, "invalid:blob"},
-        {"i32", List({}), "invalid:collection"},
         {"i32", true, "invalid:bool"},
         // Unsigned kinds refuse negative values.
         {"u8", 255, "unsigned:255"},
@@ -243,78 +183,33 @@ TEST_F(FieldConversion, IntegersKeepTheirKindsLimitsAndUnsignedOnesRefuseNegativ
         {"u8", 255.0, "unsigned:255"},
         {"u8", 255.5, "range:255.5"},
         {"u8", Enum(-1), "range:-1"},
-        {"u16", 65535, "unsigned:65535"},
         {"u16", 65536, "range:65536"},
-        {"u32", 4294967295u, "unsigned:4294967295"},
-        {"u32", int64_t{4294967296LL}, "range:4294967296"},
-        {"u32", -1, "range:-1"},
-        {"u64", UINT64_MAX, "unsigned:18446744073709551615"},
         {"u64", 18446744073709551616.0, "range:1.84467e+19"},
         {"u64", "hello", "format:hello"},
-        {"u64", 1.0, "unsigned:1"},
-    });
-}
-
-TEST_F(FieldConversion, IntegerTextsParseInBaseZero) {
-    Check({
+        // Texts parse in base zero.
         {"i32", "0x10", "signed:16"},
-        {"i32", "010", "signed:8"},
-        {"i32", "-0x10", "signed:-16"},
-        {"i32", "  42", "signed:42"},
-        {"i32", "+7", "signed:7"},
-        {"i32", "", "signed:0"},
-        {"i32", "12abc", "format:12abc"},
-        {"i32", "42 ", "format:42 "},
-        {"i32", " ", "format: "},
         {"i32", "2147483648", "range:2147483648"},
-        {"i32", "12345678901234567890", "range:12345678901234567890"},
         // An embedded NUL makes the text malformed; the message stops at it.
         {"i32", std::string_view("12\0003", 4), "format:12"},
         {"i64", "9223372036854775807", "signed:9223372036854775807"},
-        {"i64", "-9223372036854775808", "signed:-9223372036854775808"},
         {"i64", "9223372036854775808", "range:9223372036854775808"},
-        {"i8", "0x80", "range:0x80"},
         {"u64", "18446744073709551615", "unsigned:18446744073709551615"},
-        {"u64", "0xFFFFFFFFFFFFFFFF", "unsigned:18446744073709551615"},
         {"u64", "18446744073709551616", "range:18446744073709551616"},
         {"u64", "-0", "range:-0"},
-        {"u64", "-1", "range:-1"},
-        {"u64", " -1", "range: -1"},
-        {"u8", "0377", "unsigned:255"},
         {"u8", "0400", "range:0400"},
         {"u32", "", "unsigned:0"},
-        {"u32", "08", "format:08"},
-    });
-}
-
-TEST_F(FieldConversion, FloatsKeepTheirRanges) {
-    Check({
-        {"f32", 1.5, "float:1.5"},
+        // Floats keep their ranges.
         {"f32", 7, "float:7"},
         {"f32", 7u, "float:7"},
         {"f32", 3.4028234663852886e38, "float:3.4028234663852886e+38"},
         {"f32", 3.5e38, "range:3.5e+38"},
         {"f32", -3.5e38, "range:-3.5e+38"},
         {"f32", "1e39", "range:1e39"},
-        {"f32", "0.25", "float:0.25"},
-        {"f64", "1e308", "float:1e+308"},
-        {"f64", "1e309", "range:1e309"},
-        {"f64", "-1e309", "range:-1e309"},
-        {"f64", "0x1p3", "float:8"},
-        {"f64", "0x1.8p1", "float:3"},
-        {"f64", "inf", "range:inf"},
         {"f64", "-Infinity", "range:-Infinity"},
-        {"f64", "nan", "float:nan"},
-        {"f64", std::nan(""), "float:nan"},
-        {"f64", std::numeric_limits<double>::infinity(), "range:inf"},
         {"f64", "2.2250738585072014e-308", "float:2.2250738585072014e-308"},
         {"f64", "1e-310", "range:1e-310"},
-        {"f64", "1e-400", "range:1e-400"},
-        {"f64", "", "float:0"},
-        {"f64", " ", "format: "},
         {"f64", "4.5abc", "format:4.5abc"},
         {"f64", Enum(2), "float:2"},
-        {"f64", INT64_MAX, "float:9.2233720368547758e+18"},
         {"f64", Object({}), "invalid:structure"},
     });
 }
@@ -328,90 +223,65 @@ TEST_F(FieldConversion, NumberTextsIgnoreACommaDecimalLocale) {
     Check({
         {"f64", "1.5", "float:1.5"},
         {"f64", "1,5", "format:1,5"},
-        {"f32", " -2.25e1", "float:-22.5"},
         {"f32", 3.5e38, "range:3.5e+38"},
-        {"i32", "0x10", "signed:16"},
-        {"u8", "256", "range:256"},
     });
 }
 
-TEST_F(FieldConversion, TextsBlobsAndObjects) {
+TEST_F(FieldConversion, BoolsTakeExactWordsOnlyAndTextsAndBlobsTheirKinds) {
     const std::string bad =
         "Couldn't assign string value to 'blob' of type blob because the "
         "input has invalid base64 characters.";
     Check({
-        {"text", "abc", "string:abc"},
-        {"text", "", "string:"},
-        {"text", Enum(2), "string:Green"},
+        {"flag", "true", "bool:true"},
+        {"flag", "1", "bool:true"},
+        {"flag", "false", "bool:false"},
+        {"flag", "0", "bool:false"},
+        {"flag", "TRUE",
+         "Value TRUE for 'flag' of type bool is in an incorrect format. Options are \"true\", "
+         "\"false\", \"1\", \"0\"."},
+        {"flag", 1, "invalid:signed"},
         {"text", Enum(7), "7 is not a valid enumeration value for 'text'."},
-        {"text", 5, "Couldn't assign value to 'text' because the input is not a string."},
-        {"blob", "AQID", "blob:AQID"},
         {"blob", "AQI=", "blob:AQI="},
-        {"blob", "", "blob:"},
         {"blob", std::vector<uint8_t>{1, 2, 3}, "blob:AQID"},
         {"blob", "AQ\nD", bad},
         {"blob", "AQ\xC3\xA9", bad},
         {"blob", 1,
          "Couldn't assign value to 'blob' of type blob because the input is not a blob."},
-        // Objects are deep copies of any input.
-        {"object", 5, "signed:5"},
-        {"object", Object({{"b", 1}, {"a", List({"x"})}}), "{a=[string:x],b=signed:1}"},
     });
 }
 
 TEST_F(FieldConversion, EnumerationsByNameNumberAndText) {
     const std::string no = " is not a valid Colour enumeration value for 'colour'.";
     Check({
-        {"colour", "Green", "enum:2"},
-        {"colour", 2, "enum:2"},
         {"colour", 1u, "enum:1"},
         {"colour", "2", "enum:2"},
-        {"colour", "0x1", "enum:1"},
-        {"colour", Enum(2), "enum:2"},
         {"colour", "Blue", "Blue" + no},
-        {"colour", "green", "green" + no},
         {"colour", "3", "3" + no},
-        {"colour", "99999999999", "99999999999" + no},
-        {"colour", 3, "3" + no},
         {"colour", int64_t{4294967298LL}, "4294967298" + no},
         {"colour", uint64_t{4294967298ULL}, "4294967298" + no},
         {"colour", Enum(5), "5" + no},
         {"colour", 1.0,
          "Couldn't assign value to 'colour' of enum type because the input is of an "
          "invalid type float."},
-        {"small", "Low", "enum:-1"},
         {"small", -1, "enum:-1"},
         {"wide", "Minus", "enum:-2"},
-        {"wide", 2, "enum:2"},
     });
 }
 
 TEST_F(FieldConversion, ContainersConvertTheirPartsAndSkipEmptyElements) {
     const std::string notA = "Couldn't assign value to '";
     Check({
-        {"numbers", List({1, BindingProperty(), "3"}), "[signed:1,signed:0,signed:3]"},
-        {"numbers", List({}), "[]"},
         {"numbers", List({1, "x"}), "format:x"},
         {"numbers", 5, notA + "numbers' of type vector because the input not a collection."},
         {"words", List({"a", Enum(1)}), "[string:a,string:Red]"},
         {"colours", List({"Red", 2}), "[enum:1,enum:2]"},
-        {"colours", List({"Red", 3}), "3 is not a valid Colour enumeration value for 'colours'."},
         {"inners", List({Object({{"x", 1}}), BindingProperty()}),
          "[{label=string:,x=signed:1},{label=string:,x=signed:0}]"},
-        {"inners", List({"a"}), notA + "inners' of type Inner because the input not a structure."},
-        {"grid", List({List({1, 2}), List({})}), "[[signed:1,signed:2],[]]"},
-        {"grid", List({List({"y"})}), "Value y for 'grid' of type int32 is in an incorrect format"},
         {"names", Object({{"b", "2"}, {"a", "1"}, {"c", BindingProperty()}}),
          "{a=string:1,b=string:2}"},
-        {"names", Object({}), "{}"},
         {"names", List({}), notA + "names' of type map because the input not a structure."},
         {"names", Object({{"a", 1}}), notA + "names' because the input is not a string."},
         {"innerMap", Object({{"k", Object({{"label", "v"}})}}), "{k={label=string:v,x=signed:0}}"},
-        {"inner", Object({{"x", 4}, {"label", "four"}, {"extra", true}}),
-         "{label=string:four,x=signed:4}"},
-        {"inner", Object({{"x", "bad"}}),
-         "Value bad for 'x' of type int32 is in an incorrect format"},
-        {"inner", 5, notA + "inner' of type Inner because the input not a structure."},
     });
 }
 
@@ -422,23 +292,18 @@ struct Triple {
     int32_t c = 30;
 };
 
-struct Strict {
-    int32_t id = 7;
-    int32_t other = 8;
-};
-
 class RecordConversion : public ::testing::Test {
   protected:
     void SetUp() override {
-        registry.RegisterStruct<Triple>("Triple")
-            .Field<int32_t>("a", offsetof(Triple, a))
-            .Field<int8_t>("b", offsetof(Triple, b))
-            .Field<int32_t>("c", offsetof(Triple, c));
-        registry.RegisterStruct<Strict>("Strict")
-            .Field<int32_t>("id", offsetof(Strict, id), "", Velto::kFieldRequired)
-            .Field<int32_t>("other", offsetof(Strict, other), "", Velto::kFieldOmitZero);
-        triple = registry.FindType("Triple");
-        strict = registry.FindType("Strict");
+        triple = registry.RegisterStruct<Triple>("Triple")
+                     .Field<int32_t>("a", offsetof(Triple, a))
+                     .Field<int8_t>("b", offsetof(Triple, b))
+                     .Field<int32_t>("c", offsetof(Triple, c))
+                     .Descriptor();
+        // Its one required field lies over the record's first.
+        strict = registry.RegisterType(sizeof(Triple), "Strict", Velto::VoidIdentity(), false)
+                     .Field<int32_t>("id", 0, "", Velto::kFieldRequired)
+                     .Descriptor();
     }
 
     BindingRegistry registry;
@@ -448,9 +313,6 @@ class RecordConversion : public ::testing::Test {
 
 TEST_F(RecordConversion, ReadsStopAtTheFirstFailureAndLeaveMissingFieldsAlone) {
     const std::string untouched = "{a=signed:10,b=signed:20,c=signed:30}";
-    const std::string noId =
-        "Couldn't assign value to 't' of type Strict because the input structure doesn't have "
-        "required field 'id'.";
     const std::tuple<BindingProperty, const TypeDescriptor*, std::string, std::string> cases[] = {
         // Fields before the failure keep their new values, the failing one holds its default,
         // later ones are not touched.
@@ -459,8 +321,8 @@ TEST_F(RecordConversion, ReadsStopAtTheFirstFailureAndLeaveMissingFieldsAlone) {
         // Missing or empty members leave their fields; extra members are ignored.
         {Object({{"c", 3}, {"zzz", "x"}, {"a", BindingProperty()}}), triple, "",
          "{a=signed:10,b=signed:20,c=signed:3}"},
+        {Object({}), triple, "", untouched},
         {BindingProperty(), triple, "A value for 't' is required.", untouched},
-        {BindingProperty(), nullptr, "A value for 't' is required.", untouched},
         {Object({}), nullptr,
          "Couldn't assign value to 't' because the input is an unregistered structure or not a "
          "structure at all.",
@@ -468,8 +330,10 @@ TEST_F(RecordConversion, ReadsStopAtTheFirstFailureAndLeaveMissingFieldsAlone) {
         {List({}), triple,
          "Couldn't assign value to 't' of type Triple because the input not a structure.",
          untouched},
-        {Object({{"other", 1}}), strict, noId, untouched},
-        {Object({{"id", BindingProperty()}}), strict, noId, untouched},
+        {Object({{"id", BindingProperty()}}), strict,
+         "Couldn't assign value to 't' of type Strict because the input structure doesn't have "
+         "required field 'id'.",
+         untouched},
     };
     for (const auto& [input, descriptor, message, after] : cases) {
         SCOPED_TRACE(Render(input) + " as " +
@@ -477,7 +341,6 @@ TEST_F(RecordConversion, ReadsStopAtTheFirstFailureAndLeaveMissingFieldsAlone) {
         Triple record;
         BindingResult status;
         Velto::ToStruct(status, &record, input, descriptor, "t");
-        EXPECT_EQ(status.succeeded, message.empty());
         EXPECT_EQ(status.FailureMessage(), message);
         BindingResult written;
         Velto::WriteStruct(written, &record, triple);
@@ -510,14 +373,10 @@ TEST_F(RecordConversion, TopLevelValuesRequireAValueExceptObjects) {
     EXPECT_TRUE(object.IsEmpty());
 }
 
-TEST_F(RecordConversion, FieldConvertersMatchTheGenericWalk) {
+TEST_F(RecordConversion, AFieldConverterWritesAsTheGenericWalk) {
     const auto converter = Velto::FieldConverterFactory<std::vector<uint8_t>>::Make(
         Velto::TypeSpecOf<std::vector<uint8_t>>(registry));
-    std::vector<uint8_t> blob;
-    BindingResult status;
-    converter->FromProperty(status, &blob, BindingProperty("AAE="), "data");
-    EXPECT_TRUE(status.succeeded);
-    EXPECT_EQ(blob, (std::vector<uint8_t>{0, 1}));
+    const std::vector<uint8_t> blob = {0, 1};
     BindingResult output;
     output.SetFailure("old");
     converter->ToProperty(output, &blob);
@@ -526,15 +385,6 @@ TEST_F(RecordConversion, FieldConvertersMatchTheGenericWalk) {
 }
 
 TEST_F(RecordConversion, WritesMembersInByteWiseOrderAndOmitsZeroWhenAsked) {
-    Strict record;
-    BindingResult result;
-    Velto::WriteStruct(result, &record, strict);
-    EXPECT_EQ(Render(result), "{id=signed:7,other=signed:8}");
-    record.other = 0;
-    Velto::WriteStruct(result, &record, strict);
-    EXPECT_TRUE(result.succeeded);
-    EXPECT_EQ(Render(result), "{id=signed:7}");
-
     // Zero numbers, empty texts and empty vectors are all omitted. Upper case sorts first, and a
     // name before the longer names it starts.
     const TypeDescriptor* type =
@@ -546,6 +396,7 @@ TEST_F(RecordConversion, WritesMembersInByteWiseOrderAndOmitsZeroWhenAsked) {
             .Field<bool>("flag", offsetof(AllKinds, flag))
             .Descriptor();
     AllKinds omitted;
+    BindingResult result;
     Velto::WriteStruct(result, &omitted, type);
     EXPECT_EQ(Render(result), "{flag=bool:false}");
     omitted.i32 = 3;
@@ -606,51 +457,6 @@ unknowns: Couldn't convert native value because it's an unregistered structure.
 )");
 }
 
-TEST(MemberWithHash, MatchesMemberAndSurvivesAReusedAddress) {
-    char name[8] = "abc";
-    BindingProperty value;
-    value.Member(std::string_view(name), Velto::Fnv1a("abc")) = 1;
-    std::memcpy(name, "xyz", 3);
-    value.Member(std::string_view(name), Velto::Fnv1a("xyz")) = 2;
-    value.Member(std::string_view(name), Velto::Fnv1a("xyz")) = 3;
-    value.Member("abc", Velto::Fnv1a("abc")) = 4;
-    EXPECT_EQ(Render(value), "{abc=signed:4,xyz=signed:3}");
-    value.Reset();
-    EXPECT_EQ(Render(value), "empty");
-    value.Member(std::string_view(name), Velto::Fnv1a("xyz")) = 5;
-    EXPECT_EQ(Render(value), "{xyz=signed:5}") << "the cache starts over with the tree";
-}
-
-TEST(InternStable, KeepsOneReferenceAndChecksTheContent) {
-    Velto::StorageContext* context = Velto::StorageContext::Create();
-    ASSERT_NE(context, nullptr);
-    char text[4] = "one";
-    const Velto::InternedText* first = context->InternStable(text, Velto::Fnv1a("one"));
-    EXPECT_EQ(first->View(), "one");
-    EXPECT_EQ(context->InternStable(text, Velto::Fnv1a("one")), first);
-    context->Release(first);
-    context->Release(first);
-    EXPECT_EQ(context->TextCount(), 1u) << "the cache still holds the text";
-    std::memcpy(text, "two", 3);
-    const Velto::InternedText* second = context->InternStable(text, Velto::Fnv1a("two"));
-    EXPECT_EQ(second->View(), "two");
-    context->Release(second);
-    EXPECT_EQ(context->InternStable("", Velto::Fnv1a("")), &Velto::EmptyText());
-    Velto::StorageContext::Destroy(context);
-}
-
-TEST(FindNear, FindsAtThePositionOrFallsBackToASearch) {
-    const BindingProperty value = Object({{"a", 1}, {"b", 2}, {"c", 3}});
-    const std::tuple<const char*, std::size_t, std::string> cases[] = {
-        {"b", 1, "signed:2"}, {"b", 0, "signed:2"}, {"c", 99, "signed:3"},
-        {"d", 2, "empty"},    {"", 0, "empty"},
-    };
-    for (const auto& [name, position, expected] : cases) {
-        EXPECT_EQ(Render(value.FindNear(name, position)), expected) << name << " at " << position;
-    }
-    EXPECT_EQ(Render(BindingProperty(5).FindNear("a", 0)), "empty");
-}
-
 struct Maybe {
     std::optional<int32_t> count;
     std::optional<std::string> label;
@@ -658,28 +464,22 @@ struct Maybe {
     std::optional<std::vector<uint8_t>> levels;
 };
 
-class OptionalField : public RecordConversion {
-  protected:
-    void SetUp() override {
-        registry.RegisterStruct<Inner>("Inner").Field<int32_t>("x", offsetof(Inner, x));
-        type = registry.RegisterStruct<Maybe>("Maybe")
-                   .Field<std::optional<int32_t>>("count", offsetof(Maybe, count))
-                   .Field<std::optional<std::string>>("label", offsetof(Maybe, label))
-                   .Field<std::optional<Inner>>("point", offsetof(Maybe, point))
-                   .Field<std::optional<std::vector<uint8_t>>>("levels", offsetof(Maybe, levels))
-                   .Descriptor();
-    }
-
-    const TypeDescriptor* type = nullptr;
-};
-
-TEST_F(OptionalField, ValuesPresentConvertAsTheirTypeAndAbsentOnesAreEmpty) {
+// A value present converts as its type and an absent one is empty; an empty input clears the
+// field, and a failed conversion keeps it.
+TEST_F(RecordConversion, OptionalFields) {
+    registry.RegisterStruct<Inner>("Inner").Field<int32_t>("x", offsetof(Inner, x));
+    const TypeDescriptor* type =
+        registry.RegisterStruct<Maybe>("Maybe")
+            .Field<std::optional<int32_t>>("count", offsetof(Maybe, count))
+            .Field<std::optional<std::string>>("label", offsetof(Maybe, label))
+            .Field<std::optional<Inner>>("point", offsetof(Maybe, point))
+            .Field<std::optional<std::vector<uint8_t>>>("levels", offsetof(Maybe, levels))
+            .Descriptor();
     const Maybe full{-5, "name", Inner{7, "not registered"}, std::vector<uint8_t>{1, 2}};
     BindingResult written;
     Velto::WriteStruct(written, &full, type);
     EXPECT_EQ(Render(written),
               "{count=signed:-5,label=string:name,levels=blob:AQI=,point={x=signed:7}}");
-    EXPECT_TRUE(type->fields[2].optional) << "a std::optional field is marked optional";
     Maybe back;
     BindingResult status;
     Velto::ToStruct(status, &back, written, type, "maybe");
@@ -691,30 +491,16 @@ TEST_F(OptionalField, ValuesPresentConvertAsTheirTypeAndAbsentOnesAreEmpty) {
     back = Maybe{};
     Velto::WriteStruct(written, &back, type);
     EXPECT_EQ(Render(written), "{count=empty,label=empty,levels=empty,point=empty}");
-}
 
-TEST_F(OptionalField, EmptyInputClearsAndFailuresKeepTheField) {
     const auto& converter = *type->fields[0].converter;
     std::optional<int32_t> count = 3;
-    BindingResult status;
     converter.FromProperty(status, &count, BindingProperty(), "count");
-    EXPECT_TRUE(status.succeeded);
     EXPECT_FALSE(count.has_value());
-
     count = 3;
     converter.FromProperty(status, &count, BindingProperty(int64_t{1} << 40), "count");
     EXPECT_EQ(status.FailureMessage(),
               "Value 1099511627776 for 'count' of type int32 is out of range");
     EXPECT_EQ(count, 3);
-
-    // A missing member leaves the field as it was.
-    Maybe record;
-    record.label = "kept";
-    BindingResult read;
-    Velto::ToStruct(read, &record, Object({{"count", 9}}), type, "maybe");
-    ASSERT_TRUE(read.succeeded) << read.FailureMessage();
-    EXPECT_EQ(record.count, 9);
-    EXPECT_EQ(record.label, "kept");
 }
 
 }  // namespace

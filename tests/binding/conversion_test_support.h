@@ -1,15 +1,20 @@
-// Helpers shared by the binding tests: text renderings of dynamic values and TypeSpecs that show
-// kinds, so a whole value or table compares in one check and fails showing what differs.
+// Helpers shared by the binding tests: a text rendering of dynamic values, so a whole value
+// compares in one check and fails showing what differs, and the counted heap's bytes in use.
 #pragma once
 
 #include <string>
 
 #include "binding/base64.h"
 #include "binding/binding_property.h"
-#include "binding/type_descriptor.h"
 #include "diagnostics/format.h"
+#include "diagnostics/memory_statistics.h"
 
 namespace ConversionTest {
+
+inline uint64_t BytesInUse() {
+    const Velto::Client::MemoryStats stats = Velto::ReadMemoryStatistics();
+    return stats.bytesAllocated - stats.bytesFreed;
+}
 
 // "signed:3", "string:abc", "blob:AQID", "enum:2", "[a,b]", "{name=value,...}", "empty".
 inline std::string Render(const Velto::BindingProperty& value) {
@@ -52,15 +57,6 @@ inline std::string Render(const Velto::BindingProperty& value) {
         default:
             return "?";
     }
-}
-
-// "int32", "vector<struct>:Point", "map<double>", "enum:Colour": a TypeSpec's kinds and record.
-inline std::string SpecText(const Velto::TypeSpec& spec) {
-    std::string text = Velto::KindName(spec.kind);
-    if (spec.elementKind != Velto::TypeKind::None) {
-        text += "<" + std::string(Velto::KindName(spec.elementKind)) + ">";
-    }
-    return spec.descriptor != nullptr ? text + ":" + spec.descriptor->name : text;
 }
 
 }  // namespace ConversionTest

@@ -51,22 +51,10 @@ TEST(MaybeType, HoldsEitherAlternativeSwitchesThemOnAssignmentAndMovesMoveOnlyVa
 }
 
 TEST(MaybeType, StatusRendersThroughTheFormatter) {
-    struct Case {
-        const char* what;
-        Status status;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"success", Status(), "Success"},
-        {"failure with a code", Status(Failure(504, "Gateway timeout")), "Gateway timeout (504)"},
-        {"code 0 is printed", Status(Failure("Broken")), "Broken (0)"},
-        {"formatted message", Status(Failure(400, "%1 %2: %3", "GET", "/path", "bad")),
-         "GET /path: bad (400)"},
-        {"null message", Status(Failure::Constant(7, nullptr)), " (7)"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Velto::Format("%1", c.status), c.text) << c.what;
-    }
+    EXPECT_EQ(Velto::Format("%1", Status()), "Success");
+    EXPECT_EQ(Velto::Format("%1", Status(Failure(504, "Gateway timeout"))),
+              "Gateway timeout (504)");
+    EXPECT_EQ(Velto::Format("%1", Status(Failure::Constant(7, nullptr))), " (7)");
     EXPECT_EQ(Velto::Format("[%1$-9s]", Status()), "[Success  ]") << "a text form takes widths";
 }
 
