@@ -13,18 +13,15 @@ namespace {
 using ScenarioRoundTrip = RuntimeFixture;
 
 TEST_F(ScenarioRoundTrip, AFiredLcdsMessageIsPublishedFromTheDeferredCall) {
-    module_->RegisterLcdsStruct<Greeting>("com.example.GreetingDTO", "LcdsGreeting")
-        .Field<std::string>("text", offsetof(Greeting, text))
-        .Field<int32_t>("count", offsetof(Greeting, count));
-    module_->SubscribeLcds<Greeting>("com.example.GreetingDTO", [this](const Greeting& greeting) {
-        module_->PublishResource(PluginResourceEventType::Update, "/mek-x/v1/greeting", greeting);
+    module_->SubscribeLcds<Status>("com.example.StatusDTO", [this](const Status& status) {
+        module_->PublishResource(PluginResourceEventType::Update, "/mek-x/v1/status", status);
     });
     TestHost::ScenarioError error;
     const std::optional<TestHost::Scenario> scenario = TestHost::Scenario::Parse(
-        R"(fire OnLcdsEvent_com_example_GreetingDTO {"typeName": "com.example.GreetingDTO", "body": {"text": "hi", "count": 2}}
+        R"(fire OnLcdsEvent_com_example_StatusDTO {"typeName": "com.example.StatusDTO", "body": {"mood": "Busy"}}
 expect no event
 run-deferred
-expect event OnJsonApiEvent_mek-x_v1_greeting {"uri": "/mek-x/v1/greeting", "eventType": "Update", "data": {"text": "hi", "count": 2}}
+expect event OnJsonApiEvent_mek-x_v1_status {"uri": "/mek-x/v1/status", "eventType": "Update", "data": {"mood": "Busy", "notes": []}}
 )",
         &error);
     ASSERT_TRUE(scenario.has_value()) << error.ToString();
