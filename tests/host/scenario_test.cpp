@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/json_match.h"
@@ -117,11 +120,18 @@ TEST(Scenario, RejectsMalformedLinesWithTheirNumber) {
     }
 }
 
-TEST(Scenario, ReportsAnUnreadableFileWithoutALine) {
-    ScenarioError error;
-    EXPECT_FALSE(Scenario::ParseFile("/nonexistent/x.scenario", &error).has_value());
-    EXPECT_TRUE(error.ToString().starts_with("cannot read scenario /nonexistent/x.scenario: "))
-        << error.ToString();
+TEST(Scenario, RefusesAnUnreadableOrOversizedFileWithoutALine) {
+    const std::string oversized = ::testing::TempDir() + "oversized.scenario";
+    std::ofstream(oversized, std::ios::binary) << std::string(kMaxScenarioBytes + 1, '#');
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"/nonexistent/x.scenario", "cannot read scenario /nonexistent/x.scenario: "},
+             {oversized, "scenario " + oversized + " is larger than 16777216 bytes"},
+         }) {
+        ScenarioError error;
+        EXPECT_FALSE(Scenario::ParseFile(path, &error).has_value());
+        EXPECT_TRUE(error.ToString().starts_with(reason)) << error.ToString();
+    }
+    std::remove(oversized.c_str());
 }
 
 // What playing a scenario against the fake plug-in left: the error (empty when it ran to its
