@@ -63,6 +63,14 @@ SendRequest METHOD0 /mek-x/v1/echo () context=7
 TEST_F(RequestTest, FailuresNameTheMethodAndPathWithTheirCodes) {
     host_.SetAnswer(kGet, "/mek-x/v1/missing", HostAnswer::Error(404, "Resource not found"));
     host_.SetAnswer(kGet, "/mek-x/v1/number", HostAnswer::Value(Json("\"not a number\"")));
+    HostValue unknownTag{};
+    unknownTag.type = 42;
+    host_.SetAnswer(kGet, "/mek-x/v1/odd", HostAnswer::Value(HostValueTree::CopyOf(unknownTag)));
+    BindingProperty tooDeep;
+    BindingProperty* innermost = &tooDeep;
+    for (int level = 0; level < 600; ++level) {
+        innermost = &innermost->Append();
+    }
     for (const auto& [result, message] :
          std::initializer_list<std::pair<MaybeType<Failure, Greeting>, std::string>>{
              {module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/missing"),
@@ -70,14 +78,21 @@ TEST_F(RequestTest, FailuresNameTheMethodAndPathWithTheirCodes) {
              {module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/number"),
               "0 Error converting response for GET /mek-x/v1/number: Couldn't assign value to "
               "'<result>' of type Greeting because the input not a structure."},
+             {module_->CallApi<Greeting>(HttpMethod::Get, "/mek-x/v1/odd"),
+              "0 Error converting response for GET /mek-x/v1/odd: Couldn't assign value to "
+              "'<result>' of type object because the input is of an incompatible type ''."},
              {module_->CallApi<Greeting>(HttpMethod::Post, "/mek-x/v1/any", Unregistered{}),
               "400 Request not sent: Error converting parameters for POST /mek-x/v1/any: "},
+             {module_->CallApi<Greeting>(HttpMethod::Post, "/mek-x/v1/any", tooDeep),
+              "400 Request not sent: Error converting parameters for POST /mek-x/v1/any: "
+              "Couldn't convert a parameter to a host value"},
          }) {
         EXPECT_THAT(FailureText(result), StartsWith(message));
     }
-    // The unconvertible call is not sent.
+    // The unconvertible calls are not sent.
     EXPECT_EQ(Recorded(), R"(SendRequest GET /mek-x/v1/missing () context=7
 SendRequest GET /mek-x/v1/number () context=7
+SendRequest GET /mek-x/v1/odd () context=7
 )");
     EXPECT_EQ(host_.UnreleasedResponses(), 0u);
 }
