@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "binding/static_type.h"
 #include "formats/json_writer.h"
 #include "formats/nesting_limit.h"
+#include "remoting/api_description.h"
 #include "remoting/function_registration.h"
 #include "remoting/remoting_request.h"
 #include "remoting/remoting_response.h"
@@ -214,6 +217,17 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
     const std::string nested = "?filter" + std::string(Velto::kMaxNestingDepth, '.') + "x";
     Call jsonBody = Upload("application/json; charset=utf-8", R"({"a": [1, 2]})");
     jsonBody.headers = {"tag", "t"};
+    // Beyond the first few names, headers are found through an index; a later equal name still
+    // replaces an earlier one.
+    std::vector<std::string> fillers;
+    for (int index = 0; index < 20; ++index) {
+        fillers.push_back("h" + std::to_string(index));
+    }
+    Call manyHeaders{"search", 0, "search"};
+    for (const std::string& filler : fillers) {
+        manyHeaders.headers.insert(manyHeaders.headers.end(), {filler.c_str(), "v"});
+    }
+    manyHeaders.headers.insert(manyHeaders.headers.end(), {"text", "early", "text", "late"});
     const struct {
         const char* name;
         Call call;
@@ -264,6 +278,7 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
         {"header by lower-case name",
          {"search", 0, "search", {"text", "from-header", "Flag", "1"}},
          "text=from-header"},
+        {"header among many, the later of two", manyHeaders, "text=late"},
         {"JSON body", jsonBody, R"({"a":[1,2]} t)"},
         {"YAML body", Upload("application/x-yaml", "a: b"), R"({"a":"b"} -)"},
         {"MessagePack body", Upload("application/x-msgpack", "\x81\xA1\x61\x01"), R"({"a":1} -)"},
@@ -321,6 +336,40 @@ TEST_F(DispatchTest, HostileRequestsGetClearErrors) {
     EXPECT_EQ(uint32_t{response.statusCode}, 404u);
     response.release(&response);
     Velto::HandleHostCall(nullptr, &request);
+}
+
+// Nothing a function throws reaches the host: the call fails with the exception's text.
+TEST_F(DispatchTest, ExceptionsBecomeFailures) {
+    Bind("fail",
+         [](bool standard) -> bool {
+             if (standard) {
+                 throw std::runtime_error("out of boosts");
+             }
+             throw 7;
+         },
+         {"standard"});
+    Velto::ApiDescription description;
+    description.Build(nullptr, registry_, bindings_, &Velto::HandleHostCall);
+    const Velto::Client::ApiDescriptor& descriptor = *description.Descriptor();
+    const auto entry =
+        std::find_if(descriptor.functions, descriptor.functions + descriptor.functionCount,
+                     [](const Velto::Client::ApiFunctionEntry& function) {
+                         return function.signature.name == std::string("fail");
+                     });
+    ASSERT_NE(entry, descriptor.functions + descriptor.functionCount);
+    for (const bool standard : {true, false}) {
+        HostArgument argument{nullptr, Bool(standard)};
+        HostRequest request{};
+        request.method = 2;
+        request.path = "fail";
+        request.arguments = &argument;
+        request.argumentCount = 1;
+        request.functionContext = entry->callContext;
+        HostResponse response{};
+        entry->call(&response, &request);
+        EXPECT_EQ(Outcome(response),
+                  standard ? "error: out of boosts" : "error: Unknown exception");
+    }
 }
 
 TEST_F(DispatchTest, LongPathsAreSafe) {
