@@ -252,7 +252,13 @@ TEST_F(DispatchTest, BindsArgumentsFromEverySource) {
         {"direct argument that does not convert", Items("/items/5/", {{"verbose", Signed(7)}}),
          "error: Couldn't assign value to 'verbose' of type bool because the input is of an "
          "invalid type signed."},
+        {"direct argument of an unknown tag", Items("/items/5/", {{"limit", HostValue{42, {}}}}),
+         "error: Couldn't assign value to 'limit' of type object because the input is of an "
+         "incompatible type ''."},
         {"function addressed by name", {"plain", 2, "plain"}, "true"},
+        {"body without a body argument",
+         {"plain", 2, "plain", {}, {}, "text/plain", "x", true},
+         "true"},
         {"dotted keys build a record", Search("?filter.name=x&filter.ids.0=5&filter.ids.0x2=7"),
          "filter=x[5;;7;] query"},
         {"octal index", Search("?filter.ids.010=1"), "filter=[;;;;;;;;1;] query"},
