@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     match.path = path;
     const bool matched = Velto::MatchRoutes({&route, 1}, match);
     if (!route.literal.empty()) {
-        Check(matched == (path == routeTemplate) && match.pathParameters.empty());
+        Check(matched == (path == routeTemplate) && match.pathParameters.Empty());
         return 0;
     }
     const std::optional<std::vector<std::string_view>> captures = route.pattern.Match(path);

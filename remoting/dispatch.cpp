@@ -94,7 +94,7 @@ bool BindNamedSources(ArgumentBinder& binder, const FunctionDescriptor& function
             return false;
         }
     }
-    for (const auto& [name, value] : match.pathParameters) {
+    for (const auto& [name, value] : match.pathParameters.Items()) {
         if (!binder.BindNamedValue(name, value, {}, ArgumentLocation::Path)) {
             return false;
         }
@@ -153,7 +153,7 @@ void BindAndInvoke(const RouteMatch& match, const HostRequest& request, Prepared
     const NamedValues headers = ReadHeaders(request);
     ArgumentBinder binder(function, binding, response, match.path.size() + kIndexGrowthAllowance);
     if (!BindNamedSources(binder, function, binding, match, headers) ||
-        !BindDirectArguments(binder, request, match.pathParameters.size()) ||
+        !BindDirectArguments(binder, request, match.pathParameters.Items().size()) ||
         !binder.BindBody(request)) {
         return;
     }

@@ -44,6 +44,7 @@ NamedValues ParseQuery(std::string_view path) {
         return pairs;
     }
     std::string_view query = path.substr(mark + 1);
+    pairs.Reserve(static_cast<std::size_t>(std::count(query.begin(), query.end(), '&')) + 1);
     while (true) {
         const std::size_t end = query.find('&');
         const std::string_view part = query.substr(0, end);

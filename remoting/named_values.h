@@ -2,6 +2,7 @@
 // replaces the earlier one: the headers and query pairs of one call.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ class NamedValues {
 
     // Sets `name` to `value`, keeping the position where the name first appeared.
     void Set(std::string name, std::string value);
+    // Makes room for `count` names without reallocation (up to the scanned few).
+    void Reserve(std::size_t count) { items_.reserve(std::min(count, kScannedNames)); }
     // The value of `name`, or null.
     const std::string* Find(std::string_view name) const;
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 #include "remoting/function_binding.h"
@@ -12,8 +11,6 @@
 namespace Velto {
 
 namespace {
-
-using PathParameters = std::unordered_map<std::string, std::string>;
 
 void AppendPlaceholderPattern(RoutePattern& pattern, PlaceholderKind kind) {
     switch (kind) {
@@ -24,7 +21,7 @@ void AppendPlaceholderPattern(RoutePattern& pattern, PlaceholderKind kind) {
             pattern.AppendGroup(RoutePattern::GroupClass::Line);
             return;
         case PlaceholderKind::Fragment:
-            pattern.AppendLiteral('#');
+            pattern.AppendLiteral("#");
             pattern.AppendGroup(RoutePattern::GroupClass::Line);
             return;
         case PlaceholderKind::None:
@@ -35,10 +32,14 @@ void AppendPlaceholderPattern(RoutePattern& pattern, PlaceholderKind kind) {
 // Reads the template with the kind of the placeholder being read as its state (None outside
 // braces). "+" or "#" right after "{" choose the kind; anywhere else they belong to the name.
 void CompilePattern(std::string_view routeTemplate, Route& route) {
-    route.pattern = RoutePattern::Empty();
+    const auto closings =
+        static_cast<std::size_t>(std::count(routeTemplate.begin(), routeTemplate.end(), '}'));
+    route.pattern = RoutePattern::Empty(closings);
+    route.placeholders.reserve(closings);
     PlaceholderKind state = PlaceholderKind::None;
     std::string name;
-    for (const char c : routeTemplate) {
+    for (std::size_t at = 0; at < routeTemplate.size(); ++at) {
+        const char c = routeTemplate[at];
         if (c == '{') {
             state = PlaceholderKind::Segment;
         } else if (c == '}') {
@@ -47,7 +48,14 @@ void CompilePattern(std::string_view routeTemplate, Route& route) {
             name.clear();
             state = PlaceholderKind::None;
         } else if (state == PlaceholderKind::None) {
-            route.pattern.AppendLiteral(c);
+            // The whole run of literal text up to the next brace goes in at once.
+            std::size_t end = at;
+            while (end < routeTemplate.size() && routeTemplate[end] != '{' &&
+                   routeTemplate[end] != '}') {
+                ++end;
+            }
+            route.pattern.AppendLiteral(routeTemplate.substr(at, end - at));
+            at = end - 1;
         } else if (state == PlaceholderKind::Segment && name.empty() && c == '+') {
             state = PlaceholderKind::Rest;
         } else if (state == PlaceholderKind::Segment && name.empty() && c == '#') {
@@ -60,9 +68,9 @@ void CompilePattern(std::string_view routeTemplate, Route& route) {
 
 // The decoded captures of `route` for `path` by placeholder name, or nothing when it does not
 // match.
-std::optional<PathParameters> MatchRoute(const Route& route, std::string_view path) {
+std::optional<NamedValues> MatchRoute(const Route& route, std::string_view path) {
     if (!route.literal.empty()) {
-        return path == route.literal ? std::optional<PathParameters>(std::in_place) : std::nullopt;
+        return path == route.literal ? std::optional<NamedValues>(std::in_place) : std::nullopt;
     }
     const std::optional<std::vector<std::string_view>> captures = route.pattern.Match(path);
     if (!captures) {
@@ -70,9 +78,10 @@ std::optional<PathParameters> MatchRoute(const Route& route, std::string_view pa
     }
     // A compiled route has a placeholder for every group; a hand-made one may not.
     const std::size_t named = std::min(captures->size(), route.placeholders.size());
-    PathParameters parameters;
+    NamedValues parameters;
+    parameters.Reserve(named);
     for (std::size_t i = 0; i < named; ++i) {
-        parameters[route.placeholders[i].name] = DecodeUrlComponent((*captures)[i]);
+        parameters.Set(route.placeholders[i].name, DecodeUrlComponent((*captures)[i]));
     }
     return parameters;
 }
@@ -84,9 +93,9 @@ bool AcceptsMethod(const FunctionBinding* binding, const RouteMatch& match) {
     return binding->method == match.method && binding->customMethod == match.customMethod;
 }
 
-std::size_t TotalLength(const PathParameters& parameters) {
+std::size_t TotalLength(const NamedValues& parameters) {
     std::size_t total = 0;
-    for (const auto& [name, value] : parameters) {
+    for (const auto& [name, value] : parameters.Items()) {
         total += value.size();
     }
     return total;
@@ -114,7 +123,7 @@ bool MatchRoutes(std::span<const Route> routes, RouteMatch& match) {
         if (!AcceptsMethod(route.binding, match)) {
             continue;
         }
-        std::optional<PathParameters> parameters = MatchRoute(route, match.path);
+        std::optional<NamedValues> parameters = MatchRoute(route, match.path);
         if (!parameters) {
             continue;
         }
@@ -126,7 +135,7 @@ bool MatchRoutes(std::span<const Route> routes, RouteMatch& match) {
         chosenLength = length;
         match.function = route.function;
         match.binding = route.binding;
-        const bool unbeatable = parameters->empty();
+        const bool unbeatable = parameters->Empty();
         match.pathParameters = std::move(*parameters);
         if (unbeatable) {
             break;

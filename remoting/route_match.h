@@ -2,9 +2,9 @@
 #pragma once
 
 #include <string>
-#include <unordered_map>
 
 #include "remoting/http_method.h"
+#include "remoting/named_values.h"
 
 namespace Velto {
 
@@ -18,8 +18,8 @@ struct RouteMatch {
     std::string path;          // the host's path text, query string included
     FunctionDescriptor* function = nullptr;  // null until matched
     FunctionBinding* binding = nullptr;      // null until matched
-    // Placeholder name to decoded value, filled by route matching.
-    std::unordered_map<std::string, std::string> pathParameters;
+    // Placeholder name to decoded value in template order, filled by route matching.
+    NamedValues pathParameters;
 };
 
 }  // namespace Velto

@@ -20,6 +20,14 @@ bool InClass(GroupClass groupClass, char byte) noexcept {
     return byte != '\n' && byte != '\r';
 }
 
+bool AllInClass(GroupClass groupClass, std::string_view text) noexcept {
+    constexpr auto npos = std::string_view::npos;
+    if (groupClass == GroupClass::Segment) {
+        return text.find('/') == npos;
+    }
+    return text.find('\n') == npos && text.find('\r') == npos;
+}
+
 // Marks every position of `text` where `literal` begins; every position when it is empty.
 // Knuth-Morris-Pratt, so the cost stays linear whatever repetitions the texts hold.
 Marks LiteralStarts(std::string_view text, std::string_view literal) {
@@ -88,15 +96,17 @@ Marks EndOnly(std::size_t pathSize) {
 
 }  // namespace
 
-RoutePattern RoutePattern::Empty() {
+RoutePattern RoutePattern::Empty(std::size_t groups) {
     RoutePattern pattern;
+    pattern.literals_.reserve(groups + 1);
+    pattern.groups_.reserve(groups);
     pattern.literals_.emplace_back();
     return pattern;
 }
 
-void RoutePattern::AppendLiteral(char byte) {
+void RoutePattern::AppendLiteral(std::string_view text) {
     if (!literals_.empty()) {
-        literals_.back().push_back(byte);
+        literals_.back().append(text);
     }
 }
 
@@ -118,12 +128,7 @@ std::optional<std::string_view> RoutePattern::MatchOneGroup(std::string_view pat
     }
     const std::string_view capture =
         path.substr(lead.size(), path.size() - lead.size() - tail.size());
-    for (const char byte : capture) {
-        if (!InClass(groups_.front(), byte)) {
-            return std::nullopt;
-        }
-    }
-    return capture;
+    return AllInClass(groups_.front(), capture) ? std::optional(capture) : std::nullopt;
 }
 
 std::optional<std::vector<std::string_view>> RoutePattern::Match(std::string_view path) const {

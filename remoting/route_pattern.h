@@ -39,11 +39,11 @@ class RoutePattern {
     RoutePattern() = default;
 
     // The pattern of the empty text, which matches the empty path only; the Append functions
-    // extend it.
-    static RoutePattern Empty();
+    // extend it, `groups` capture groups without reallocation.
+    static RoutePattern Empty(std::size_t groups = 0);
 
-    // Appends a byte to be matched literally. Does nothing on a pattern that matches nothing.
-    void AppendLiteral(char byte);
+    // Appends text to be matched literally. Does nothing on a pattern that matches nothing.
+    void AppendLiteral(std::string_view text);
     // Appends a capture group. Does nothing on a pattern that matches nothing.
     void AppendGroup(GroupClass groupClass);
 

@@ -15,23 +15,23 @@ unsigned HexValue(char c) noexcept {
 }  // namespace
 
 std::string DecodeUrlComponent(std::string_view text) {
-    // Decoding never lengthens the text: write into a copy and cut it to size.
+    // Decoding never lengthens the text: write over a copy and cut it to size.
     std::string decoded(text);
-    std::size_t length = 0;
+    char* out = decoded.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '+') {
-            decoded[length++] = ' ';
+            *out++ = ' ';
         } else if (c != '%') {
-            decoded[length++] = c;
+            *out++ = c;
         } else if (text.size() - i > 2) {
             const unsigned high = HexValue(text[i + 1]);
             const unsigned low = HexValue(text[i + 2]);
-            decoded[length++] = static_cast<char>(((16 * high) % 256) | low);
+            *out++ = static_cast<char>(((16 * high) % 256) | low);
             i += 2;
         }
     }
-    decoded.resize(length);
+    decoded.resize(static_cast<std::size_t>(out - decoded.data()));
     return decoded;
 }
 
