@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "formats/nesting_limit.h"
+#include "tests/binding/conversion_test_support.h"
 #include "tests/formats/formats_test_support.h"
 
 namespace {
 
-using FormatsTesting::Describe;
+using ConversionTest::Render;
 using FormatsTesting::Repeated;
 using Velto::BindingResult;
 using Velto::ReadJson;
@@ -20,64 +21,71 @@ using Velto::ReadJson;
 TEST(JsonReader, ReadsEachKindOfValue) {
     for (const auto& [text, value] : std::initializer_list<std::pair<const char*, const char*>>{
              // Integers are unsigned unless negative, in 64 bits at most.
-             {"-5", "s-5"},
+             {"-5", "signed:-5"},
              {"[0, 4294967295, 4294967296, 18446744073709551615]",
-              "[u0,u4294967295,u4294967296,u18446744073709551615]"},
+              "[unsigned:0,unsigned:4294967295,unsigned:4294967296,unsigned:18446744073709551615]"},
              {"[-0, -2147483648, -2147483649, -4294967296, -9223372036854775808]",
-              "[s0,s-2147483648,s-2147483649,s-4294967296,s-9223372036854775808]"},
+              "[signed:0,signed:-2147483648,signed:-2147483649,signed:-4294967296,"
+              "signed:-9223372036854775808]"},
              // Any other number is the double nearest to its text; beyond 64 bits too.
              {"[1.5, 5.0, 1e2, -2.5E-3, 0.1, 7.0e+0, -4.35, 0.000001e5, "
               "100000000000000000000000e-3]",
-              "[f1.5,f5,f100,f-0.0025000000000000001,f0.10000000000000001,f7,f-4.3499999999999996,"
-              "f0.10000000000000001,f1e+20]"},
+              "[float:1.5,float:5,float:100,float:-0.0025000000000000001,float:0.10000000000000001,"
+              "float:7,float:-4.3499999999999996,float:0.10000000000000001,float:1e+20]"},
              {"[18446744073709551616, -9223372036854775809]",
-              "[f1.8446744073709552e+19,f-9.2233720368547758e+18]"},
+              "[float:1.8446744073709552e+19,float:-9.2233720368547758e+18]"},
              // A zero significand is zero whatever its exponent, and so is what underflows.
-             {"[0e-300, -0.0e300, 1e-400, -0.0]", "[f0,f-0,f0,f-0]"},
+             {"[0e-300, -0.0e300, 1e-400, -0.0]", "[float:0,float:-0,float:0,float:-0]"},
              {"[5e-324, 2.2250738585072011e-308, 1.7976931348623157e308]",
-              "[f4.9406564584124654e-324,f2.2250738585072009e-308,f1.7976931348623157e+308]"},
+              "[float:4.9406564584124654e-324,float:2.2250738585072009e-308,"
+              "float:1.7976931348623157e+308]"},
              // Where a fast conversion is a unit in the last place off.
              {"[4.7764532767287607e-219, 0.0000001e-300, -3.7854635797286895e-22]",
-              "[f4.7764532767287604e-219,f9.9999999999999991e-308,f-3.7854635797286893e-22]"},
+              "[float:4.7764532767287604e-219,float:9.9999999999999991e-308,"
+              "float:-3.7854635797286893e-22]"},
              // Around the powers of ten and the significands a double holds exactly.
              {"[1e22, 1e23, 1e-22, 3e-23, 123456789012345e-22, 1234567890123456e-22]",
-              "[f1e+22,f9.9999999999999992e+22,f1e-22,f3e-23,f1.23456789012345e-08,"
-              "f1.2345678901234561e-07]"},
+              "[float:1e+22,float:9.9999999999999992e+22,float:1e-22,float:3e-23,"
+              "float:1.23456789012345e-08,float:1.2345678901234561e-07]"},
              {"[9007199254740993.0, 9007199254740992e-22, 9007199254740993e-5, 0.9007199254740993, "
               "-9007199254740991.5]",
-              "[f9007199254740992,f9.0071992547409924e-07,f90071992547.409927,f0.90071992547409929,"
-              "f-9007199254740992]"},
+              "[float:9007199254740992,float:9.0071992547409924e-07,float:90071992547.409927,"
+              "float:0.90071992547409929,float:-9007199254740992]"},
              {"[0.0000000000000000000000000000001234, 123456789012345678901.5, "
               "1234567890123456789e3]",
-              "[f1.2339999999999999e-31,f1.2345678901234568e+20,f1.2345678901234568e+21]"},
-             {"[false, null]", "[false,~]"},
+              "[float:1.2339999999999999e-31,float:1.2345678901234568e+20,"
+              "float:1.2345678901234568e+21]"},
+             {"[false, null]", "[bool:false,empty]"},
              {R"(["caf\u00e9 \"q\" \\ \n", "\ud83d\ude00"])",
-              "[\"caf\xc3\xa9 \"q\" \\ \n\",\"\xf0\x9f\x98\x80\"]"},
+              "[string:caf\xc3\xa9 \"q\" \\ \n,string:\xf0\x9f\x98\x80]"},
              // An escaped NUL ends texts and names.
-             {R"("ab\u0000cd")", R"("ab")"},
-             {R"({"k\u0000x": 1})", "{k:u1}"},
+             {R"("ab\u0000cd")", "string:ab"},
+             {R"({"k\u0000x": 1})", "{k=unsigned:1}"},
              // Empty or blank text is the empty value; whitespace around a root is allowed.
-             {"", "~"},
-             {" \t\r\n ", "~"},
-             {" \r\n\t[1] \n\t ", "[u1]"},
+             {"", "empty"},
+             {" \t\r\n ", "empty"},
+             {" \r\n\t[1] \n\t ", "[unsigned:1]"},
              {R"({"b": [1, -2, {"c": null, "d": []}, "x"], "a": {}, "e": [[true]]})",
-              R"({a:{},b:[u1,s-2,{c:~,d:[]},"x"],e:[[true]]})"},
+              "{a={},b=[unsigned:1,signed:-2,{c=empty,d=[]},string:x],e=[[bool:true]]}"},
              // A repeated key keeps the last value; a collection or structure given again keeps
              // what it holds, a null keeps the earlier value, also in a record after one with the
              // same keys.
-             {R"({"a": 1, "b": 2, "a": [3]})", "{a:[u3],b:u2}"},
-             {R"([{"a":1,"b":2},{"a":1,"b":2,"a":3}])", "[{a:u1,b:u2},{a:u3,b:u2}]"},
-             {R"([{"a":1,"b":2},{"a":1,"a":null}])", "[{a:u1,b:u2},{a:u1}]"},
-             {R"([{"a":{"x":1}},{"a":{"x":1},"a":{"y":2}}])", "[{a:{x:u1}},{a:{x:u1,y:u2}}]"},
-             {R"([{"a":[1]},{"a":[1],"a":[2]}])", "[{a:[u1]},{a:[u1,u2]}]"},
+             {R"({"a": 1, "b": 2, "a": [3]})", "{a=[unsigned:3],b=unsigned:2}"},
+             {R"([{"a":1,"b":2},{"a":1,"b":2,"a":3}])",
+              "[{a=unsigned:1,b=unsigned:2},{a=unsigned:3,b=unsigned:2}]"},
+             {R"([{"a":1,"b":2},{"a":1,"a":null}])",
+              "[{a=unsigned:1,b=unsigned:2},{a=unsigned:1}]"},
+             {R"([{"a":{"x":1}},{"a":{"x":1},"a":{"y":2}}])",
+              "[{a={x=unsigned:1}},{a={x=unsigned:1,y=unsigned:2}}]"},
+             {R"([{"a":[1]},{"a":[1],"a":[2]}])", "[{a=[unsigned:1]},{a=[unsigned:1,unsigned:2]}]"},
          }) {
         SCOPED_TRACE(text);
         const BindingResult result = ReadJson(text);
         EXPECT_TRUE(result.succeeded) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), value);
+        EXPECT_EQ(Render(result), value);
     }
-    EXPECT_EQ(Describe(ReadJson(nullptr)), "~");
-    EXPECT_EQ(Describe(ReadJson(std::string("[7]"))), "[u7]");
+    EXPECT_EQ(Render(ReadJson(nullptr)), "empty");
+    EXPECT_EQ(Render(ReadJson(std::string("[7]"))), "[unsigned:7]");
 }
 
 TEST(JsonReader, ReportsEachParseErrorWithItsOffset) {
@@ -143,7 +151,7 @@ TEST(JsonReader, AcceptsNestingUpToTheLimitAndRefusesOneLevelMore) {
         }
     }
     const BindingResult deepest = ReadJson(nested(limit, "[", "7", "]"));
-    EXPECT_EQ(Describe(deepest), nested(limit, "[", "u7", "]"));
+    EXPECT_EQ(Render(deepest), nested(limit, "[", "unsigned:7", "]"));
 }
 
 }  // namespace

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "formats/nesting_limit.h"
+#include "tests/binding/conversion_test_support.h"
 #include "tests/formats/formats_test_support.h"
 
 namespace {
 
-using FormatsTesting::Describe;
+using ConversionTest::Render;
 using FormatsTesting::Repeated;
 using Velto::BindingResult;
 
@@ -33,41 +34,43 @@ Bytes FromHex(const std::string& hex) {
 void ExpectRead(const Bytes& bytes, const std::string& value, std::size_t consumed) {
     std::size_t read = 12345;
     const BindingResult result = Velto::ReadMessagePack(bytes.data(), bytes.size(), read);
-    EXPECT_EQ(Describe(result), value);
-    EXPECT_EQ(result.succeeded, value.rfind("{error:", 0) != 0) << result.FailureMessage();
+    EXPECT_EQ(Render(result), value);
+    EXPECT_EQ(result.succeeded, value.rfind("{error=", 0) != 0) << result.FailureMessage();
     EXPECT_EQ(read, consumed);
 }
 
 std::string Failure(const std::string& message) {
-    return "{error:\"" + message + "\"}";
+    return "{error=string:" + message + "}";
 }
 
 TEST(MessagePackReader, DecodesTheFirstValueOfEveryTypeFamily) {
     // "bytes => value", and " @n" when only the first n bytes are read.
     const char* const cases[] = {
         // Each type family, its boundaries and its empty forms.
-        "=> ~", "00 => s0", "7F => s127", "E0 => s-32", "FF => s-1", "C0 => ~", "C2 => false",
-        "C3 => true", "CC FF => u255", "CD 01 02 => u258", "CE 80 00 00 00 => u2147483648",
-        "CF FF FF FF FF FF FF FF FF => u18446744073709551615", "D0 FF => s-1", "D1 FF FE => s-2",
-        "D2 80 00 00 00 => s-2147483648", "D3 80 00 00 00 00 00 00 00 => s-9223372036854775808",
-        "CA 3F C0 00 00 => f1.5", "CB 40 04 00 00 00 00 00 00 => f2.5", "A0 => \"\"",
-        "A3 61 62 63 => \"abc\"", "D9 02 68 69 => \"hi\"", "DA 00 01 78 => \"x\"",
-        "DB 00 00 00 01 79 => \"y\"", "C4 02 61 00 => b'6100'", "C5 00 01 FF => b'ff'",
-        "C6 00 00 00 00 => b''", "90 => []", "92 01 02 => [s1,s2]", "DC 00 01 C0 => [~]",
-        "DD 00 00 00 00 => []", "80 => {}", "82 A1 62 01 A1 61 02 => {a:s2,b:s1}",
-        "DE 00 01 A1 6B C3 => {k:true}", "DF 00 00 00 00 => {}", "81 D9 01 61 01 => {a:s1}",
-        "81 A0 01 => {:s1}", "81 A1 61 91 81 A1 62 C0 => {a:[{b:~}]}",
-        "93 90 80 91 90 => [[],{},[[]]]",
+        "=> empty", "00 => signed:0", "7F => signed:127", "E0 => signed:-32", "FF => signed:-1",
+        "C0 => empty", "C2 => bool:false", "C3 => bool:true", "CC FF => unsigned:255",
+        "CD 01 02 => unsigned:258", "CE 80 00 00 00 => unsigned:2147483648",
+        "CF FF FF FF FF FF FF FF FF => unsigned:18446744073709551615", "D0 FF => signed:-1",
+        "D1 FF FE => signed:-2", "D2 80 00 00 00 => signed:-2147483648",
+        "D3 80 00 00 00 00 00 00 00 => signed:-9223372036854775808", "CA 3F C0 00 00 => float:1.5",
+        "CB 40 04 00 00 00 00 00 00 => float:2.5", "A0 => string:", "A3 61 62 63 => string:abc",
+        "D9 02 68 69 => string:hi", "DA 00 01 78 => string:x", "DB 00 00 00 01 79 => string:y",
+        "C4 02 61 00 => blob:YQA=", "C5 00 01 FF => blob:/w==", "C6 00 00 00 00 => blob:",
+        "90 => []", "92 01 02 => [signed:1,signed:2]", "DC 00 01 C0 => [empty]",
+        "DD 00 00 00 00 => []", "80 => {}", "82 A1 62 01 A1 61 02 => {a=signed:2,b=signed:1}",
+        "DE 00 01 A1 6B C3 => {k=bool:true}", "DF 00 00 00 00 => {}",
+        "81 D9 01 61 01 => {a=signed:1}", "81 A0 01 => {=signed:1}",
+        "81 A1 61 91 81 A1 62 C0 => {a=[{b=empty}]}", "93 90 80 91 90 => [[],{},[[]]]",
         // Reading stops after the first value; containers the input leaves open are accepted.
-        "01 02 => s1 @1", "91 01 C1 => [s1] @2", "92 01 => [s1]", "81 A1 61 => {}",
-        "82 A1 61 01 => {a:s1}",
+        "01 02 => signed:1 @1", "91 01 C1 => [signed:1] @2", "92 01 => [signed:1]",
+        "81 A1 61 => {}", "82 A1 61 01 => {a=signed:1}",
         // Declared counts far beyond the input cost nothing: elements arrive one by one.
-        "DD FF FF FF FF 01 => [s1]", "DF FF FF FF FF A1 61 01 => {a:s1}",
+        "DD FF FF FF FF 01 => [signed:1]", "DF FF FF FF FF A1 61 01 => {a=signed:1}",
         // Repeated keys write into the same member; an existing collection stays and the second
         // array overwrites it from index 0.
-        "82 A1 61 01 A1 61 02 => {a:s2}", "82 A1 61 91 01 A1 61 A1 78 => {a:\"x\"}",
-        "82 A1 61 92 01 02 A1 61 91 03 => {a:[s3,s2]}",
-        "82 A1 61 81 A1 78 01 A1 61 81 A1 79 02 => {a:{x:s1,y:s2}}"};
+        "82 A1 61 01 A1 61 02 => {a=signed:2}", "82 A1 61 91 01 A1 61 A1 78 => {a=string:x}",
+        "82 A1 61 92 01 02 A1 61 91 03 => {a=[signed:3,signed:2]}",
+        "82 A1 61 81 A1 78 01 A1 61 81 A1 79 02 => {a={x=signed:1,y=signed:2}}"};
     for (const std::string row : cases) {
         SCOPED_TRACE(row);
         const std::size_t arrow = row.find("=>");
@@ -113,8 +116,8 @@ TEST(MessagePackReader, FailsWithThePositionOfTheFault) {
 TEST(MessagePackReader, StopsAtTheNestingLimit) {
     constexpr std::size_t kMax = Velto::kMaxNestingDepth;
     const std::string tooDeep = Failure(Velto::kNestingTooDeepMessage);
-    const std::string deepest = Repeated("[", kMax) + "~" + Repeated("]", kMax);
-    const std::string deepestMap = Repeated("{:", kMax) + "~" + Repeated("}", kMax);
+    const std::string deepest = Repeated("[", kMax) + "empty" + Repeated("]", kMax);
+    const std::string deepestMap = Repeated("{=", kMax) + "empty" + Repeated("}", kMax);
     const struct {
         const char* opener;  // one level of nesting
         std::size_t levels;

@@ -12,12 +12,13 @@
 #include "formats/nesting_limit.h"
 #include "formats/yaml_assembly.h"
 #include "formats/yaml_node_reader.h"
+#include "tests/binding/conversion_test_support.h"
 #include "tests/formats/formats_test_support.h"
 #include "tests/platform/comma_decimal_locale.h"
 
 namespace {
 
-using FormatsTesting::Describe;
+using ConversionTest::Render;
 using FormatsTesting::Repeated;
 using Velto::BindingResult;
 using Velto::ReadYaml;
@@ -29,62 +30,67 @@ void ExpectValues(std::span<const char* const> rows) {
         const std::size_t arrow = row.find(" => ");
         const BindingResult result = ReadYaml(row.substr(0, arrow));
         EXPECT_TRUE(result.succeeded) << result.FailureMessage();
-        EXPECT_EQ(Describe(result), row.substr(arrow + 4));
+        EXPECT_EQ(Render(result), row.substr(arrow + 4));
     }
 }
 
 TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
     const char* const rows[] = {
         // Block scalars are typed when chomped, like plain ones.
-        "a: yes => {a:true}", "a: 'yes' => {a:\"yes\"}", "a: \"no\" => {a:\"no\"}",
-        "a: |-\n  true\n => {a:true}", "a: >-\n  off\n => {a:false}",
-        "a: |\n  true\n => {a:\"true\n\"}",
-        "[5, 5.0, 1e3, 0x10, -5, 0, -0] => [u5,u5,u1000,u16,s-5,u0,u0]",
+        "a: yes => {a=bool:true}", "a: 'yes' => {a=string:yes}", "a: \"no\" => {a=string:no}",
+        "a: |-\n  true\n => {a=bool:true}", "a: >-\n  off\n => {a=bool:false}",
+        "a: |\n  true\n => {a=string:true\n}",
+        "[5, 5.0, 1e3, 0x10, -5, 0, -0] => "
+        "[unsigned:5,unsigned:5,unsigned:1000,unsigned:16,signed:-5,unsigned:0,unsigned:0]",
         // Whatever strtod takes whole, in the plain decimal spelling and beyond it.
         "[.5, 5., -.5, +5, 1E2, 0.1, 976562.4990234375, 4.9e-324, 1e-400] => "
-        "[f0.5,u5,f-0.5,u5,u100,f0.10000000000000001,f976562.4990234375,f4.9406564584124654e-324,"
-        "u0]",
+        "[float:0.5,unsigned:5,float:-0.5,unsigned:5,unsigned:100,float:0.10000000000000001,"
+        "float:976562.4990234375,float:4.9406564584124654e-324,unsigned:0]",
         "[1e, 1e+, -, ., -e5, 1e400, 1.5.2, 1_000] => "
-        "[\"1e\",\"1e+\",\"-\",\".\",\"-e5\",\"1e400\",\"1.5.2\",\"1_000\"]",
+        "[string:1e,string:1e+,string:-,string:.,string:-e5,string:1e400,string:1.5.2,"
+        "string:1_000]",
         "[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ] => "
-        "[\"inf\",\"-inf\",\".inf\",\"yes please\",\"1.2.3\",\"0x\",u5]",
+        "[string:inf,string:-inf,string:.inf,string:yes please,string:1.2.3,string:0x,"
+        "unsigned:5]",
         "[9223372036854775807, 9223372036854775808, -9223372036854775808] => "
-        "[u9223372036854775808,u9223372036854775808,s-9223372036854775808]",
+        "[unsigned:9223372036854775808,unsigned:9223372036854775808,"
+        "signed:-9223372036854775808]",
         // Integral values beyond 64 bits stay doubles.
-        "[18446744073709551616, 1e30, -1e30] => [f1.8446744073709552e+19,f1e+30,f-1e+30]"};
+        "[18446744073709551616, 1e30, -1e30] => "
+        "[float:1.8446744073709552e+19,float:1e+30,float:-1e+30]"};
     ExpectValues(rows);
 }
 
 TEST(YamlReader, RecognisesExactlyTheWordLists) {
     for (const auto& [expected, list] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"~", "~ null Null NULL"},
-             {"true", "true True TRUE y Y yes Yes YES on On ON"},
-             {"false", "false False FALSE n N no No NO off Off OFF"},
+             {"empty", "~ null Null NULL"},
+             {"bool:true", "true True TRUE y Y yes Yes YES on On ON"},
+             {"bool:false", "false False FALSE n N no No NO off Off OFF"},
              // Near misses stay texts.
              {nullptr, "nULL tRUE yES oN nO ofF yess nil none NuLL nulL TrUE fALSE YeS ~~ o nn 0n"},
          }) {
         std::istringstream words(list);
         for (std::string word; words >> word;) {
-            const std::string value = expected != nullptr ? expected : "\"" + word + "\"";
-            EXPECT_EQ(Describe(ReadYaml("v: " + word + "\n")), "{v:" + value + "}") << word;
+            const std::string value = expected != nullptr ? expected : "string:" + word;
+            EXPECT_EQ(Render(ReadYaml("v: " + word + "\n")), "{v=" + value + "}") << word;
         }
     }
-    EXPECT_EQ(Describe(ReadYaml("v:\n")), "{v:~}") << "the empty text is null";
+    EXPECT_EQ(Render(ReadYaml("v:\n")), "{v=empty}") << "the empty text is null";
 }
 
 TEST(YamlReader, AppliesTags) {
-    const char* const rows[] = {"!!str 5 => \"5\"",
-                                "!!int 42 => u42",
-                                "!!int -42 => s-42",
-                                "!!int 18446744073709551615 => u18446744073709551615",
-                                "!!int -9223372036854775808 => s-9223372036854775808",
-                                "!!int '' => u0",
-                                "!!float 2 => f2",
-                                "!!bool yes => true",
-                                "!!bool OFF => false",
-                                "!!bool maybe => ~",
-                                "!<tag:yaml.org,2002:int> 7 => u7",
-                                "!!int [1] => [u1]"};
+    const char* const rows[] = {"!!str 5 => string:5",
+                                "!!int 42 => unsigned:42",
+                                "!!int -42 => signed:-42",
+                                "!!int 18446744073709551615 => unsigned:18446744073709551615",
+                                "!!int -9223372036854775808 => signed:-9223372036854775808",
+                                "!!int '' => unsigned:0",
+                                "!!float 2 => float:2",
+                                "!!bool yes => bool:true",
+                                "!!bool OFF => bool:false",
+                                "!!bool maybe => empty",
+                                "!<tag:yaml.org,2002:int> 7 => unsigned:7",
+                                "!!int [1] => [unsigned:1]"};
     ExpectValues(rows);
 }
 
@@ -95,32 +101,33 @@ TEST(YamlReader, ReadsNumbersAlikeUnderACommaDecimalLocale) {
     if (!locale.Active()) {
         GTEST_SKIP() << locale.Reason();
     }
-    const char* const rows[] = {"[1.5, +2.5, 0x1.8p1, 1,5] => [f1.5,f2.5,u3,u1,u5]",
-                                "a: 2,5 => {a:\"2,5\"}", "!!float 2.5 => f2.5",
-                                "!!float +1.5e3 => f1500", "!!int 0x1F => u31"};
+    const char* const rows[] = {
+        "[1.5, +2.5, 0x1.8p1, 1,5] => [float:1.5,float:2.5,unsigned:3,unsigned:1,unsigned:5]",
+        "a: 2,5 => {a=string:2,5}", "!!float 2.5 => float:2.5", "!!float +1.5e3 => float:1500",
+        "!!int 0x1F => unsigned:31"};
     ExpectValues(rows);
 }
 
 TEST(YamlReader, NamesMembersByKeyAndCopiesAnchoredValuesAndKeys) {
     const char* const rows[] = {
         // Keys of any scalar stay texts, and members come in byte-wise name order.
-        "true: w\n5: x\n~: z\n => {5:\"x\",true:\"w\",~:\"z\"}",
+        "true: w\n5: x\n~: z\n => {5=string:x,true=string:w,~=string:z}",
         // An empty key names a member like any other key.
-        "\"\": 1\nb: 2\n => {:u1,b:u2}",
-        "? \n: 1\nb: 2\n => {:u1,b:u2}",
-        "a: &k ''\n*k : 1\n => {:u1,a:\"\"}",
+        "\"\": 1\nb: 2\n => {=unsigned:1,b=unsigned:2}",
+        "? \n: 1\nb: 2\n => {=unsigned:1,b=unsigned:2}",
+        "a: &k ''\n*k : 1\n => {=unsigned:1,a=string:}",
         // A repeated key replaces the earlier value, whatever its kind.
-        "{'': [x], '': z} => {:\"z\"}",
-        "a: [1, 2]\na: [3]\n => {a:[u3]}",
-        "a: 5\na: {x: 1}\n => {a:{x:u1}}",
+        "{'': [x], '': z} => {=string:z}",
+        "a: [1, 2]\na: [3]\n => {a=[unsigned:3]}",
+        "a: 5\na: {x: 1}\n => {a={x=unsigned:1}}",
         // Document markers, and an empty document before the one that holds the mapping.
-        "---\n---\na: 1\n...\n => {a:u1}",
+        "---\n---\na: 1\n...\n => {a=unsigned:1}",
         // Anchored values and keys are copied where their aliases stand.
-        "a: &x {b: 1}\nc: *x\n => {a:{b:u1},c:{b:u1}}",
-        "- &n 7\n- *n\n- [*n, *n]\n => [u7,u7,[u7,u7]]",
-        "&k a: 1\nb: *k\n => {a:u1,b:\"a\"}",
-        "&k a: 1\n*k : 2\n => {a:u2}",
-        "a: &s text\n*s : 3\n => {a:\"text\",text:u3}",
+        "a: &x {b: 1}\nc: *x\n => {a={b=unsigned:1},c={b=unsigned:1}}",
+        "- &n 7\n- *n\n- [*n, *n]\n => [unsigned:7,unsigned:7,[unsigned:7,unsigned:7]]",
+        "&k a: 1\nb: *k\n => {a=unsigned:1,b=string:a}",
+        "&k a: 1\n*k : 2\n => {a=unsigned:2}",
+        "a: &s text\n*s : 3\n => {a=string:text,text=unsigned:3}",
     };
     ExpectValues(rows);
 }
@@ -242,8 +249,8 @@ TEST(YamlAssembly, ReadsPlainDocumentsAsTheNodeReaderDoesAndLeavesTheRest) {
         BindingResult assembled;
         ASSERT_EQ(Velto::AssembleYaml(text, assembled), plain);
         EXPECT_TRUE(assembled.succeeded);
-        EXPECT_EQ(Describe(assembled),
-                  plain ? Describe(Velto::ReadYamlNodeByNode(text)) : std::string("~"));
+        EXPECT_EQ(Render(assembled),
+                  plain ? Render(Velto::ReadYamlNodeByNode(text)) : std::string("empty"));
     }
 }
 
