@@ -1,7 +1,9 @@
 #include "formats/yaml_scalar.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <system_error>
 
 #include "diagnostics/format.h"
 #include "formats/decimal_number.h"
@@ -145,6 +147,21 @@ bool ParseDouble(std::string_view text, double& value) {
     return ConsumedAll(text, end);
 }
 
+// `text` as a decimal integer that 64 bits hold, read exactly; false for any other text.
+bool ToExactInteger(std::string_view text, YamlScalar& number) {
+    const char* const last = text.data() + text.size();
+    if (text.front() == '-') {
+        int64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), last, value);
+        number = YamlScalar(value);
+        return error == std::errc() && end == last;
+    }
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), last, value);
+    number = YamlScalar(value);
+    return error == std::errc() && end == last;
+}
+
 // A plain scalar that strtod takes whole and finite: integral values become integers where
 // 64 bits hold them, everything else (fractions, NaN, integers beyond 64 bits) a double. False
 // for any other text.
@@ -152,6 +169,13 @@ bool ToNumber(std::string_view text, YamlScalar& number) {
     double value = 0;
     if (text.empty() || !MayBeNumber(text) || !ParseDouble(text, value) || std::isinf(value)) {
         return false;
+    }
+    // A double holds every integer up to 2^53 only: a larger one written out in digits (an
+    // identifier, say) is read exactly instead of rounded.
+    constexpr double kTwoTo53 = 9007199254740992.0;
+    if (std::fabs(value) >= kTwoTo53 && std::trunc(value) == value &&
+        ToExactInteger(text, number)) {
+        return true;
     }
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;

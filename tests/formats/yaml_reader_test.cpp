@@ -52,9 +52,12 @@ TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
         "[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ] => "
         "[string:inf,string:-inf,string:.inf,string:yes please,string:1.2.3,string:0x,"
         "unsigned:5]",
-        "[9223372036854775807, 9223372036854775808, -9223372036854775808] => "
-        "[unsigned:9223372036854775808,unsigned:9223372036854775808,"
-        "signed:-9223372036854775808]",
+        // Integers a double cannot hold exactly keep every digit.
+        "[9007199254740993, 9223372036854775807, 18446744073709551615, -9223372036854775807, "
+        "-9223372036854775808, 9.007199254740993e15] => "
+        "[unsigned:9007199254740993,unsigned:9223372036854775807,"
+        "unsigned:18446744073709551615,signed:-9223372036854775807,"
+        "signed:-9223372036854775808,unsigned:9007199254740992]",
         // Integral values beyond 64 bits stay doubles.
         "[18446744073709551616, 1e30, -1e30] => "
         "[float:1.8446744073709552e+19,float:1e+30,float:-1e+30]"};
