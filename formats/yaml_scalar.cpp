@@ -147,19 +147,32 @@ bool ParseDouble(std::string_view text, double& value) {
     return ConsumedAll(text, end);
 }
 
-// `text` as a decimal integer that 64 bits hold, read exactly; false for any other text.
+// `text` as an integer that 64 bits hold, read exactly: decimal or "0x" hexadecimal digits after
+// an optional sign, as strtod spells them; false for any other text.
 bool ToExactInteger(std::string_view text, YamlScalar& number) {
-    const char* const last = text.data() + text.size();
-    if (text.front() == '-') {
-        int64_t value = 0;
-        const auto [end, error] = std::from_chars(text.data(), last, value);
-        number = YamlScalar(value);
-        return error == std::errc() && end == last;
+    const bool negative = text.front() == '-';
+    std::string_view digits = text.substr(negative || text.front() == '+' ? 1 : 0);
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+        base = 16;
     }
-    uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    number = YamlScalar(value);
-    return error == std::errc() && end == last;
+    const char* const last = digits.data() + digits.size();
+    uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(digits.data(), last, magnitude, base);
+    if (error != std::errc() || end != last) {
+        return false;
+    }
+    if (!negative) {
+        number = YamlScalar(magnitude);
+        return true;
+    }
+    constexpr uint64_t kMostNegative = uint64_t{1} << 63;
+    if (magnitude > kMostNegative) {
+        return false;
+    }
+    number = YamlScalar(static_cast<int64_t>(0 - magnitude));
+    return true;
 }
 
 // A plain scalar that strtod takes whole and finite: integral values become integers where

@@ -58,6 +58,9 @@ TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
         "[unsigned:9007199254740993,unsigned:9223372036854775807,"
         "unsigned:18446744073709551615,signed:-9223372036854775807,"
         "signed:-9223372036854775808,unsigned:9007199254740992]",
+        "[+9007199254740993, 0x20000000000001, -0x20000000000001, 0X8000000000000001] => "
+        "[unsigned:9007199254740993,unsigned:9007199254740993,signed:-9007199254740993,"
+        "unsigned:9223372036854775809]",
         // Integral values beyond 64 bits stay doubles.
         "[18446744073709551616, 1e30, -1e30] => "
         "[float:1.8446744073709552e+19,float:1e+30,float:-1e+30]"};
