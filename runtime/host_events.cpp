@@ -52,7 +52,8 @@ void AppModule::FetchInitialResource(const std::string& uri) {
     event.eventType = PluginResourceEventType::Create;
     event.data.Take(current.Value());
     const std::shared_ptr<const ResourceHandler> deliver = handler->second;
-    (*deliver)(event);
+    // Runs inside the host's Start, which no exception may leave, as a delivered event does.
+    RunGuarded(uri.c_str(), [&] { (*deliver)(event); });
 }
 
 void AppModule::StoreHostHandler(const std::string& eventName, std::shared_ptr<HostHandler> handler,

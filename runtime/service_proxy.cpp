@@ -53,7 +53,21 @@ void ServiceProxy::FulfilPendingServiceProxyRequest() {
     if (!Claim(key, handler, response)) {
         return;
     }
-    handler(response);
+    try {
+        handler(response);
+    } catch (...) {
+        // Not fulfilled: give the claims back, or the request would wait for ever.
+        const std::lock_guard<std::mutex> guard(lock_);
+        const auto pending = pendingRequests_.find(key);
+        if (pending != pendingRequests_.end()) {
+            pending->second.claimed = false;
+        }
+        const auto stored = responses_.find(key);
+        if (stored != responses_.end()) {
+            stored->second.claimed = false;
+        }
+        throw;
+    }
     {
         const std::lock_guard<std::mutex> guard(lock_);
         // A handler may have stored a newer response or request under the key: those stay.

@@ -32,7 +32,7 @@ class ServiceProxy {
     // Passes the response to the async handler of its method key, or logs that there is none.
     void OnServiceProxyAsyncEvent(const Response& response);
     // Calls the pending handler of the first stored response that has one, then forgets both and
-    // logs the fulfilment.
+    // logs the fulfilment. A handler that throws leaves both in place for a later call.
     void FulfilPendingServiceProxyRequest();
 
     // For module code that sends service-proxy requests or expects asynchronous messages.

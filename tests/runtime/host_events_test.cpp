@@ -2,6 +2,7 @@
 // deferred calls, and resource events the module publishes.
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -106,6 +107,19 @@ SendRequest GET /mek-x/v1/items/42 () context=7
     EXPECT_EQ(pattern, R"(1 mek-x/v1/items/42 "" 1
 1 /mek-x/v1/items/7 "" 2
 )");
+}
+
+TEST_F(HostEventsTest, AHandlerThrowingOnTheFetchedValueOrAnEventIsLoggedAndGoesNoFurther) {
+    // The fetch runs inside the host's Start, which no exception may leave.
+    host_.SetAnswer(kGet, kUri, HostAnswer::Value(Json(R"({"count": 5})")));
+    const auto fail = [](const TypedResourceEvent<Greeting>& event) {
+        throw std::runtime_error("count " + std::to_string(event.data.count));
+    };
+    EXPECT_NO_THROW(module_->SubscribeResource<Greeting>(kUri, fail));
+    Fire(kEvent, EventJson(kUri, "Update", R"({"count": 6})"));
+    EXPECT_EQ(Render(CallsOf(HostCallKind::Log)),
+              "Log ERROR Unhandled exception in /mek-x/v1/greeting: count 5\n"
+              "Log ERROR Unhandled exception in OnJsonApiEvent_mek-x_v1_greeting: count 6\n");
 }
 
 TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {

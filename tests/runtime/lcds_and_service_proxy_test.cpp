@@ -1,3 +1,4 @@
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -117,6 +118,22 @@ TEST_F(ServiceProxyTest, ResponsesAreStoredUntilAPendingRequestTakesThem) {
     EXPECT_EQ(proxy.StoredResponses().count("store.buy"), 0u);
     EXPECT_EQ(proxy.StoredResponses().count("u1"), 1u);
     EXPECT_EQ(Recorded(), "Log ALWAYS Fulfilled service proxy request: store.buy\n");
+}
+
+TEST_F(ServiceProxyTest, ARequestWhoseHandlerThrowsStaysPendingForTheNextResponse) {
+    ServiceProxy& proxy = module_->GetServiceProxy();
+    std::vector<std::string> seen;
+    proxy.AddPendingRequest("store.buy", [&](const ServiceProxy::Response& response) {
+        seen.push_back(response.payload);
+        if (seen.size() == 1) {
+            throw std::runtime_error("not yet");
+        }
+    });
+    const char* const buy = R"({"serviceName": "store", "methodName": "buy", "payload": ")";
+    Fire("OnServiceProxyMethodEvent", std::string(buy) + "first\"}");
+    Fire("OnServiceProxyMethodEvent", std::string(buy) + "second\"}");
+    EXPECT_EQ(seen, (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(proxy.PendingRequestCount(), 0u);
 }
 
 constexpr char kPing[] = R"({"serviceName": "chat", "methodName": "ping"})";
