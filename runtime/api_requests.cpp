@@ -71,11 +71,14 @@ MaybeType<Failure, void> AppModule::SendConvertedRequest(HttpMethod method, cons
     request.argumentCount = list.Count();
     request.callContext = connectionHandle_;
     HostSendRequest(&response, &request);
-    if (response.errorMessage == nullptr) {
+    // Copied out of the packed record: the formatting takes its arguments by reference.
+    const char* const errorMessage = response.errorMessage;
+    const uint32_t statusCode = response.statusCode;
+    if (errorMessage == nullptr) {
         return {};
     }
-    return Failure(response.statusCode, "Error response for %1 %2: %3", MethodName(method), path,
-                   response.errorMessage);
+    return Failure(statusCode, "Error response for %1 %2: %3", MethodName(method), path,
+                   errorMessage);
 }
 
 MaybeType<Failure, BindingProperty> AppModule::ReadResponseBody(HttpMethod method,
