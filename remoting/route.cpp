@@ -1,6 +1,7 @@
 #include "remoting/route.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -72,16 +73,22 @@ std::optional<NamedValues> MatchRoute(const Route& route, std::string_view path)
     if (!route.literal.empty()) {
         return path == route.literal ? std::optional<NamedValues>(std::in_place) : std::nullopt;
     }
-    const std::optional<std::vector<std::string_view>> captures = route.pattern.Match(path);
-    if (!captures) {
+    // Templates have a few groups: their captures stay on the stack.
+    constexpr std::size_t kInlineGroups = 8;
+    const std::size_t groups = route.pattern.GroupCount();
+    std::array<std::string_view, kInlineGroups> inlineCaptures;
+    std::vector<std::string_view> moreCaptures(groups > kInlineGroups ? groups : 0);
+    const std::span<std::string_view> captures =
+        groups > kInlineGroups ? std::span(moreCaptures) : std::span(inlineCaptures).first(groups);
+    if (!route.pattern.Match(path, captures)) {
         return std::nullopt;
     }
     // A compiled route has a placeholder for every group; a hand-made one may not.
-    const std::size_t named = std::min(captures->size(), route.placeholders.size());
+    const std::size_t named = std::min(groups, route.placeholders.size());
     NamedValues parameters;
     parameters.Reserve(named);
     for (std::size_t i = 0; i < named; ++i) {
-        parameters.Set(route.placeholders[i].name, DecodeUrlComponent((*captures)[i]));
+        parameters.Set(route.placeholders[i].name, DecodeUrlComponent(captures[i]));
     }
     return parameters;
 }

@@ -98,77 +98,72 @@ Marks EndOnly(std::size_t pathSize) {
 
 RoutePattern RoutePattern::Empty(std::size_t groups) {
     RoutePattern pattern;
-    pattern.literals_.reserve(groups + 1);
-    pattern.groups_.reserve(groups);
-    pattern.literals_.emplace_back();
+    pattern.pieces_.reserve(groups + 1);
+    pattern.pieces_.emplace_back();
     return pattern;
 }
 
 void RoutePattern::AppendLiteral(std::string_view text) {
-    if (!literals_.empty()) {
-        literals_.back().append(text);
+    if (!pieces_.empty()) {
+        pieces_.back().literal.append(text);
     }
 }
 
 void RoutePattern::AppendGroup(GroupClass groupClass) {
-    if (!literals_.empty()) {
-        groups_.push_back(groupClass);
-        literals_.emplace_back();
+    if (!pieces_.empty()) {
+        pieces_.back().group = groupClass;
+        pieces_.emplace_back();
     }
 }
 
-std::optional<std::string_view> RoutePattern::MatchOneGroup(std::string_view path) const {
+bool RoutePattern::MatchOneGroup(std::string_view path, std::string_view& capture) const {
     // With one group the rest after it is a fixed text, so the group can only take what lies
     // between the two literals.
-    const std::string_view lead = literals_.front();
-    const std::string_view tail = literals_.back();
+    const std::string_view lead = pieces_.front().literal;
+    const std::string_view tail = pieces_.back().literal;
     if (path.size() < lead.size() + tail.size() || !path.starts_with(lead) ||
         !path.ends_with(tail)) {
-        return std::nullopt;
+        return false;
     }
-    const std::string_view capture =
-        path.substr(lead.size(), path.size() - lead.size() - tail.size());
-    return AllInClass(groups_.front(), capture) ? std::optional(capture) : std::nullopt;
+    capture = path.substr(lead.size(), path.size() - lead.size() - tail.size());
+    return AllInClass(pieces_.front().group, capture);
 }
 
-std::optional<std::vector<std::string_view>> RoutePattern::Match(std::string_view path) const {
-    if (literals_.empty()) {
-        return std::nullopt;
+bool RoutePattern::Match(std::string_view path, std::span<std::string_view> captures) const {
+    const std::size_t groupCount = GroupCount();
+    if (pieces_.empty() || captures.size() != groupCount) {
+        return false;
     }
-    if (groups_.size() == 1) {
-        const std::optional<std::string_view> capture = MatchOneGroup(path);
-        return capture ? std::optional(std::vector<std::string_view>{*capture}) : std::nullopt;
+    if (groupCount == 1) {
+        return MatchOneGroup(path, captures.front());
     }
     // fromLiteral[k], k >= 1: where literal k and everything after it can match up to the end.
-    const std::size_t groupCount = groups_.size();
     std::vector<Marks> fromLiteral(groupCount + 1);
     Marks after = EndOnly(path.size());
     for (std::size_t k = groupCount; k > 0; --k) {
-        fromLiteral[k] = LiteralThen(path, literals_[k], after);
-        after = GroupThen(path, groups_[k - 1], fromLiteral[k]);
+        fromLiteral[k] = LiteralThen(path, pieces_[k].literal, after);
+        after = GroupThen(path, pieces_[k - 1].group, fromLiteral[k]);
     }
-    const std::string_view lead = literals_.front();
+    const std::string_view lead = pieces_.front().literal;
     if (!path.starts_with(lead) || !after[lead.size()]) {
-        return std::nullopt;
+        return false;
     }
     // Each group now runs as far as its class allows and backs off to the last position from
     // which the rest can match; the marks guarantee there is one.
-    std::vector<std::string_view> captures;
-    captures.reserve(groupCount);
     std::size_t start = lead.size();
     for (std::size_t k = 0; k < groupCount; ++k) {
         const Marks& rest = fromLiteral[k + 1];
         std::size_t end = start;
-        while (end < path.size() && InClass(groups_[k], path[end])) {
+        while (end < path.size() && InClass(pieces_[k].group, path[end])) {
             ++end;
         }
         while (end > start && !rest[end]) {
             --end;
         }
-        captures.push_back(path.substr(start, end - start));
-        start = end + literals_[k + 1].size();
+        captures[k] = path.substr(start, end - start);
+        start = end + pieces_[k + 1].literal.size();
     }
-    return captures;
+    return true;
 }
 
 }  // namespace Velto

@@ -20,7 +20,7 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,19 +47,23 @@ class RoutePattern {
     // Appends a capture group. Does nothing on a pattern that matches nothing.
     void AppendGroup(GroupClass groupClass);
 
-    std::size_t GroupCount() const noexcept { return groups_.size(); }
+    std::size_t GroupCount() const noexcept { return pieces_.empty() ? 0 : pieces_.size() - 1; }
 
-    // Matches the whole of `path`. On a match returns one capture per group, in order, as views
-    // into `path`; otherwise nothing.
-    std::optional<std::vector<std::string_view>> Match(std::string_view path) const;
+    // Matches the whole of `path`. On a match sets `captures`, which holds one view per group,
+    // to the groups' texts in order, as views into `path`, and returns true.
+    bool Match(std::string_view path, std::span<std::string_view> captures) const;
 
   private:
-    std::optional<std::string_view> MatchOneGroup(std::string_view path) const;
+    bool MatchOneGroup(std::string_view path, std::string_view& capture) const;
 
-    // literals_[i] precedes groups_[i]; the last literal follows the last group. Empty when the
-    // pattern matches nothing, else one longer than groups_.
-    std::vector<std::string> literals_;
-    std::vector<GroupClass> groups_;
+    // A literal text and the group that follows it; the last piece's group is unused, as its
+    // literal ends the pattern.
+    struct Piece {
+        std::string literal;
+        GroupClass group = GroupClass::Segment;
+    };
+    // Empty when the pattern matches nothing, else one piece more than there are groups.
+    std::vector<Piece> pieces_;
 };
 
 }  // namespace Velto

@@ -1,5 +1,7 @@
 #include "remoting/url_component.h"
 
+#include <algorithm>
+
 #include "formats/hex_digit.h"
 
 namespace Velto {
@@ -17,8 +19,13 @@ unsigned HexValue(char c) noexcept {
 std::string DecodeUrlComponent(std::string_view text) {
     // Decoding never lengthens the text: write over a copy and cut it to size.
     std::string decoded(text);
-    char* out = decoded.data();
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    // The bytes before the first "+" or "%" stay as they are.
+    std::size_t i = std::min(text.find('+'), text.find('%'));
+    if (i == std::string_view::npos) {
+        return decoded;
+    }
+    char* out = decoded.data() + i;
+    for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '+') {
             *out++ = ' ';

@@ -108,12 +108,11 @@ TEST(Route, ChoosesTheRouteAndDecodesItsCaptures) {
 
 Captures PatternCaptures(std::string_view routeTemplate, std::string_view path) {
     const Velto::Route route = Velto::CompileRoute(nullptr, nullptr, routeTemplate);
-    const auto views = route.pattern.Match(path);
-    if (!views) {
+    std::vector<std::string_view> views(route.pattern.GroupCount());
+    if (!route.pattern.Match(path, views)) {
         return std::nullopt;
     }
-    EXPECT_EQ(views->size(), route.pattern.GroupCount()) << "one capture per group";
-    return std::vector<std::string>(views->begin(), views->end());
+    return std::vector<std::string>(views.begin(), views.end());
 }
 
 // Random templates and paths over small alphabets, so that paths often match and the regular
