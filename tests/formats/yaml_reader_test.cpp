@@ -52,12 +52,13 @@ TEST(YamlReader, TypesPlainScalarsAndKeepsQuotedOnesAsStrings) {
         "[inf, -inf, .inf, yes please, 1.2.3, 0x, 5 ] => "
         "[string:inf,string:-inf,string:.inf,string:yes please,string:1.2.3,string:0x,"
         "unsigned:5]",
-        // Integers a double cannot hold exactly keep every digit.
+        // Integers a double cannot hold exactly keep every digit; beyond 64 bits, or not in
+        // digits, the double's value stands.
         "[9007199254740993, 9223372036854775807, 18446744073709551615, -9223372036854775807, "
-        "-9223372036854775808, 9.007199254740993e15] => "
+        "-9223372036854775808, -9223372036854775809, 9.007199254740993e15] => "
         "[unsigned:9007199254740993,unsigned:9223372036854775807,"
         "unsigned:18446744073709551615,signed:-9223372036854775807,"
-        "signed:-9223372036854775808,unsigned:9007199254740992]",
+        "signed:-9223372036854775808,signed:-9223372036854775808,unsigned:9007199254740992]",
         "[+9007199254740993, 0x20000000000001, -0x20000000000001, 0X8000000000000001] => "
         "[unsigned:9007199254740993,unsigned:9007199254740993,signed:-9007199254740993,"
         "unsigned:9223372036854775809]",
