@@ -214,7 +214,7 @@ void BM_RouteWithStdRegex(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RouteWithStdRegex);
-MEK_BENCH_COMPARE("templated route compiled and matched vs std::regex",
-                  BM_RouteCompiledAndMatched, BM_RouteWithStdRegex);
+MEK_BENCH_COMPARE("templated route compiled and matched vs std::regex", BM_RouteCompiledAndMatched,
+                  BM_RouteWithStdRegex);
 
 }  // namespace
