@@ -87,7 +87,9 @@ void ReleaseStream(void* stream) {
     delete static_cast<RemotingStream*>(stream);
 }
 
-void WriteStream(HostResponse& hostResponse, std::unique_ptr<RemotingStream> stream) noexcept {
+// Not noexcept: the stream's length is the function's code, and what it throws must fail the
+// call rather than end the host's process.
+void WriteStream(HostResponse& hostResponse, std::unique_ptr<RemotingStream> stream) {
     hostResponse.streamLengthLow = stream->length();
     hostResponse.streamLengthHigh = 0;
     hostResponse.streamRead = &ReadStream;

@@ -28,7 +28,8 @@ inline constexpr char kEmptyResponseText[] = "";
 // - the response flag, the response code (1 to 3, anything else as 0), the status, the response
 //   text (kEmptyResponseText when empty) and copies of the headers in the map's order;
 // - a stream of a successful result moves into the record with its length (high word 0) and the
-//   routines that forward to it; a failed result's stream is destroyed.
+//   routines that forward to it; a failed result's stream is destroyed. What the stream's length
+//   operation throws passes to the caller, with the stream destroyed and the record releasable.
 // A null record is ignored.
 void WriteHostResponse(Client::HostResponse* hostResponse, RemotingResponse& response,
                        const BindingRegistry* registry);

@@ -36,7 +36,7 @@ struct Filter {
 };
 
 // A stream that delivers one fixed text.
-class TextStream final : public Velto::RemotingStream {
+class TextStream : public Velto::RemotingStream {
   public:
     uint8_t read(uint8_t* buffer, uint32_t* size, uint8_t* more) override {
         const uint32_t count = std::min<uint32_t>(*size, 5);
@@ -346,14 +346,21 @@ TEST_F(DispatchTest, HostileRequestsGetClearErrors) {
 
 // Nothing a function throws reaches the host: the call fails with the exception's text.
 TEST_F(DispatchTest, ExceptionsBecomeFailures) {
+    // A stream's length is asked for only once the response is being written.
+    class LengthlessStream final : public TextStream {
+        uint32_t length() override { throw std::runtime_error("no length"); }
+    };
     Bind("fail",
-         [](bool standard) -> bool {
-             if (standard) {
+         [](int32_t mode) -> std::unique_ptr<Velto::RemotingStream> {
+             if (mode == 0) {
                  throw std::runtime_error("out of boosts");
+             }
+             if (mode == 2) {
+                 return std::make_unique<LengthlessStream>();
              }
              throw 7;
          },
-         {"standard"});
+         {"mode"});
     Velto::ApiDescription description;
     description.Build(nullptr, registry_, bindings_, &Velto::HandleHostCall);
     const Velto::Client::ApiDescriptor& descriptor = *description.Descriptor();
@@ -363,8 +370,8 @@ TEST_F(DispatchTest, ExceptionsBecomeFailures) {
                          return function.signature.name == std::string("fail");
                      });
     ASSERT_NE(entry, descriptor.functions + descriptor.functionCount);
-    for (const bool standard : {true, false}) {
-        HostArgument argument{nullptr, Bool(standard)};
+    for (const int32_t mode : {0, 1, 2}) {
+        HostArgument argument{nullptr, Signed(mode)};
         HostRequest request{};
         request.method = 2;
         request.path = "fail";
@@ -373,8 +380,9 @@ TEST_F(DispatchTest, ExceptionsBecomeFailures) {
         request.functionContext = entry->callContext;
         HostResponse response{};
         entry->call(&response, &request);
-        EXPECT_EQ(Outcome(response),
-                  standard ? "error: out of boosts" : "error: Unknown exception");
+        const char* const expected[] = {"error: out of boosts", "error: Unknown exception",
+                                        "error: no length"};
+        EXPECT_EQ(Outcome(response), expected[mode]);
     }
 }
 
