@@ -75,10 +75,20 @@ void WriteHeaders(HostResponse& hostResponse,
 }
 
 uint8_t ReadStream(void* stream, uint8_t* buffer, uint32_t* size, uint8_t* more) {
-    // Nothing may be thrown back into the host.
+    if (stream == nullptr) {
+        return 0;  // not a stream this plug-in handed out
+    }
+    // Nothing may be thrown back into the host, which learns that nothing was delivered and
+    // nothing follows.
     try {
         return static_cast<RemotingStream*>(stream)->read(buffer, size, more);
     } catch (...) {
+        if (size != nullptr) {
+            *size = 0;
+        }
+        if (more != nullptr) {
+            *more = 0;
+        }
         return 0;
     }
 }

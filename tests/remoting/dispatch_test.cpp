@@ -35,10 +35,13 @@ struct Filter {
     std::vector<std::string> ids;
 };
 
-// A stream that delivers one fixed text.
+// A stream that delivers one fixed text, and fails a read without a buffer by throwing.
 class TextStream : public Velto::RemotingStream {
   public:
     uint8_t read(uint8_t* buffer, uint32_t* size, uint8_t* more) override {
+        if (buffer == nullptr) {
+            throw std::invalid_argument("no buffer");
+        }
         const uint32_t count = std::min<uint32_t>(*size, 5);
         std::memcpy(buffer, "hello", count);
         *size = count;
@@ -318,6 +321,11 @@ TEST_F(DispatchTest, HandsAReturnedStreamToTheHost) {
     EXPECT_EQ(std::to_string(response.streamLengthLow) + " " + std::to_string(read) + " " +
                   std::string(reinterpret_cast<char*>(buffer), size) + " " + std::to_string(more),
               "5 1 hello 0");
+    // A read that throws delivers nothing and ends the stream; a null stream is refused.
+    more = 1;
+    EXPECT_EQ(response.streamRead(response.stream, nullptr, &size, &more), 0);
+    EXPECT_EQ(size + more, 0u);
+    EXPECT_EQ(response.streamRead(nullptr, buffer, &size, &more), 0);
     response.streamRelease(response.stream);
     response.release(&response);
 }
