@@ -56,30 +56,11 @@ void ServiceProxy::FulfilPendingServiceProxyRequest() {
     try {
         handler(response);
     } catch (...) {
-        // Not fulfilled: give the claims back, or the request would wait for ever.
-        const std::lock_guard<std::mutex> guard(lock_);
-        const auto pending = pendingRequests_.find(key);
-        if (pending != pendingRequests_.end()) {
-            pending->second.claimed = false;
-        }
-        const auto stored = responses_.find(key);
-        if (stored != responses_.end()) {
-            stored->second.claimed = false;
-        }
+        // Not fulfilled: the request would otherwise wait for ever.
+        EndClaims(key, false);
         throw;
     }
-    {
-        const std::lock_guard<std::mutex> guard(lock_);
-        // A handler may have stored a newer response or request under the key: those stay.
-        const auto pending = pendingRequests_.find(key);
-        if (pending != pendingRequests_.end() && pending->second.claimed) {
-            pendingRequests_.erase(pending);
-        }
-        const auto stored = responses_.find(key);
-        if (stored != responses_.end() && stored->second.claimed) {
-            responses_.erase(stored);
-        }
-    }
+    EndClaims(key, true);
     LogMessage(LogLevel::Always, kLogGroupDbg, "Fulfilled service proxy request: %s", key.c_str());
 }
 
@@ -98,6 +79,25 @@ bool ServiceProxy::Claim(std::string& key, Handler& handler, Response& response)
         return true;
     }
     return false;
+}
+
+void ServiceProxy::EndClaims(const std::string& key, bool fulfilled) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    // A handler may have stored a newer response or request under the key: those are unclaimed
+    // and stay.
+    const auto end = [&key, fulfilled](auto& table) {
+        const auto entry = table.find(key);
+        if (entry == table.end() || !entry->second.claimed) {
+            return;
+        }
+        if (fulfilled) {
+            table.erase(entry);
+        } else {
+            entry->second.claimed = false;
+        }
+    };
+    end(pendingRequests_);
+    end(responses_);
 }
 
 void ServiceProxy::AddPendingRequest(const std::string& key, Handler handler) {

@@ -61,6 +61,9 @@ class ServiceProxy {
     // Under the lock: claims the first stored response with an unclaimed pending request and
     // copies out its key, handler and response. False when there is none.
     bool Claim(std::string& key, Handler& handler, Response& response);
+    // Under the lock: ends the claims under `key` of a handler's call; a fulfilled request and
+    // its response go, an unfulfilled one is released for a later call.
+    void EndClaims(const std::string& key, bool fulfilled);
 
     mutable std::mutex lock_;
     std::map<std::string, Stored> responses_;
