@@ -186,13 +186,13 @@ bool ToNumber(std::string_view text, YamlScalar& number) {
     // A double holds every integer up to 2^53 only: a larger one written out in digits (an
     // identifier, say) is read exactly instead of rounded.
     constexpr double kTwoTo53 = 9007199254740992.0;
-    if (std::fabs(value) >= kTwoTo53 && std::trunc(value) == value &&
-        ToExactInteger(text, number)) {
+    const bool integral = std::trunc(value) == value;
+    if (integral && std::fabs(value) >= kTwoTo53 && ToExactInteger(text, number)) {
         return true;
     }
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;
-    if (std::trunc(value) != value || value < -kTwoTo63 || value >= kTwoTo64) {
+    if (!integral || value < -kTwoTo63 || value >= kTwoTo64) {
         number = YamlScalar(value);
     } else if (value < 0) {
         number = YamlScalar(static_cast<int64_t>(value));
