@@ -1,5 +1,8 @@
 // Host events, resource handlers and deferred calls of AppModule.
 #include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "runtime/app_module.h"
 #include "runtime/event_names.h"
@@ -72,29 +75,21 @@ std::shared_ptr<AppModule::HostHandler> AppModule::FindHostHandler(
 }
 
 void AppModule::OnJsonApiEvent(const PluginResourceEvent& event) {
-    std::string prefixed;
-    std::string_view path = event.uri;
-    if (!path.starts_with('/')) {
-        prefixed = "/" + event.uri;
-        path = prefixed;
-    }
+    const std::string path = event.uri.starts_with('/') ? event.uri : "/" + event.uri;
     // Held while they run: a handler may replace or remove handlers.
+    std::vector<std::shared_ptr<const ResourceHandler>> receivers;
     const auto exact = exactHandlers_.find(path);
     if (exact != exactHandlers_.end()) {
-        const std::shared_ptr<const ResourceHandler> handler = exact->second;
-        (*handler)(event);
+        receivers.push_back(exact->second);
     }
-    if (patternHandlers_.empty()) {
-        return;
-    }
-    std::vector<std::shared_ptr<const ResourceHandler>> matching;
     for (const auto& [pattern, handler] : patternHandlers_) {
         if (MatchesUriPattern(pattern, path)) {
-            matching.push_back(handler);
+            receivers.push_back(handler);
         }
     }
-    for (const std::shared_ptr<const ResourceHandler>& handler : matching) {
-        (*handler)(event);
+    // One handler's failure must not keep the event from the others.
+    for (const std::shared_ptr<const ResourceHandler>& handler : receivers) {
+        RunGuarded(path.c_str(), [&] { (*handler)(event); });
     }
 }
 

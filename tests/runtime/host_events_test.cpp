@@ -109,17 +109,20 @@ SendRequest GET /mek-x/v1/items/42 () context=7
 )");
 }
 
-TEST_F(HostEventsTest, AHandlerThrowingOnTheFetchedValueOrAnEventIsLoggedAndGoesNoFurther) {
+TEST_F(HostEventsTest, AThrowingHandlerIsLoggedAndTheOthersStillReceiveTheEvent) {
     // The fetch runs inside the host's Start, which no exception may leave.
     host_.SetAnswer(kGet, kUri, HostAnswer::Value(Json(R"({"count": 5})")));
     const auto fail = [](const TypedResourceEvent<Greeting>& event) {
         throw std::runtime_error("count " + std::to_string(event.data.count));
     };
     EXPECT_NO_THROW(module_->SubscribeResource<Greeting>(kUri, fail));
+    std::string seen;
+    Watch("/mek-x/v1/*", seen);
     Fire(kEvent, EventJson(kUri, "Update", R"({"count": 6})"));
     EXPECT_EQ(Render(CallsOf(HostCallKind::Log)),
               "Log ERROR Unhandled exception in /mek-x/v1/greeting: count 5\n"
-              "Log ERROR Unhandled exception in OnJsonApiEvent_mek-x_v1_greeting: count 6\n");
+              "Log ERROR Unhandled exception in /mek-x/v1/greeting: count 6\n");
+    EXPECT_EQ(seen, "1 /mek-x/v1/greeting \"\" 6\n") << "the pattern handler after the exact one";
 }
 
 TEST_F(HostEventsTest, DeletesSkipConversionAndBadPayloadsAreDropped) {
