@@ -55,8 +55,6 @@ namespace Velto {
 class StorageContext;
 class TreeAssembler;
 class MemberEntry;
-class MemberRange;
-class ConstMemberRange;
 
 enum class ValueKind : uint8_t {
     Empty = 0,
@@ -91,7 +89,12 @@ struct ElementBlock;
 struct BlobBlock;
 struct EnumBlock;
 struct Access;
+template <class Entry>
+class MemberRangeOf;
 }  // namespace PropertyDetail
+
+using MemberRange = PropertyDetail::MemberRangeOf<MemberEntry>;
+using ConstMemberRange = PropertyDetail::MemberRangeOf<const MemberEntry>;
 
 class alignas(8) BindingProperty {
   public:
@@ -363,32 +366,21 @@ class MemberIterator {
     uint32_t index_ = 0;
 };
 
+// The members of a structure in key order, mutable or not as `Entry` is.
+template <class Entry>
+class MemberRangeOf {
+  public:
+    using iterator = MemberIterator<Entry>;
+    MemberRangeOf(MemberBlock* const* leaves, uint32_t leafCount) noexcept
+        : leaves_(leaves), leafCount_(leafCount) {}
+    iterator begin() const noexcept { return iterator(leaves_, 0); }
+    iterator end() const noexcept { return iterator(leaves_, leafCount_); }
+
+  private:
+    MemberBlock* const* leaves_;
+    uint32_t leafCount_;
+};
+
 }  // namespace PropertyDetail
-
-class MemberRange {
-  public:
-    using iterator = PropertyDetail::MemberIterator<MemberEntry>;
-    MemberRange(PropertyDetail::MemberBlock* const* leaves, uint32_t leafCount) noexcept
-        : leaves_(leaves), leafCount_(leafCount) {}
-    iterator begin() const noexcept { return iterator(leaves_, 0); }
-    iterator end() const noexcept { return iterator(leaves_, leafCount_); }
-
-  private:
-    PropertyDetail::MemberBlock* const* leaves_;
-    uint32_t leafCount_;
-};
-
-class ConstMemberRange {
-  public:
-    using iterator = PropertyDetail::MemberIterator<const MemberEntry>;
-    ConstMemberRange(PropertyDetail::MemberBlock* const* leaves, uint32_t leafCount) noexcept
-        : leaves_(leaves), leafCount_(leafCount) {}
-    iterator begin() const noexcept { return iterator(leaves_, 0); }
-    iterator end() const noexcept { return iterator(leaves_, leafCount_); }
-
-  private:
-    PropertyDetail::MemberBlock* const* leaves_;
-    uint32_t leafCount_;
-};
 
 }  // namespace Velto
