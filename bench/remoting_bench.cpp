@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <regex>
 #include <string>
+#include <string_view>
 
 #include "bench/side_by_side.h"
 #include "binding/host_value_conversion.h"
@@ -114,15 +115,20 @@ void Check(const HostResponse& response, benchmark::State& state) {
     }
 }
 
-void BM_GetRecordThroughHostCall(benchmark::State& state) {
-    const ApiFunctionEntry& entry = Api().Entry("GetBoosts");
-    HostRequest request = GetRequest(entry, kRecordRoute);
+// GETs of `path` through the routine of the function entry named `name`, as the host calls it.
+void GetThroughHostCall(benchmark::State& state, std::string_view name, const char* path) {
+    const ApiFunctionEntry& entry = Api().Entry(name);
+    HostRequest request = GetRequest(entry, path);
     for (auto _ : state) {
         HostResponse response{};
         entry.call(&response, &request);
         Check(response, state);
         response.release(&response);
     }
+}
+
+void BM_GetRecordThroughHostCall(benchmark::State& state) {
+    GetThroughHostCall(state, "GetBoosts", kRecordRoute);
 }
 BENCHMARK(BM_GetRecordThroughHostCall);
 
@@ -141,14 +147,7 @@ MEK_BENCH_COMPARE("literal GET through HandleHostCall vs record to host value",
                   BM_GetRecordThroughHostCall, BM_RecordToHostValue);
 
 void BM_TemplatedRouteThroughHostCall(benchmark::State& state) {
-    const ApiFunctionEntry& entry = Api().Entry("GetItem");
-    HostRequest request = GetRequest(entry, kItemsPath);
-    for (auto _ : state) {
-        HostResponse response{};
-        entry.call(&response, &request);
-        Check(response, state);
-        response.release(&response);
-    }
+    GetThroughHostCall(state, "GetItem", kItemsPath);
 }
 BENCHMARK(BM_TemplatedRouteThroughHostCall);
 
