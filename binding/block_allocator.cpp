@@ -1,14 +1,12 @@
 #include "binding/block_allocator.h"
 
+#include <bit>
 #include <cstring>
 
 #include "binding/page_allocator.h"
 #include "diagnostics/memory_statistics.h"
 
 namespace Velto {
-BlockAllocator::BlockAllocator() noexcept {
-    Initialize();
-}
 
 BlockAllocator::~BlockAllocator() {
     Clear();
@@ -24,15 +22,6 @@ void BlockAllocator::FormatPage(Page* page, std::size_t bytes, uint32_t blockSiz
     page->used = 0;
     page->firstFree = capacity != 0 ? 1 : 0;
     page->capacity = capacity;
-}
-
-void BlockAllocator::Initialize() noexcept {
-    for (std::size_t index = 0; index < kClassCount; ++index) {
-        classes_[index] =
-            SizeClass{nullptr, nullptr, nullptr, 0, BlockAllocatorDetail::kClassSizes[index]};
-    }
-    heapBlocks_ = nullptr;
-    dirty_ = false;
 }
 
 BlockAllocator::Page* BlockAllocator::PageWithFreeBlock(SizeClass& sizeClass) noexcept {
@@ -63,6 +52,10 @@ BlockAllocator::Page* BlockAllocator::PageWithFreeBlock(SizeClass& sizeClass) no
                          : static_cast<Page*>(AllocatePage());
     if (page == nullptr) {
         return nullptr;
+    }
+    if (sizeClass.pages == nullptr) {
+        sizeClass.blockSize = BlockAllocatorDetail::kClassSizes[index];
+        usedClasses_ |= 1u << index;
     }
     FormatPage(page, inline_ ? kInlineChunkSize : kPageSize, sizeClass.blockSize);
     page->next = sizeClass.pages;
@@ -155,7 +148,6 @@ void* BlockAllocator::AllocateHeap(std::size_t size) noexcept {
         heapBlocks_->previous = header;
     }
     heapBlocks_ = header;
-    dirty_ = true;
     return header + 1;
 }
 
@@ -193,10 +185,8 @@ void* BlockAllocator::ReallocateHeap(void* block, std::size_t size) noexcept {
 }
 
 void BlockAllocator::Clear() noexcept {
-    if (!dirty_) {
-        return;
-    }
-    for (SizeClass& sizeClass : classes_) {
+    for (uint32_t used = usedClasses_; used != 0; used &= used - 1) {
+        SizeClass& sizeClass = classes_[std::countr_zero(used)];
         for (Page* page = sizeClass.pages; page != nullptr;) {
             Page* next = page->next;
             if (!IsInlineChunk(page)) {
@@ -204,13 +194,15 @@ void BlockAllocator::Clear() noexcept {
             }
             page = next;
         }
+        sizeClass = SizeClass{};
     }
+    usedClasses_ = 0;
     for (HeapBlock* block = heapBlocks_; block != nullptr;) {
         HeapBlock* next = block->next;
         CountedRelease(block);
         block = next;
     }
-    Initialize();
+    heapBlocks_ = nullptr;
 }
 
 BlockAllocator::Statistics BlockAllocator::ReadStatistics() const noexcept {

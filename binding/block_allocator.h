@@ -56,7 +56,7 @@ class BlockAllocator {
     // Larger requests fail; keeps every size computation far from overflow.
     static constexpr std::size_t kLargestBlock = 0x7FFF0000;
 
-    BlockAllocator() noexcept;
+    BlockAllocator() noexcept = default;
     ~BlockAllocator();
     BlockAllocator(const BlockAllocator&) = delete;
     BlockAllocator& operator=(const BlockAllocator&) = delete;
@@ -103,12 +103,14 @@ class BlockAllocator {
         uint16_t firstFree;
         uint16_t capacity;
     };
+    // All zero until the class is first used, so that a new or cleared allocator touches only
+    // the classes a tree needs.
     struct SizeClass {
         Page* pages;
         Page* current;  // where the next block comes from while it has one
         Page* cursor;   // where the search for a page with free blocks resumes
         uint32_t available;
-        uint32_t blockSize;
+        uint32_t blockSize;  // set with the first page
     };
     struct alignas(16) HeapBlock {
         HeapBlock* previous;
@@ -116,6 +118,7 @@ class BlockAllocator {
     };
 
     static constexpr std::size_t kClassCount = BlockAllocatorDetail::kClassSizes.size();
+    static_assert(kClassCount <= 32, "one bit per class in usedClasses_");
 
     // The class of a block of `size` bytes; -1 beyond the pooled classes.
     static int ClassIndex(std::size_t size) noexcept {
@@ -136,12 +139,10 @@ class BlockAllocator {
         page->firstFree = ChainLink(block);
         ++page->used;
         --sizeClass.available;
-        dirty_ = true;
         return block;
     }
     void* AllocateSlowly(std::size_t size, int index) noexcept;
     static void FormatPage(Page* page, std::size_t bytes, uint32_t blockSize) noexcept;
-    void Initialize() noexcept;
     Page* PageWithFreeBlock(SizeClass& sizeClass) noexcept;
     bool IsInlineChunk(const void* memory) const noexcept;
     Page* PageOf(void* block) noexcept;
@@ -149,9 +150,9 @@ class BlockAllocator {
     void ReleaseHeap(void* block) noexcept;
     void* ReallocateHeap(void* block, std::size_t size) noexcept;
 
-    SizeClass classes_[kClassCount];
+    SizeClass classes_[kClassCount] = {};
+    uint32_t usedClasses_ = 0;  // bit i: class i has pages
     HeapBlock* heapBlocks_ = nullptr;
-    bool dirty_ = false;
     alignas(16) unsigned char inlineChunks_[kSmallClassCount][kInlineChunkSize];
 };
 

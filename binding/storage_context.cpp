@@ -19,7 +19,6 @@ static_assert(offsetof(EmptyTextStorage, text) == sizeof(InternedText),
 
 constinit const EmptyTextStorage kEmptyText{{0, 0, 0}, {'\0'}};
 
-constexpr uint32_t kInitialSlots = 32;
 constexpr std::size_t kLongestText = 0x7FFFFFFF;
 
 // Blocks of entries are rounded to the entry's alignment.
@@ -41,7 +40,8 @@ StorageContext* StorageContext::Create() noexcept {
     }
     const auto aligned = (reinterpret_cast<std::uintptr_t>(raw) + alignof(StorageContext) - 1) &
                          ~std::uintptr_t{alignof(StorageContext) - 1};
-    auto* context = ::new (reinterpret_cast<void*>(aligned)) StorageContext();
+    // Default- rather than value-initialised: the block allocator's inline chunks need no zeroing.
+    auto* context = ::new (reinterpret_cast<void*>(aligned)) StorageContext;
     context->raw_ = raw;
     return context;
 }
@@ -157,8 +157,16 @@ void StorageContext::Erase(uint32_t slot) noexcept {
     slots_[hole] = TextSlot{0, nullptr};
 }
 
+// The first table lives in the context itself: most trees hold a few texts, and then need no
+// block for it.
 bool StorageContext::GrowTable() noexcept {
-    const uint32_t count = slotCount_ != 0 ? slotCount_ * 2 : kInitialSlots;
+    if (slots_ == nullptr) {
+        std::memset(static_cast<void*>(firstSlots_), 0, sizeof firstSlots_);
+        slots_ = firstSlots_;
+        slotCount_ = kFirstSlots;
+        return true;
+    }
+    const uint32_t count = slotCount_ * 2;
     if (count < slotCount_) {
         return false;
     }
@@ -176,7 +184,9 @@ bool StorageContext::GrowTable() noexcept {
             slots_[FreeSlot(old[index].hash)] = old[index];
         }
     }
-    blocks_.Release(old, oldCount * sizeof(TextSlot));
+    if (old != firstSlots_) {
+        blocks_.Release(old, oldCount * sizeof(TextSlot));
+    }
     return true;
 }
 

@@ -75,9 +75,12 @@ class alignas(32) StorageContext {
     };
     static constexpr uint32_t kStableSlots = 32;
 
+    static constexpr uint32_t kFirstSlots = 16;
+
     void* raw_ = nullptr;  // the heap block holding the aligned context
     StableSlot stable_[kStableSlots] = {};
-    TextSlot* slots_ = nullptr;
+    TextSlot* slots_ = nullptr;  // firstSlots_ until the table first grows
+    TextSlot firstSlots_[kFirstSlots];
     uint32_t slotCount_ = 0;  // a power of two, or 0 before the first text
     uint32_t textCount_ = 0;
     BlockAllocator blocks_;
