@@ -325,6 +325,15 @@ class HostWriter {
     const BindingRegistry* registry_;
 };
 
+// Frees the text or bytes a scalar owns; arrays and objects are left to the caller's walk.
+void ReleaseOwnedScalar(const HostValue& value) {
+    if (value.type == Client::kHostOwnedText) {
+        CountedRelease(const_cast<char*>(value.payload.text.data));
+    } else if (value.type == Client::kHostOwnedBytes) {
+        CountedRelease(const_cast<uint8_t*>(value.payload.bytes.data));
+    }
+}
+
 }  // namespace
 
 bool FromHostValue(Client::HostResponse& hostResult, BindingProperty& property,
@@ -347,6 +356,11 @@ bool ToHostValue(Client::HostValue& hostValue, const BindingProperty& property,
 }
 
 void FreeHostValue(Client::HostValue& hostValue) {
+    if (hostValue.type != Client::kHostArray && hostValue.type != Client::kHostObject) {
+        ReleaseOwnedScalar(hostValue);  // most answers: nothing to walk
+        hostValue = NullValue();
+        return;
+    }
     // A work list instead of recursion: the tree may come from outside and be of any depth.
     std::vector<HostValue*> pending{&hostValue};
     std::vector<void*> arrays;
@@ -354,15 +368,10 @@ void FreeHostValue(Client::HostValue& hostValue) {
         HostValue* value = pending.back();
         pending.pop_back();
         switch (value->type) {
-            case Client::kHostOwnedText:
-                CountedRelease(const_cast<char*>(value->payload.text.data));
-                break;
-            case Client::kHostOwnedBytes:
-                CountedRelease(const_cast<uint8_t*>(value->payload.bytes.data));
-                break;
             case Client::kHostArray: {
                 const HostValue::Array array = value->payload.array;
                 if (array.items != nullptr) {
+                    pending.reserve(pending.size() + array.count);
                     for (uint32_t index = 0; index < array.count; ++index) {
                         pending.push_back(&array.items[index]);
                     }
@@ -373,6 +382,7 @@ void FreeHostValue(Client::HostValue& hostValue) {
             case Client::kHostObject: {
                 const HostValue::Object object = value->payload.object;
                 if (object.entries != nullptr) {
+                    pending.reserve(pending.size() + object.count);
                     for (uint32_t index = 0; index < object.count; ++index) {
                         HostObjectEntry& entry = object.entries[index];
                         if (entry.ownsKey != 0) {
@@ -385,6 +395,7 @@ void FreeHostValue(Client::HostValue& hostValue) {
                 break;
             }
             default:
+                ReleaseOwnedScalar(*value);
                 break;
         }
         *value = NullValue();
