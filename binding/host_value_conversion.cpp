@@ -334,6 +334,32 @@ void ReleaseOwnedScalar(const HostValue& value) {
     }
 }
 
+// Queues the items of an array or the values of an object, releasing the object's owned keys;
+// returns the block that holds them, to be released after them. Null for anything else.
+void* QueueChildren(const HostValue& value, std::vector<HostValue*>& pending) {
+    if (value.type == Client::kHostArray && value.payload.array.items != nullptr) {
+        const HostValue::Array array = value.payload.array;
+        pending.reserve(pending.size() + array.count);
+        for (uint32_t index = 0; index < array.count; ++index) {
+            pending.push_back(&array.items[index]);
+        }
+        return array.items;
+    }
+    if (value.type == Client::kHostObject && value.payload.object.entries != nullptr) {
+        const HostValue::Object object = value.payload.object;
+        pending.reserve(pending.size() + object.count);
+        for (uint32_t index = 0; index < object.count; ++index) {
+            HostObjectEntry& entry = object.entries[index];
+            if (entry.ownsKey != 0) {
+                CountedRelease(const_cast<char*>(entry.key));
+            }
+            pending.push_back(&entry.value);
+        }
+        return object.entries;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool FromHostValue(Client::HostResponse& hostResult, BindingProperty& property,
@@ -367,36 +393,10 @@ void FreeHostValue(Client::HostValue& hostValue) {
     while (!pending.empty()) {
         HostValue* value = pending.back();
         pending.pop_back();
-        switch (value->type) {
-            case Client::kHostArray: {
-                const HostValue::Array array = value->payload.array;
-                if (array.items != nullptr) {
-                    pending.reserve(pending.size() + array.count);
-                    for (uint32_t index = 0; index < array.count; ++index) {
-                        pending.push_back(&array.items[index]);
-                    }
-                    arrays.push_back(array.items);
-                }
-                break;
-            }
-            case Client::kHostObject: {
-                const HostValue::Object object = value->payload.object;
-                if (object.entries != nullptr) {
-                    pending.reserve(pending.size() + object.count);
-                    for (uint32_t index = 0; index < object.count; ++index) {
-                        HostObjectEntry& entry = object.entries[index];
-                        if (entry.ownsKey != 0) {
-                            CountedRelease(const_cast<char*>(entry.key));
-                        }
-                        pending.push_back(&entry.value);
-                    }
-                    arrays.push_back(object.entries);
-                }
-                break;
-            }
-            default:
-                ReleaseOwnedScalar(*value);
-                break;
+        if (void* children = QueueChildren(*value, pending)) {
+            arrays.push_back(children);
+        } else {
+            ReleaseOwnedScalar(*value);
         }
         *value = NullValue();
     }
