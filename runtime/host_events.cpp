@@ -76,20 +76,26 @@ std::shared_ptr<AppModule::HostHandler> AppModule::FindHostHandler(
 
 void AppModule::OnJsonApiEvent(const PluginResourceEvent& event) {
     const std::string path = event.uri.starts_with('/') ? event.uri : "/" + event.uri;
-    // Held while they run: a handler may replace or remove handlers.
-    std::vector<std::shared_ptr<const ResourceHandler>> receivers;
+    // Each handler is held while it runs, since it may replace or remove handlers, and guarded on
+    // its own, so that one handler's failure keeps the event from no other.
+    const auto deliver = [&](std::shared_ptr<const ResourceHandler> handler) {
+        RunGuarded(path.c_str(), [&] { (*handler)(event); });
+    };
     const auto exact = exactHandlers_.find(path);
     if (exact != exactHandlers_.end()) {
-        receivers.push_back(exact->second);
+        deliver(exact->second);
     }
+    if (patternHandlers_.empty()) {
+        return;
+    }
+    std::vector<std::shared_ptr<const ResourceHandler>> matching;
     for (const auto& [pattern, handler] : patternHandlers_) {
         if (MatchesUriPattern(pattern, path)) {
-            receivers.push_back(handler);
+            matching.push_back(handler);
         }
     }
-    // One handler's failure must not keep the event from the others.
-    for (const std::shared_ptr<const ResourceHandler>& handler : receivers) {
-        RunGuarded(path.c_str(), [&] { (*handler)(event); });
+    for (std::shared_ptr<const ResourceHandler>& handler : matching) {
+        deliver(std::move(handler));
     }
 }
 
