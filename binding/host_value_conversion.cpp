@@ -382,23 +382,22 @@ bool ToHostValue(Client::HostValue& hostValue, const BindingProperty& property,
 }
 
 void FreeHostValue(Client::HostValue& hostValue) {
-    if (hostValue.type != Client::kHostArray && hostValue.type != Client::kHostObject) {
-        ReleaseOwnedScalar(hostValue);  // most answers: nothing to walk
-        hostValue = NullValue();
-        return;
-    }
-    // A work list instead of recursion: the tree may come from outside and be of any depth.
-    std::vector<HostValue*> pending{&hostValue};
+    // A work list instead of recursion: the tree may come from outside and be of any depth. The
+    // lists stay empty, and so unallocated, for a scalar, the usual answer.
+    std::vector<HostValue*> pending;
     std::vector<void*> arrays;
-    while (!pending.empty()) {
-        HostValue* value = pending.back();
-        pending.pop_back();
+    for (HostValue* value = &hostValue;;) {
         if (void* children = QueueChildren(*value, pending)) {
             arrays.push_back(children);
         } else {
             ReleaseOwnedScalar(*value);
         }
         *value = NullValue();
+        if (pending.empty()) {
+            break;
+        }
+        value = pending.back();
+        pending.pop_back();
     }
     for (void* block : arrays) {
         CountedRelease(block);
