@@ -47,13 +47,14 @@ BlockAllocator::Page* BlockAllocator::PageWithFreeBlock(SizeClass& sizeClass) no
     // A small class starts in its inline chunk, formatted when the class is first used: most
     // trees touch a few classes only.
     const auto index = static_cast<std::size_t>(&sizeClass - classes_);
-    const bool inline_ = index < kSmallClassCount && sizeClass.pages == nullptr;
+    const bool firstPage = sizeClass.pages == nullptr;
+    const bool inline_ = index < kSmallClassCount && firstPage;
     auto* page = inline_ ? reinterpret_cast<Page*>(inlineChunks_[index])
                          : static_cast<Page*>(AllocatePage());
     if (page == nullptr) {
         return nullptr;
     }
-    if (sizeClass.pages == nullptr) {
+    if (firstPage) {
         sizeClass.blockSize = BlockAllocatorDetail::kClassSizes[index];
         usedClasses_ |= 1u << index;
     }
